@@ -1,0 +1,154 @@
+#include "app/app.h"
+
+#include <commdlg.h>
+
+#include <cstdlib>
+
+#include "app/app_texts.h"
+#include "app/framework/wide.h"
+#include "engine/sprite_animation.h"
+#include "platform/profile.h"
+#include "platform/runtime.h"
+#include "resources/resource_ids.h"
+#include "saver/preview_window.h"
+#include "saver/saver_window.h"
+
+namespace kelna {
+
+namespace {
+
+constexpr DWORD kFileDialogFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+constexpr std::size_t kPathBufferSize = 260;  // file names are held in buffers of this size
+
+std::unique_ptr<TOpenSaveDialog::TData> FileDialogRecord(const char* filter, const char* defaultExtension) {
+  return std::make_unique<TOpenSaveDialog::TData>(kFileDialogFlags, filter, "", "\\", defaultExtension);
+}
+
+// At most size - 1 bytes, as in a buffer of that size, never ending in half a character.
+std::string FitBuffer(std::string text, std::size_t size) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = end + Cp932CharacterLength(text, end);
+    if (next > size - 1) break;
+    end = next;
+  }
+  text.resize(end);
+  return text;
+}
+
+}  // namespace
+
+TApp::TApp()
+    : scene(std::make_unique<ZoSpriteAnimation>()),
+      animFileData(FileDialogRecord(texts::kAnimationFilter, "ANM")),
+      objFileData(FileDialogRecord(texts::kObjectFilter, "FOE")),
+      bgImageFileData(FileDialogRecord(texts::kBgImageFilter, "BMP")),
+      bgMusicFileData(FileDialogRecord(texts::kBgMusicFilter, "MID")) {}
+
+TApp::~TApp() = default;
+
+const TResponseTable& TApp::Table() {
+  static const TResponseTable table{{}, &TApplication::Table()};
+  return table;
+}
+
+TApp::Mode TApp::ModeOf(std::string_view commandLine) {
+  if (commandLine.size() < 2 || (commandLine[0] != '/' && commandLine[0] != '-')) return Mode::None;
+  switch (commandLine[1]) {
+    case 's': case 'S': return Mode::Saver;
+    case 'c': case 'C': return Mode::Settings;
+    case 'p': case 'P': return Mode::Preview;
+    default: return Mode::None;
+  }
+}
+
+std::string TApp::MakeCaption(std::string_view path) {
+  const PathParts parts = SplitPath(path);
+  std::string caption = texts::kAppTitle;
+  caption += " - " + parts.name + parts.extension + " -";
+  return FitBuffer(std::move(caption), kPathBufferSize);
+}
+
+void TApp::ReadControlIni() {
+  const ProfileFile profile(ControlIniPath());
+  auto text = [&](const char* key, const char* defaultValue) {
+    return profile.GetString(kSettingsSection, key, defaultValue);
+  };
+  auto fileOrMarker = [&](const char* key) {
+    std::string value = text(key, texts::kNoFileMarker);
+    return value.empty() ? std::string(texts::kNoFileMarker) : value;
+  };
+  intervalTime = static_cast<int>(AsciiToLong(text("IntervalTime", "50")));
+  bgImageFile = fileOrMarker("BGImageFile");
+  bgMusicFile = fileOrMarker("BGMusicFile");
+  bgImageMode = profile.GetInt(kSettingsSection, "BGImageMode", 0);
+  bgMusicRepeat = profile.GetInt(kSettingsSection, "BGMusicRepeat", 1);
+  waveSound = profile.GetInt(kSettingsSection, "WaveSound", 1);
+  animFileData->FileName = text("AnimationFile", texts::kUntitledAnimation);
+}
+
+int TApp::WriteControlIni() {
+  ProfileFile profile(ControlIniPath());
+  profile.WriteString(kSettingsSection, "IntervalTime", IntToDecimal(intervalTime));
+  profile.WriteString(kSettingsSection, "BGImageFile", bgImageFile);
+  profile.WriteString(kSettingsSection, "BGMusicFile", bgMusicFile);
+  profile.WriteString(kSettingsSection, "BGImageMode", IntToDecimal(bgImageMode));
+  profile.WriteString(kSettingsSection, "BGMusicRepeat", IntToDecimal(bgMusicRepeat));
+  profile.WriteString(kSettingsSection, "WaveSound", IntToDecimal(waveSound));
+  profile.WriteString(kSettingsSection, "AnimationFile", animFileData->FileName);
+  return profile.Flush() ? 1 : 0;
+}
+
+void TApp::InitMainWindow() {
+  saverWindow = nullptr;
+  ReadControlIni();
+  // The animation file named by the settings is read here, in every mode, once the engine
+  // can read animation files.
+  switch (ModeOf(GetCmdLine())) {
+    case Mode::Saver:
+      OpenSaverWindow();
+      return;
+    case Mode::Settings:
+      OpenSettingsWindow();
+      return;
+    case Mode::Preview:
+      if (OpenPreviewWindow()) return;
+      break;
+    case Mode::None:
+      break;
+  }
+  // Nothing to show: the host asked for something we do not do.
+  std::exit(0);
+}
+
+void TApp::OpenSaverWindow() {
+  auto window = std::make_unique<TWndw>(nullptr, L"", nullptr);
+  saverWindow = window.get();
+  SetMainWindow(std::move(window));
+}
+
+void TApp::OpenSettingsWindow() {
+  transData = OptTransData{&intervalTime, &bgImageFile, &bgMusicFile, &bgImageMode,
+                           &bgMusicRepeat, &waveSound, scene.get()};
+  auto frame = std::make_unique<TFrameWindow>(nullptr, Wide(texts::kAppTitle), nullptr, true);
+  frame->Attr.Style = WS_DLGFRAME;  // replaces the frame's default style
+  frame->SetIcon(KELNA_ICON_ID);
+  frame->AssignMenu(KELNA_MENU_ID);
+  TFrameWindow& window = *frame;
+  SetMainWindow(std::move(frame));
+  window.SetCaption(Wide(MakeCaption(animFileData->FileName)));
+}
+
+// The host passes its preview pane's handle in decimal after /p. Without a handle that
+// names a window there is nowhere to draw, so the program ends as for an unknown mode.
+bool TApp::OpenPreviewWindow() {
+  const std::vector<std::string>& args = GetArgs();
+  if (args.size() < 3) return false;
+  const auto handle = reinterpret_cast<HWND>(static_cast<INT_PTR>(AsciiToLong(args[2])));
+  if (!handle || !::IsWindow(handle)) return false;
+  previewHost_ = std::make_unique<TWindow>(handle);
+  SetMainWindow(std::make_unique<TSmallWindow>(previewHost_.get()));
+  return true;
+}
+
+}  // namespace kelna

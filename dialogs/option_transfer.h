@@ -1,0 +1,21 @@
+#pragma once
+// What the settings dialog edits: pointers into the application's own settings and scene.
+// Every change in the dialog writes through them at once; nothing is copied back.
+
+#include <string>
+
+namespace kelna {
+
+class ZoSpriteAnimation;
+
+struct OptTransData {
+  int* intervalTime = nullptr;         // frame interval in milliseconds
+  std::string* bgImageFile = nullptr;  // background bitmap, "(なし)" or empty for none
+  std::string* bgMusicFile = nullptr;  // background music, "(なし)" or empty for none
+  int* bgImageMode = nullptr;          // 0 centred, 1 tiled, 2 desktop
+  int* bgMusicRepeat = nullptr;        // non-zero: play the music again when it ends
+  int* waveSound = nullptr;            // non-zero: sprites play their sounds
+  ZoSpriteAnimation* animation = nullptr;  // the scene, not owned
+};
+
+}  // namespace kelna

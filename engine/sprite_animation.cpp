@@ -1,0 +1,8 @@
+#include "engine/sprite_animation.h"
+
+namespace kelna {
+
+ZoSpriteAnimation::ZoSpriteAnimation() = default;
+ZoSpriteAnimation::~ZoSpriteAnimation() = default;
+
+}  // namespace kelna
