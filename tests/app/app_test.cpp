@@ -92,6 +92,28 @@ TEST(PreviewWindow, IconSitsInTheMiddleRoundedTowardsZero) {
   }
 }
 
+TEST(PreviewWindow, FillsItsHostAndDrawsTheIconInTheMiddle) {
+  HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 152, 112,
+                                nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  {
+    TWindow foreign(host);
+    TSmallWindow preview(&foreign);
+    preview.Create();
+    const RECT rect = preview.GetWindowRect();
+    EXPECT_EQ(rect.right - rect.left, 153);
+    EXPECT_EQ(rect.bottom - rect.top, 113);
+    ::UpdateWindow(preview.GetHandle());
+    HDC dc = ::GetDC(preview.GetHandle());
+    const COLORREF background = ::GetSysColor(COLOR_WINDOW);
+    EXPECT_EQ(::GetPixel(dc, 5, 5), background);
+    EXPECT_EQ(::GetPixel(dc, 59, 56), background);       // just left of the icon
+    EXPECT_NE(::GetPixel(dc, 60 + 16, 40 + 16), background);  // the icon's middle
+    ::ReleaseDC(preview.GetHandle(), dc);
+  }
+  ::DestroyWindow(host);
+}
+
 // --- CONTROL.INI --------------------------------------------------------------------------
 
 class AppSettings : public ::testing::Test {

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native, native under ASan/UBSan, and Windows
+# under Wine. Ends with CTest's summary over all of them; exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+kelna_install_missing
+
+jobs=$(nproc)
+for preset in linux linux-asan windows; do
+  echo "== building $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+# One Wine session (Xvfb when there is no display, one persistent wineserver) for all
+# the Windows tests, ended when we are done.
+prefix=$PWD/build/windows/wineprefix
+tests/wine/wine-session start "$prefix"
+trap 'tests/wine/wine-session stop "$prefix"' EXIT
+
+# One CTest run over the three builds, so that one summary counts every test.
+mkdir -p build/all
+{
+  echo "# All of Kelna's tests: made by scripts/test.sh"
+  for preset in linux linux-asan windows; do echo "subdirs(\"$PWD/build/$preset\")"; done
+} > build/all/CTestTestfile.cmake
+ctest --test-dir build/all --output-on-failure -j "$jobs"
