@@ -24,18 +24,6 @@ std::unique_ptr<TOpenSaveDialog::TData> FileDialogRecord(const char* filter, con
   return std::make_unique<TOpenSaveDialog::TData>(kFileDialogFlags, filter, "", "\\", defaultExtension);
 }
 
-// At most size - 1 bytes, as in a buffer of that size, never ending in half a character.
-std::string FitBuffer(std::string text, std::size_t size) {
-  std::size_t end = 0;
-  while (end < text.size()) {
-    const std::size_t next = end + Cp932CharacterLength(text, end);
-    if (next > size - 1) break;
-    end = next;
-  }
-  text.resize(end);
-  return text;
-}
-
 }  // namespace
 
 TApp::TApp()
@@ -66,7 +54,7 @@ std::string TApp::MakeCaption(std::string_view path) {
   const PathParts parts = SplitPath(path);
   std::string caption = texts::kAppTitle;
   caption += " - " + parts.name + parts.extension + " -";
-  return FitBuffer(std::move(caption), kPathBufferSize);
+  return std::string(FitInBuffer(caption, kPathBufferSize));
 }
 
 void TApp::ReadControlIni() {

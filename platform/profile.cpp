@@ -26,15 +26,6 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-// The size in bytes of the character that starts at `index`: 2 for a lead byte followed by
-// a trail byte, otherwise 1.
-std::size_t CharacterSize(std::string_view text, std::size_t index) {
-  const bool doubleByte = IsCp932LeadByte(static_cast<unsigned char>(text[index])) &&
-                          index + 1 < text.size() &&
-                          IsCp932TrailByte(static_cast<unsigned char>(text[index + 1]));
-  return doubleByte ? 2 : 1;
-}
-
 char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Section and key names compare like Windows compares them: ASCII letters without regard
@@ -42,7 +33,7 @@ char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c
 bool NamesMatch(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size();) {
-    const std::size_t size = CharacterSize(a, i);
+    const std::size_t size = Cp932CharacterLength(a, i);
     if (size == 2) {
       if (a.substr(i, 2) != b.substr(i, 2)) return false;
     } else if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) {
@@ -56,7 +47,7 @@ bool NamesMatch(std::string_view a, std::string_view b) {
 // The position of the last ']' that is a character of its own, or npos.
 std::size_t FindLastClosingBracket(std::string_view text) {
   std::size_t found = std::string_view::npos;
-  for (std::size_t i = 0; i < text.size(); i += CharacterSize(text, i)) {
+  for (std::size_t i = 0; i < text.size(); i += Cp932CharacterLength(text, i)) {
     if (text[i] == ']') found = i;
   }
   return found;
@@ -138,17 +129,6 @@ std::string_view Unquote(std::string_view value) {
     return value.substr(1, value.size() - 2);
   }
   return value;
-}
-
-// What a buffer of `bufferSize` bytes would receive: at most bufferSize - 1 bytes, without
-// the first half of a double-byte character that does not fit.
-std::string_view FitInBuffer(std::string_view text, std::size_t bufferSize) {
-  if (bufferSize == 0) return {};
-  const std::size_t limit = bufferSize - 1;
-  if (text.size() <= limit) return text;
-  std::size_t end = 0;
-  while (end + CharacterSize(text, end) <= limit) end += CharacterSize(text, end);
-  return text.substr(0, end);
 }
 
 // A value is written on one line; a CR or LF in it would end that line and let the rest

@@ -46,6 +46,17 @@ constexpr std::size_t Cp932CharacterLength(std::string_view text, std::size_t at
   return isPair ? 2 : 1;
 }
 
+// What a buffer of `bufferSize` bytes would receive of `text`: at most bufferSize - 1
+// bytes, without the first half of a double-byte character that does not fit.
+constexpr std::string_view FitInBuffer(std::string_view text, std::size_t bufferSize) {
+  if (bufferSize == 0) return {};
+  const std::size_t limit = bufferSize - 1;
+  if (text.size() <= limit) return text;
+  std::size_t end = 0;
+  while (end + Cp932CharacterLength(text, end) <= limit) end += Cp932CharacterLength(text, end);
+  return text.substr(0, end);
+}
+
 // A file-system path for a name held as code page 932 text, and back.
 std::filesystem::path Cp932ToPath(std::string_view cp932);
 std::string PathToCp932(const std::filesystem::path& path);
