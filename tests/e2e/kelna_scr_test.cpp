@@ -148,6 +148,16 @@ TEST_F(ScreenSaver, SettingsModeOpensTheSettingsFrame) {
 }
 
 TEST_F(ScreenSaver, SaverModeCoversTheDesktopInBlackUntilAKey) {
+  // Something white on the screen first, so that black can only come from the saver.
+  HWND white = ::CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_WHITERECT,
+                                 590, 462, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(white, nullptr);
+  ::UpdateWindow(white);
+  PumpUntil([] { return false; }, 300ms);
+  HDC before = ::GetDC(nullptr);
+  const COLORREF underneath = ::GetPixel(before, 640, 512);
+  ::ReleaseDC(nullptr, before);
+  ASSERT_NE(underneath, RGB(0, 0, 0));
   ScreenSaverProcess run(L"/s");
   HWND saver = run.WaitForWindow(L"SaverWnd");
   ASSERT_NE(saver, nullptr);
@@ -157,10 +167,11 @@ TEST_F(ScreenSaver, SaverModeCoversTheDesktopInBlackUntilAKey) {
   EXPECT_TRUE(::EqualRect(&window, &desktop));
   PumpUntil([] { return false; }, 300ms);  // let it paint
   HDC screen = ::GetDC(nullptr);
-  EXPECT_EQ(::GetPixel(screen, desktop.right / 2, desktop.bottom / 2), RGB(0, 0, 0));
+  EXPECT_EQ(::GetPixel(screen, 640, 512), RGB(0, 0, 0));
   ::ReleaseDC(nullptr, screen);
   ::PostMessageW(saver, WM_KEYDOWN, 'A', 0);
   EXPECT_EQ(run.ExitCode(5s), 0u);
+  ::DestroyWindow(white);
 }
 
 TEST_F(ScreenSaver, SaverModeIgnoresAMouseReportAtTheStartPosition) {
