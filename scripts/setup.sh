@@ -7,6 +7,9 @@ kelna_packages=(
   cmake ninja-build g++ python3               # native build
   g++-mingw-w64-x86-64-posix                  # Windows cross build
   googletest                                  # test framework, built from source for both targets
+  libbenchmark-dev                            # benchmarks (Google Benchmark)
+  clang libclang-rt-14-dev                    # fuzz targets (libFuzzer)
+  libstb-dev                                  # PNG output of kelna-tool
   wine64 xvfb xauth                           # running the Windows build
   imagemagick fonts-noto-cjk                  # screenshots; Japanese text in Wine's windows
 )

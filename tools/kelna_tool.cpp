@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <string_view>
+#include <vector>
+
+#include "tools/commands.h"
 
 namespace {
 
@@ -11,8 +14,9 @@ constexpr char kUsage[] =
     "usage: kelna-tool COMMAND [ARGS...]\n"
     "\n"
     "commands:\n"
-    "  help       show this text\n"
-    "  version    show the version\n";
+    "  decode FILE.bmp OUT   load a BMP as the saver does; write its pixels (.pam or .png)\n"
+    "  help                  show this text\n"
+    "  version               show the version\n";
 
 }  // namespace
 
@@ -26,6 +30,8 @@ int main(int argc, char* argv[]) {
     std::puts("kelna-tool 1.0.0");
     return 0;
   }
+  const std::vector<std::string_view> args(argv + 2, argv + argc);
+  if (command == "decode") return kelna::tool::Decode(args);
   std::fprintf(stderr, "kelna-tool: unknown command '%.*s' (try kelna-tool help)\n",
                static_cast<int>(command.size()), command.data());
   return 2;

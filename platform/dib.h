@@ -1,0 +1,91 @@
+#pragma once
+// Device-independent bitmaps (DIBs) turned into device pixels exactly as GDI's
+// CreateDIBitmap(hdc, header, CBM_INIT, bits, info, DIB_RGB_COLORS) turns them into a bitmap
+// for a true-colour display. Device pixels are 0x00RRGGBB.
+//
+// Every DIB is untrusted input: all sizes and counts are checked before use, nothing is read
+// outside the given bytes, and DIBs beyond our size limits are refused like invalid ones.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kelna {
+
+inline constexpr int kMaxDibDimension = 32767;                // width/height must fit signed 16 bits
+inline constexpr std::size_t kMaxDibPixelBytes = 256u << 20;  // cap on pixel data (and on decoded 32-bit pixels)
+
+// biCompression values.
+inline constexpr std::uint32_t kBiRgb = 0;
+inline constexpr std::uint32_t kBiRle8 = 1;
+inline constexpr std::uint32_t kBiRle4 = 2;
+inline constexpr std::uint32_t kBiBitfields = 3;
+
+inline constexpr std::size_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER
+inline constexpr std::size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
+inline constexpr std::size_t kMasksOffset = 40;     // BI_BITFIELDS masks, for every header of 40 bytes or more
+
+// The BITMAPINFOHEADER fields. A BITMAPCOREHEADER reads as one (size 12, BI_RGB, clrUsed 0).
+struct DibHeader {
+  std::uint32_t size = 0;  // as given: 12, or 40 and more
+  std::int32_t width = 0;
+  std::int32_t height = 0;  // negative: the rows come top first
+  std::uint16_t planes = 0;
+  std::uint16_t bitCount = 0;
+  std::uint32_t compression = kBiRgb;
+  std::uint32_t sizeImage = 0;
+  std::int32_t xPelsPerMeter = 0;
+  std::int32_t yPelsPerMeter = 0;
+  std::uint32_t clrUsed = 0;
+  std::uint32_t clrImportant = 0;
+
+  bool IsCore() const { return size == kCoreHeaderSize; }
+};
+
+// The header at the start of `info`, when it is one GDI knows (12 bytes, or 40 and more) and
+// `info` holds all of it. Nothing else is checked.
+std::optional<DibHeader> ReadDibHeader(std::span<const std::uint8_t> info);
+
+// Bytes in one row of pixels: rows are padded to whole 32-bit words.
+constexpr std::size_t DibStride(std::uint32_t bitCount, std::uint32_t width) {
+  return static_cast<std::size_t>((std::uint64_t{bitCount} * width + 31) / 32 * 4);
+}
+
+// The colour table entries GDI takes for this header: biClrUsed (at most 2^bitCount) or,
+// when it is 0, 2^bitCount; none above 8 bits per pixel.
+std::size_t DibColorCount(const DibHeader& header);
+
+// Little-endian reads of the sizes a DIB uses, or nothing when they would pass the end.
+std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset);
+std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
+
+struct DecodedDib {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // rows top first, width * height
+};
+
+// `info` is a BITMAPINFO as bytes: a header of biSize bytes followed by the colour table
+// (RGBQUADs; RGBTRIPLEs after a core header) or, for BI_BITFIELDS, three DWORD masks at
+// offset 40 (after a 40-byte header, inside a larger one). `bits` is the pixel data.
+//
+// Returns nothing when GDI would fail, or when the DIB is unsafe or unreasonable: an unknown
+// bit count or compression, sizes beyond the limits above, a colour table or masks missing
+// from `info`, BI_RGB data shorter than the rows need, zero width or height. RLE data is read
+// up to biSizeImage or the end of `bits`, whichever comes first.
+std::optional<DecodedDib> DecodeDib(std::span<const std::uint8_t> info,
+                                    std::span<const std::uint8_t> bits);
+
+// RLE-compressed pixels as colour indexes, rows top first (width * height), for a bottom-up
+// bitmap of `bitCount` 4 (BI_RLE4) or 8 (BI_RLE8). kRleNotDrawn marks the pixels GDI leaves
+// untouched (black in a new bitmap): those skipped by delta codes, end-of-line or
+// end-of-bitmap codes, and the pixels of a row whose data runs out before its row ends.
+// Runs past the right edge are cut there. The caller checks the dimensions; `data` is read
+// to its end at most.
+inline constexpr std::int16_t kRleNotDrawn = -1;
+std::vector<std::int16_t> DecodeRle(std::span<const std::uint8_t> data, int bitCount, int width,
+                                    int height);
+
+}  // namespace kelna

@@ -1,0 +1,145 @@
+#include "sprites/bmp_image.h"
+
+#include <algorithm>
+#include <fstream>
+#include <istream>
+#include <sstream>
+#include <cstdlib>
+#include <ostream>
+
+#include "platform/dib.h"
+#include "platform/text.h"
+#include "sprites/dib_loader.h"
+
+namespace kelna {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+// Reading grows the block by at most this much beyond what has arrived, so a record that
+// claims more than the stream holds never makes us allocate what the file cannot justify.
+constexpr std::size_t kReadChunk = 1u << 20;
+// A frame, mask or background is never larger than this (header, colours and pixels).
+constexpr std::size_t kMaxRecordBytes = kInfoHeaderSize + 4 * 256 + kMaxDibPixelBytes;
+
+std::uint32_t Little32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+
+// Reads exactly `size` bytes, growing the buffer only as data arrives.
+bool ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& block) {
+  block.clear();
+  while (block.size() < size) {
+    const std::size_t done = block.size();
+    const std::size_t chunk = std::min(kReadChunk, size - done);
+    block.resize(done + chunk);
+    is.read(reinterpret_cast<char*>(block.data() + done), std::streamsize(chunk));
+    if (!is) return false;
+  }
+  return true;
+}
+
+// A header this image model can carry: 40 bytes or more, sizes within 16 bits, a stride
+// that its 16-bit field holds.
+bool UsableBlock(std::span<const std::uint8_t> block) {
+  if (block.size() < kInfoHeaderSize || Little32(block.data()) == kCoreHeaderSize) return false;
+  const auto width = std::int64_t(std::int32_t(Little32(block.data() + 4)));
+  const auto height = std::int64_t(std::int32_t(Little32(block.data() + 8)));
+  const unsigned bitCount = block[14] | block[15] << 8;
+  return std::abs(width) <= kMaxDibDimension && std::abs(height) <= kMaxDibDimension &&
+         DibStride(bitCount, std::uint32_t(std::abs(width))) <= 0xFFFF;
+}
+
+}  // namespace
+
+ZoBmpImage::ZoBmpImage() = default;
+
+ZoBmpImage::ZoBmpImage(const char* fileName) { Read(fileName); }
+
+#ifdef _WIN32
+ZoBmpImage::ZoBmpImage(void* instance, int resourceId) {
+  try {
+    Adopt(std::make_unique<TDib>(instance, resourceId));
+  } catch (const TXGdi&) {
+    // An unreadable resource gives an empty image.
+  }
+}
+#endif
+
+ZoBmpImage::ZoBmpImage(std::unique_ptr<TDib> dib) { Adopt(std::move(dib)); }
+
+ZoBmpImage::~ZoBmpImage() {
+  // The loader's block ends with the loader; sharers keep the palette and device bitmap
+  // but no longer have a DIB. A block read from a stream belongs to the shared data and
+  // stays with it.
+  if (ownedDib && imageData->dib.data() == ownedDib->Block().data()) imageData->dib = {};
+  ownedDib.reset();
+}
+
+void ZoBmpImage::Adopt(std::unique_ptr<TDib> dib) {
+  if (!dib || !UsableBlock(dib->Block())) return;
+  ownedDib = std::move(dib);
+  imageData->dib = ownedDib->Block();
+  CompleteFromHeader();
+}
+
+void ZoBmpImage::ReleasePicture() {
+  // Images that still share the old data keep its block: its loader goes with the data.
+  if (ownedDib && imageData->dib.data() == ownedDib->Block().data())
+    imageData->retiredLoader = std::move(ownedDib);
+  ownedDib.reset();
+  TakeFreshData();
+}
+
+int ZoBmpImage::Read(const char* fileName) {
+  if (HasDib()) ReleasePicture();
+  try {
+    Adopt(std::make_unique<TDib>(fileName));
+  } catch (const TXGdi&) {
+    return 0;
+  }
+  return HasDib() ? 1 : 0;
+}
+
+int ZoBmpImage::Write(const char* fileName) {
+  if (!HasDib()) return 0;
+  if (ownedDib && imageData->dib.data() == ownedDib->Block().data())
+    return ownedDib->WriteFile(fileName) ? 1 : 0;
+  // A picture read from a stream has no loader: its stream form is a complete BMP file.
+  try {
+    std::vector<std::uint8_t> bytes;
+    {
+      std::ostringstream os(std::ios::binary);
+      if (!Write(os)) return 0;
+      const std::string text = os.str();
+      bytes.assign(text.begin(), text.end());
+    }
+    return TDib::FromBytes(bytes).WriteFile(fileName) ? 1 : 0;
+  } catch (const TXGdi&) {
+    return 0;
+  }
+}
+
+int ZoBmpImage::Read(std::istream& is) {
+  if (!is) return 0;
+  std::uint8_t header[kFileHeaderSize];
+  is.read(reinterpret_cast<char*>(header), kFileHeaderSize);
+  if (!is || header[0] != 'B' || header[1] != 'M') return 0;
+  const std::uint32_t fileSize = Little32(header + 2);
+  // A record too small to hold a DIB header, or too large for any picture, is refused
+  // before anything is allocated.
+  if (fileSize < kFileHeaderSize + kCoreHeaderSize) return 0;
+  if (fileSize - kFileHeaderSize > kMaxRecordBytes) return 0;
+  std::vector<std::uint8_t> block;
+  const bool complete = ReadBounded(is, fileSize - kFileHeaderSize, block);
+  ReleasePicture();
+  if (!complete || !UsableBlock(block)) return 0;
+  imageData->ownedDib = std::move(block);
+  imageData->dib = imageData->ownedDib;
+  CompleteFromHeader();
+  return 1;
+}
+
+int ZoBmpImage::Write(std::ostream& os) { return WriteStreamForm(os, true); }
+
+}  // namespace kelna

@@ -1,0 +1,439 @@
+#include "sprites/dib_loader.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "platform/dib.h"
+#include "platform/text.h"
+#ifdef _WIN32
+#include "platform/module_resource.h"
+#endif
+
+namespace kelna {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+// Room for headers, colour tables, colour profiles and gaps around the largest pixel data.
+constexpr std::uintmax_t kMaxFileSize = kMaxDibPixelBytes + (16u << 20);
+constexpr std::uint32_t kBiAlphaBitfields = 6;  // bitfields with a fourth, alpha, mask
+
+[[noreturn]] void Refuse(const std::string& why) { throw TXGdi(why); }
+
+// ---- Reading the file's own layout ----
+
+// Core: BITMAPCOREHEADER. Windows: BITMAPINFOHEADER and its V2-V5 successors. OS/2: the
+// OS/2 2.x header, 16 to 64 bytes, whose first fields are BITMAPINFOHEADER's.
+enum class HeaderKind { kCore, kWindows, kOs2 };
+
+HeaderKind KindOf(std::uint32_t size) {
+  switch (size) {
+    case 12: return HeaderKind::kCore;
+    case 40: case 52: case 56: case 108: case 124: return HeaderKind::kWindows;
+    default:
+      if (size >= 16 && size <= 64) return HeaderKind::kOs2;
+      Refuse("unsupported header size " + std::to_string(size));
+  }
+}
+
+// The header in BITMAPINFOHEADER terms; `size` stays the number of bytes it takes.
+DibHeader ReadSourceHeader(std::span<const std::uint8_t> dib, HeaderKind& kind) {
+  const std::optional<std::uint32_t> size = ReadLe32(dib, 0);
+  if (!size) Refuse("file is truncated");
+  kind = KindOf(*size);
+  if (dib.size() < *size) Refuse("file is truncated");
+  if (kind != HeaderKind::kOs2) return *ReadDibHeader(dib);
+  // The fields a short OS/2 header leaves out are 0.
+  std::array<std::uint8_t, kInfoHeaderSize> padded{};
+  std::copy_n(dib.begin(), std::min<std::size_t>(*size, padded.size()), padded.begin());
+  padded[0] = kInfoHeaderSize;
+  padded[1] = padded[2] = padded[3] = 0;
+  DibHeader header = *ReadDibHeader(padded);
+  header.size = *size;
+  return header;
+}
+
+bool IsRle(const DibHeader& header) {
+  return header.compression == kBiRle8 || header.compression == kBiRle4;
+}
+
+bool IsBitfields(const DibHeader& header) {
+  return header.compression == kBiBitfields || header.compression == kBiAlphaBitfields;
+}
+
+void CheckFormat(const DibHeader& header, HeaderKind kind) {
+  // OS/2 gives 3 and 4 other meanings (Huffman 1D, RLE24), which we do not read.
+  const std::uint32_t compression = header.compression;
+  const bool known = compression == kBiRgb || compression == kBiRle8 || compression == kBiRle4 ||
+                     (kind == HeaderKind::kWindows && IsBitfields(header));
+  if (!known) Refuse("unsupported compression " + std::to_string(compression));
+  const int bits = header.bitCount;
+  if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    Refuse("unsupported bit count " + std::to_string(bits));
+  }
+  const bool fits = compression == kBiRgb ? true
+                    : IsRle(header)       ? bits == (compression == kBiRle4 ? 4 : 8)
+                                          : bits == 16 || bits == 32;
+  if (!fits) {
+    Refuse("compression " + std::to_string(compression) + " with " + std::to_string(bits) +
+           " bits per pixel");
+  }
+}
+
+// Our limits, checked before anything is allocated. Every pixel must fit in the decoded
+// 32-bit image, which also bounds the rows of every bit count (a row is at most 4 * width).
+void CheckSize(const DibHeader& header) {
+  const std::int64_t width = header.width;
+  const std::int64_t height = std::abs(std::int64_t{header.height});
+  if (width <= 0 || width > kMaxDibDimension || height == 0 || height > kMaxDibDimension) {
+    Refuse("unsupported size " + std::to_string(header.width) + " x " + std::to_string(header.height));
+  }
+  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) Refuse("image is too large");
+  // GDI refuses these: RLE data describes bottom-up rows only.
+  if (IsRle(header) && header.height < 0) Refuse("top-down RLE bitmap");
+}
+
+// Bytes of masks between a 40-byte header and the colour table; larger headers hold them.
+std::size_t MaskBytes(const DibHeader& header) {
+  if (!IsBitfields(header) || header.size != kInfoHeaderSize) return 0;
+  return header.compression == kBiAlphaBitfields ? 16 : 12;
+}
+
+// Where the colour table and the pixels are, and the colour table itself (0x00RRGGBB).
+struct SourceLayout {
+  std::vector<std::uint32_t> palette;
+  std::span<const std::uint8_t> pixels;  // to the end of the file
+};
+
+// The pixels start at the file's offset when it lies between the headers and the end of the
+// file, else right after the colour table. A colour table that the pixels cut short keeps the
+// entries before them.
+SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header, HeaderKind kind,
+                    std::optional<std::size_t> pixelOffset) {
+  const std::size_t tableOffset = header.size + MaskBytes(header);
+  const std::size_t entrySize = kind == HeaderKind::kCore ? 3 : 4;
+  std::size_t count = DibColorCount(header);
+  std::uint64_t offset = 0;
+  if (pixelOffset && *pixelOffset >= tableOffset && *pixelOffset <= dib.size()) {
+    offset = *pixelOffset;
+    count = std::min(count, (*pixelOffset - tableOffset) / entrySize);
+  } else {
+    // Above 8 bits per pixel biClrUsed entries may still come first.
+    const std::uint64_t entries = header.bitCount <= 8 ? count : header.clrUsed;
+    offset = tableOffset + entries * entrySize;
+  }
+  if (tableOffset > dib.size() || offset > dib.size()) Refuse("file is truncated");
+
+  SourceLayout layout;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t at = tableOffset + i * entrySize;
+    layout.palette.push_back(dib[at] | std::uint32_t{dib[at + 1]} << 8 | std::uint32_t{dib[at + 2]} << 16);
+  }
+  // A table with no entries at all shows every pixel black; one black entry says so.
+  if (header.bitCount <= 8 && layout.palette.empty()) layout.palette.push_back(0);
+  layout.pixels = dib.subspan(static_cast<std::size_t>(offset));
+  return layout;
+}
+
+// ---- Writing the packed DIB ----
+
+void PutLe16(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
+  out[at] = static_cast<std::uint8_t>(value);
+  out[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutLe32(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
+  PutLe16(out, at, value);
+  PutLe16(out, at + 2, value >> 16);
+}
+
+// A new block with its header and colour table written and its rows zeroed.
+class BlockWriter {
+ public:
+  BlockWriter(const DibHeader& source, int bitCount, const std::vector<std::uint32_t>& palette)
+      : width_(source.width),
+        height_(static_cast<int>(std::abs(std::int64_t{source.height}))),
+        stride_(DibStride(bitCount, width_)),
+        rowsOffset_(kInfoHeaderSize + 4 * palette.size()),
+        block_(rowsOffset_ + stride_ * static_cast<std::size_t>(height_)) {
+    const std::span<std::uint8_t> out(block_);
+    PutLe32(out, 0, kInfoHeaderSize);
+    PutLe32(out, 4, static_cast<std::uint32_t>(width_));
+    PutLe32(out, 8, static_cast<std::uint32_t>(height_));
+    PutLe16(out, 12, 1);
+    PutLe16(out, 14, static_cast<std::uint32_t>(bitCount));
+    PutLe32(out, 16, kBiRgb);
+    PutLe32(out, 20, static_cast<std::uint32_t>(block_.size() - rowsOffset_));
+    PutLe32(out, 24, static_cast<std::uint32_t>(source.xPelsPerMeter));
+    PutLe32(out, 28, static_cast<std::uint32_t>(source.yPelsPerMeter));
+    PutLe32(out, 32, static_cast<std::uint32_t>(palette.size()));
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+      PutLe32(out, kInfoHeaderSize + 4 * i, palette[i]);  // B, G, R, 0
+    }
+  }
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+  // Row `y` of the picture, counted from the top (rows are stored bottom-up).
+  std::span<std::uint8_t> Row(int y) {
+    const std::size_t stored = static_cast<std::size_t>(height_ - 1 - y);
+    return std::span<std::uint8_t>(block_).subspan(rowsOffset_ + stored * stride_, stride_);
+  }
+
+  std::vector<std::uint8_t> Take() && { return std::move(block_); }
+
+ private:
+  int width_;
+  int height_;
+  std::size_t stride_;
+  std::size_t rowsOffset_;
+  std::vector<std::uint8_t> block_;
+};
+
+// The source's pixel rows, `stride` bytes each, or a refusal when the file ends early.
+std::span<const std::uint8_t> SourceRows(const DibHeader& header, std::span<const std::uint8_t> pixels) {
+  const std::size_t size = DibStride(header.bitCount, static_cast<std::uint32_t>(header.width)) *
+                           static_cast<std::size_t>(std::abs(std::int64_t{header.height}));
+  if (pixels.size() < size) Refuse("file is truncated");
+  return pixels.first(size);
+}
+
+// Row `y` from the top of the source picture.
+std::span<const std::uint8_t> SourceRow(const DibHeader& header, std::span<const std::uint8_t> rows,
+                                        int y) {
+  const std::size_t stride = DibStride(header.bitCount, static_cast<std::uint32_t>(header.width));
+  const std::size_t height = rows.size() / stride;
+  const auto row = static_cast<std::size_t>(y);
+  const std::size_t stored = header.height < 0 ? row : height - 1 - row;
+  return rows.subspan(stored * stride, stride);
+}
+
+std::vector<std::uint8_t> CopyRows(const DibHeader& header, const SourceLayout& source) {
+  const std::span<const std::uint8_t> rows = SourceRows(header, source.pixels);
+  BlockWriter out(header, header.bitCount, source.palette);
+  for (int y = 0; y < out.Height(); ++y) std::ranges::copy(SourceRow(header, rows, y), out.Row(y).begin());
+  return std::move(out).Take();
+}
+
+// 2-bit pixels, which GDI does not know, as 4-bit ones with the same colour table.
+std::vector<std::uint8_t> WidenTwoBitRows(const DibHeader& header, const SourceLayout& source) {
+  const std::span<const std::uint8_t> rows = SourceRows(header, source.pixels);
+  BlockWriter out(header, 4, source.palette);
+  for (int y = 0; y < out.Height(); ++y) {
+    const std::span<const std::uint8_t> in = SourceRow(header, rows, y);
+    const std::span<std::uint8_t> row = out.Row(y);
+    for (int x = 0; x < out.Width(); ++x) {
+      const int index = (in[x / 4] >> (6 - 2 * (x % 4))) & 3;
+      row[x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? index << 4 : index);
+    }
+  }
+  return std::move(out).Take();
+}
+
+// Device pixels (rows top first) as 24-bit rows.
+std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header, std::span<const std::uint32_t> pixels) {
+  BlockWriter out(header, 24, {});
+  const auto width = static_cast<std::size_t>(out.Width());
+  for (int y = 0; y < out.Height(); ++y) {
+    const std::span<std::uint8_t> row = out.Row(y);
+    for (std::size_t x = 0; x < width; ++x) {
+      const std::uint32_t pixel = pixels[static_cast<std::size_t>(y) * width + x];
+      row[3 * x] = static_cast<std::uint8_t>(pixel);
+      row[3 * x + 1] = static_cast<std::uint8_t>(pixel >> 8);
+      row[3 * x + 2] = static_cast<std::uint8_t>(pixel >> 16);
+    }
+  }
+  return std::move(out).Take();
+}
+
+// Bitfields through our GDI decoder, so that the 24-bit result is what GDI shows.
+std::vector<std::uint8_t> BitfieldsAsRgb24(std::span<const std::uint8_t> dib, const DibHeader& header,
+                                           const SourceLayout& source) {
+  std::array<std::uint8_t, kMasksOffset + 12> info{};
+  PutLe32(info, 0, kInfoHeaderSize);
+  PutLe32(info, 4, static_cast<std::uint32_t>(header.width));
+  PutLe32(info, 8, static_cast<std::uint32_t>(header.height));
+  PutLe16(info, 12, 1);
+  PutLe16(info, 14, header.bitCount);
+  PutLe32(info, 16, kBiBitfields);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::optional<std::uint32_t> mask = ReadLe32(dib, kMasksOffset + 4 * i);
+    if (!mask) Refuse("file is truncated");
+    // GDI refuses a bitmap with a colour that has no bits.
+    if (*mask == 0) Refuse("empty colour mask");
+    PutLe32(info, kMasksOffset + 4 * i, *mask);
+  }
+  const std::optional<DecodedDib> decoded = DecodeDib(info, SourceRows(header, source.pixels));
+  if (!decoded) Refuse("unreadable bitfields");
+  return Rgb24Rows(header, decoded->pixels);
+}
+
+// The colour index that shows the pixels RLE leaves out, which GDI leaves black: a black
+// entry added to a short table, or one already in a full table. Nothing when neither works.
+std::optional<std::uint8_t> BlackIndex(std::vector<std::uint32_t>& palette, int bitCount) {
+  if (palette.size() < (std::size_t{1} << bitCount)) {
+    palette.push_back(0);
+    return static_cast<std::uint8_t>(palette.size() - 1);
+  }
+  const auto black = std::ranges::find(palette, 0u);
+  if (black == palette.end()) return std::nullopt;
+  return static_cast<std::uint8_t>(black - palette.begin());
+}
+
+std::vector<std::uint8_t> DecodeRleRows(const DibHeader& header, SourceLayout source) {
+  // GDI reads biSizeImage bytes of RLE data; we read no further than the file goes.
+  std::span<const std::uint8_t> data = source.pixels;
+  if (header.sizeImage != 0 && header.sizeImage < data.size()) data = data.first(header.sizeImage);
+  const int bits = header.bitCount;
+  std::vector<std::int16_t> indexes = DecodeRle(data, bits, header.width, header.height);
+
+  std::optional<std::uint8_t> fill = 0;
+  if (std::ranges::find(indexes, kRleNotDrawn) != indexes.end()) fill = BlackIndex(source.palette, bits);
+  if (!fill) {
+    std::vector<std::uint32_t> pixels(indexes.size());
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      const auto index = static_cast<std::size_t>(indexes[i]);
+      pixels[i] = indexes[i] == kRleNotDrawn || index >= source.palette.size() ? 0 : source.palette[index];
+    }
+    return Rgb24Rows(header, pixels);
+  }
+
+  BlockWriter out(header, bits, source.palette);
+  const auto width = static_cast<std::size_t>(out.Width());
+  for (int y = 0; y < out.Height(); ++y) {
+    const std::span<std::uint8_t> row = out.Row(y);
+    for (std::size_t x = 0; x < width; ++x) {
+      const std::int16_t found = indexes[static_cast<std::size_t>(y) * width + x];
+      const auto index = static_cast<std::uint8_t>(found == kRleNotDrawn ? *fill : found);
+      if (bits == 8) row[x] = index;
+      else row[x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? index << 4 : index);
+    }
+  }
+  return std::move(out).Take();
+}
+
+// `dib` starts with the info header; `pixelOffset` is where the file says the pixels are,
+// counted from there.
+std::vector<std::uint8_t> Normalise(std::span<const std::uint8_t> dib,
+                                    std::optional<std::size_t> pixelOffset) {
+  HeaderKind kind = HeaderKind::kWindows;
+  const DibHeader header = ReadSourceHeader(dib, kind);
+  CheckFormat(header, kind);
+  CheckSize(header);
+  SourceLayout source = Locate(dib, header, kind, pixelOffset);
+  if (IsRle(header)) return DecodeRleRows(header, std::move(source));
+  if (IsBitfields(header)) return BitfieldsAsRgb24(dib, header, source);
+  if (header.bitCount == 2) return WidenTwoBitRows(header, source);
+  return CopyRows(header, source);
+}
+
+// ---- Files ----
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + PathToCp932(path) + "\""; }
+
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) Refuse("cannot open " + Quoted(path));
+  if (size > kMaxFileSize) Refuse(Quoted(path) + ": file is too large");
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size())) Refuse("cannot read " + Quoted(path));
+  return bytes;
+}
+
+// A name beside `target` that no other writer uses: the clock keeps processes apart, the
+// counter keeps apart the writes of this one.
+std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
+  static std::atomic<unsigned> writes{0};
+  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::filesystem::path temporary = target;
+  temporary += ".tmp" + std::to_string(ticks) + "-" + std::to_string(++writes);
+  return temporary;
+}
+
+bool WriteBytes(const std::filesystem::path& path, std::span<const std::uint8_t> head,
+                std::span<const std::uint8_t> body) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace
+
+TDib::TDib(const char* fileName) : TDib(Cp932ToPath(fileName)) {}
+
+TDib::TDib(const std::filesystem::path& file) {
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
+  try {
+    *this = FromBytes(bytes);
+  } catch (const TXGdi& error) {
+    throw TXGdi(Quoted(file) + ": " + error.what());
+  }
+}
+
+TDib TDib::FromBytes(std::span<const std::uint8_t> file) {
+  if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') Refuse("not a BMP file");
+  const std::optional<std::uint32_t> offBits = ReadLe32(file, 10);
+  if (!offBits || file.size() <= kFileHeaderSize) Refuse("file is truncated");
+  std::optional<std::size_t> pixelOffset;
+  if (*offBits >= kFileHeaderSize) pixelOffset = *offBits - kFileHeaderSize;
+  return TDib(Normalise(file.subspan(kFileHeaderSize), pixelOffset));
+}
+
+#ifdef _WIN32
+TDib::TDib(void* module, int resourceId) {
+  const std::optional<std::vector<std::uint8_t>> bytes = LoadBitmapResource(module, resourceId);
+  if (!bytes) Refuse("no bitmap resource " + std::to_string(resourceId));
+  block_ = Normalise(*bytes, std::nullopt);
+}
+#endif
+
+int TDib::Width() const { return static_cast<std::int32_t>(ReadLe32(block_, 4).value_or(0)); }
+int TDib::Height() const { return static_cast<std::int32_t>(ReadLe32(block_, 8).value_or(0)); }
+int TDib::BitCount() const { return ReadLe16(block_, 14).value_or(0); }
+
+std::size_t TDib::NumColors() const {
+  const std::uint32_t used = ReadLe32(block_, 32).value_or(0);
+  if (used != 0) return used;
+  const int bits = BitCount();
+  return bits == 1 || bits == 4 || bits == 8 ? std::size_t{1} << bits : 0;
+}
+
+std::span<const std::uint8_t> TDib::Info() const {
+  const std::size_t size = kInfoHeaderSize + 4 * std::min<std::size_t>(NumColors(), 256);
+  return Block().first(std::min(size, block_.size()));
+}
+
+std::span<const std::uint8_t> TDib::Bits() const { return Block().subspan(Info().size()); }
+
+bool TDib::WriteFile(const char* fileName) const { return WriteFile(Cp932ToPath(fileName)); }
+
+bool TDib::WriteFile(const std::filesystem::path& file) const {
+  std::array<std::uint8_t, kFileHeaderSize> head{'B', 'M'};
+  PutLe32(head, 2, static_cast<std::uint32_t>(kFileHeaderSize + block_.size()));
+  PutLe32(head, 10, static_cast<std::uint32_t>(kFileHeaderSize + Info().size()));
+
+  const std::filesystem::path temporary = TemporaryPathBeside(file);
+  std::error_code error;
+  if (!WriteBytes(temporary, head, block_)) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  std::filesystem::rename(temporary, file, error);
+  if (!error) return true;
+  std::filesystem::remove(temporary, error);
+  return false;
+}
+
+}  // namespace kelna

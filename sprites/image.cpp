@@ -1,0 +1,252 @@
+#include "sprites/image.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "platform/dib.h"
+#include "sprites/dib_loader.h"
+
+namespace kelna {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+
+// Header fields of a packed DIB. Every block an image holds has at least the 40 header
+// bytes (the loaders make sure), but a short one reads as zeros rather than out of bounds.
+std::uint32_t HeaderField32(std::span<const std::uint8_t> dib, std::size_t offset) {
+  if (dib.size() < offset + 4) return 0;
+  return std::uint32_t(dib[offset]) | std::uint32_t(dib[offset + 1]) << 8 |
+         std::uint32_t(dib[offset + 2]) << 16 | std::uint32_t(dib[offset + 3]) << 24;
+}
+std::uint16_t HeaderField16(std::span<const std::uint8_t> dib, std::size_t offset) {
+  if (dib.size() < offset + 2) return 0;
+  return std::uint16_t(dib[offset] | dib[offset + 1] << 8);
+}
+std::int32_t HeaderWidth(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 4)); }
+std::int32_t HeaderHeight(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 8)); }
+std::uint16_t HeaderBitCount(std::span<const std::uint8_t> dib) { return HeaderField16(dib, 14); }
+std::uint32_t HeaderColorsUsed(std::span<const std::uint8_t> dib) { return HeaderField32(dib, 32); }
+
+void Put16(std::uint8_t* out, std::uint16_t value) {
+  out[0] = std::uint8_t(value);
+  out[1] = std::uint8_t(value >> 8);
+}
+void Put32(std::uint8_t* out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = std::uint8_t(value >> (8 * i));
+}
+
+}  // namespace
+
+ZoImageData::ZoImageData() = default;
+ZoImageData::~ZoImageData() = default;
+
+std::uint16_t ImageStride(unsigned bitCount, std::int32_t width) {
+  return std::uint16_t(((std::int64_t(bitCount) * width + 31) / 32) * 4);
+}
+
+// --- Sharing ---
+
+ZoImage::ZoImage() : imageData(new ZoImageData) {}
+
+ZoImage::ZoImage(const ZoImage& other) : imageData(other.imageData) { ++imageData->refCount; }
+
+ZoImage& ZoImage::operator=(const ZoImage& other) {
+  SetImageData(&other);
+  return *this;
+}
+
+void ZoImage::SetImageData(const ZoImage* other) {
+  // Raising the other count first makes self-assignment harmless.
+  ZoImageData* shared = other->imageData;
+  ++shared->refCount;
+  Release();
+  imageData = shared;
+}
+
+ZoImage::~ZoImage() { Release(); }
+
+void ZoImage::Release() {
+  if (--imageData->refCount == 0) delete imageData;
+  imageData = nullptr;
+}
+
+void ZoImage::TakeFreshData() {
+  Release();
+  imageData = new ZoImageData;
+}
+
+void ZoImage::CompleteFromHeader() {
+  const auto dib = imageData->dib;
+  imageData->stride = ImageStride(HeaderBitCount(dib), HeaderWidth(dib));
+  imageData->width = std::int16_t(HeaderWidth(dib));
+  imageData->height = std::int16_t(HeaderHeight(dib));
+}
+
+// --- Input and output of the base class: nothing ---
+
+int ZoImage::Read(const char*) { return 0; }
+int ZoImage::Write(const char*) { return 0; }
+int ZoImage::Read(std::istream&) { return 0; }
+int ZoImage::Write(std::ostream&) { return 0; }
+
+// --- Sub-image ---
+
+ZoImage::ZoImage(const DeviceContext& dc, const ZoImage* source, short x, short y, unsigned short w,
+                 unsigned short h)
+    : ZoImage() {
+  if (!source) return;
+  const int sourceWidth = source->Width();
+  const int sourceHeight = source->Height();
+  const int left = std::max<int>(x, 0);
+  const int top = std::max<int>(y, 0);
+  int width = w == 0 ? sourceWidth : w;
+  int height = h == 0 ? sourceHeight : h;
+  if (left + width > sourceWidth) width = sourceWidth - left;
+  if (top + height > sourceHeight) height = sourceHeight - top;
+  imageData->width = std::int16_t(width);
+  imageData->height = std::int16_t(height);
+  imageData->ddb = CreateCompatibleBitmap(dc, width, height);
+  if (!imageData->ddb) return;
+  Bitmap* sourceBitmap = source->Ddb();
+  if (!sourceBitmap) return;  // nothing to cut from: the new picture stays black
+  auto sourceDC = CreateCompatibleDC(&dc);
+  auto targetDC = CreateCompatibleDC(&dc);
+  Bitmap* previousSource = sourceDC->SelectBitmap(sourceBitmap);
+  Bitmap* previousTarget = targetDC->SelectBitmap(imageData->ddb.get());
+  // A source bitmap that is selected elsewhere cannot be selected here (nor in GDI).
+  if (previousSource && previousTarget)
+    BitBlt(*targetDC, 0, 0, width, height, *sourceDC, left, top, RasterOp::SourceCopy);
+  if (previousSource) sourceDC->SelectBitmap(previousSource);
+  if (previousTarget) targetDC->SelectBitmap(previousTarget);
+}
+
+// --- Colours and conversions ---
+
+unsigned ZoImage::NumColors() const {
+  const auto dib = imageData->dib;
+  if (dib.empty()) return 0;
+  if (const std::uint32_t used = HeaderColorsUsed(dib); used != 0) return used;
+  switch (HeaderBitCount(dib)) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+  }
+}
+
+std::size_t ZoImage::PixelOffset() const {
+  return kInfoHeaderSize + 4 * std::size_t(NumColors());
+}
+
+void ZoImage::MakePalette() {
+  if (!HasDib()) return;
+  imageData->palette.reset();
+  const std::size_t count = NumColors();
+  // A colour count that the block cannot hold (or a palette cannot: its entry count is
+  // 16 bits) leaves the image without a palette, as a failed allocation would.
+  if (count == 0 || count > 0xFFFF || PixelOffset() > imageData->dib.size()) return;
+  std::vector<Palette::Entry> entries(count);
+  const std::uint8_t* quad = imageData->dib.data() + kInfoHeaderSize;
+  for (auto& entry : entries) {
+    entry = {quad[2], quad[1], quad[0], 0};
+    quad += 4;
+  }
+  imageData->palette = std::make_unique<Palette>(std::move(entries));
+}
+
+void ZoImage::DIBtoDDB(DeviceContext& dc) {
+  if (!HasDib()) return;
+  imageData->ddb.reset();
+  const Palette* previous = nullptr;
+  const Palette* palette = imageData->palette.get();
+  if (palette) {
+    previous = dc.SelectPalette(palette, false);
+    dc.RealizePalette();
+  }
+  const auto dib = imageData->dib;
+  const std::size_t offset = std::min(PixelOffset(), dib.size());
+  imageData->ddb = CreateDIBitmap(dc, dib, dib.subspan(offset));
+  if (palette) dc.SelectPalette(previous, false);
+}
+
+void ZoImage::DDBtoDIB() {
+  const Bitmap* ddb = imageData->ddb.get();
+  if (!ddb || HasDib()) return;
+  constexpr unsigned kBitCount = 32;  // planes × bits per pixel of our device bitmaps
+  const std::uint16_t stride = ImageStride(kBitCount, ddb->Width());
+  const std::size_t imageSize = std::size_t(stride) * std::size_t(ddb->Height());
+  std::vector<std::uint8_t> block(kInfoHeaderSize + imageSize);
+  std::uint8_t* header = block.data();
+  Put32(header, kInfoHeaderSize);
+  Put32(header + 4, std::uint32_t(ddb->Width()));
+  Put32(header + 8, std::uint32_t(ddb->Height()));
+  Put16(header + 12, 1);
+  Put16(header + 14, kBitCount);
+  Put32(header + 20, std::uint32_t(imageSize));  // BI_RGB, no colour table, no resolution
+  if (GetDIBits(*ddb, 0, ddb->Height(), kBitCount, {block.data() + kInfoHeaderSize, imageSize}) !=
+      ddb->Height())
+    return;
+  imageData->width = std::int16_t(ddb->Width());
+  imageData->height = std::int16_t(ddb->Height());
+  imageData->stride = stride;
+  imageData->ownedDib = std::move(block);
+  imageData->dib = imageData->ownedDib;
+}
+
+void ZoImage::Show(DeviceContext& dc, short srcX, short srcY, short dstX, short dstY, short width,
+                   short height, unsigned long rop) {
+  if (HasDib()) {
+    if (!imageData->palette && NumColors() != 0) MakePalette();
+    if (!imageData->ddb) DIBtoDDB(dc);
+  }
+  Bitmap* ddb = imageData->ddb.get();
+  if (!ddb) return;
+  auto memory = CreateCompatibleDC(&dc);
+  Bitmap* previous = memory->SelectBitmap(ddb);
+  if (!previous) return;  // selected into another context: GDI would refuse too
+  const int w = width == 0 ? Width() : width;
+  const int h = height == 0 ? Height() : height;
+  BitBlt(dc, dstX, dstY, w, h, *memory, srcX, srcY, static_cast<RasterOp>(rop));
+  memory->SelectBitmap(previous);
+}
+
+// --- Pixels, colours and the stream form ---
+
+std::uint8_t* ZoImage::GetBits() {
+  if (!HasDib() || PixelOffset() > imageData->dib.size()) return nullptr;
+  return imageData->dib.data() + PixelOffset();
+}
+
+std::uint8_t* ZoImage::GetColors() {
+  return HasDib() ? imageData->dib.data() + kInfoHeaderSize : nullptr;
+}
+
+short ZoImage::Width() const {
+  return HasDib() ? short(HeaderWidth(imageData->dib)) : imageData->width;
+}
+
+short ZoImage::Height() const {
+  return HasDib() ? short(HeaderHeight(imageData->dib)) : imageData->height;
+}
+
+int ZoImage::WriteStreamForm(std::ostream& os, bool checkEachWrite) {
+  if (!HasDib() || !os) return 0;
+  const std::uint32_t offBits = std::uint32_t(kFileHeaderSize + PixelOffset());
+  const std::uint32_t fileSize =
+      std::uint32_t(std::uint16_t(Height())) * imageData->stride + offBits;
+  // Whatever the header claims, never write from beyond the block.
+  const std::size_t blockBytes = fileSize - kFileHeaderSize;
+  if (fileSize < offBits || blockBytes > imageData->dib.size()) return 0;
+  std::uint8_t header[kFileHeaderSize] = {'B', 'M'};
+  Put32(header + 2, fileSize);
+  Put32(header + 10, offBits);
+  os.write(reinterpret_cast<const char*>(header), kFileHeaderSize);
+  if (checkEachWrite && !os) return 0;
+  os.write(reinterpret_cast<const char*>(imageData->dib.data()), std::streamsize(blockBytes));
+  if (checkEachWrite && !os) return 0;
+  return 1;
+}
+
+int ZoImage::WriteDIB(std::ostream& os) { return WriteStreamForm(os, false); }
+
+}  // namespace kelna

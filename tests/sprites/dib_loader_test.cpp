@@ -1,0 +1,435 @@
+#include "sprites/dib_loader.h"
+
+#include "platform/dib.h"
+#include "platform/text.h"
+#include "tests/support/temporary_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kelna {
+namespace {
+
+using test::TemporaryFolder;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An 8-bit RGB PAM file (the suite's reference pixels) as device pixels, rows top first.
+std::optional<DecodedDib> ReadPam(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  int width = 0, height = 0, depth = 0, maxval = 0;
+  if (!std::getline(in, line) || line != "P7") return std::nullopt;
+  while (std::getline(in, line) && line != "ENDHDR") {
+    std::istringstream field(line);
+    std::string key;
+    int value = 0;
+    field >> key >> value;
+    if (key == "WIDTH") width = value;
+    if (key == "HEIGHT") height = value;
+    if (key == "DEPTH") depth = value;
+    if (key == "MAXVAL") maxval = value;
+  }
+  if (depth != 3 || maxval != 255 || width <= 0 || height <= 0) return std::nullopt;
+  DecodedDib picture{width, height, {}};
+  for (int i = 0; i < width * height; ++i) {
+    unsigned char rgb[3];
+    if (!in.read(reinterpret_cast<char*>(rgb), 3)) return std::nullopt;
+    picture.pixels.push_back(std::uint32_t{rgb[0]} << 16 | std::uint32_t{rgb[1]} << 8 | rgb[2]);
+  }
+  return picture;
+}
+
+std::string Hex(std::uint32_t pixel) {
+  std::ostringstream text;
+  text << std::hex << pixel;
+  return text.str();
+}
+
+// How many pixels differ; the first few are reported.
+int CountDifferences(const DecodedDib& actual, const DecodedDib& expected) {
+  int differences = 0;
+  for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
+    const std::uint32_t a = actual.pixels[i], e = expected.pixels[i];
+    if (a == e) continue;
+    if (++differences <= 5) {
+      ADD_FAILURE() << "pixel (" << i % expected.width << ", " << i / expected.width << "): " << Hex(a)
+                    << ", expected " << Hex(e);
+    }
+  }
+  return differences;
+}
+
+// The packed layout that the rest of the program relies on.
+void ExpectPackedLayout(const TDib& dib) {
+  const std::span<const std::uint8_t> block = dib.Block();
+  const std::optional<DibHeader> header = ReadDibHeader(block);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->size, 40u);
+  EXPECT_EQ(header->compression, kBiRgb);
+  EXPECT_GT(header->height, 0);
+  EXPECT_EQ(header->width, dib.Width());
+  EXPECT_EQ(header->height, dib.Height());
+  EXPECT_EQ(header->bitCount, dib.BitCount());
+  EXPECT_THAT(dib.BitCount(), ::testing::AnyOf(1, 4, 8, 16, 24, 32));
+  EXPECT_EQ(block.size(), 40 + 4 * dib.NumColors() +
+                              DibStride(dib.BitCount(), dib.Width()) * static_cast<std::size_t>(dib.Height()));
+}
+
+// ---- Good files: every pixel as the suite's reference says ----
+
+const std::vector<std::string> kGoodFiles = {
+    "pal1", "pal1bg", "pal1wb", "pal4", "pal4gs", "pal4rle", "pal8-0", "pal8", "pal8gs",
+    "pal8nonsquare", "pal8os2", "pal8rle", "pal8topdown", "pal8v4", "pal8v5", "pal8w124",
+    "pal8w125", "pal8w126", "rgb16-565", "rgb16-565pal", "rgb16", "rgb16bfdef", "rgb24",
+    "rgb24pal", "rgb32", "rgb32bf", "rgb32bfdef"};
+
+class GoodFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GoodFile, LoadsAsTheReferencePixels) {
+  const TDib dib(kSuite / "g" / (GetParam() + ".bmp"));
+  ExpectPackedLayout(dib);
+  const std::optional<DecodedDib> decoded = DecodeDib(dib.Info(), dib.Bits());
+  const std::optional<DecodedDib> expected = ReadPam(kSuite / "ref" / (GetParam() + ".pam"));
+  ASSERT_TRUE(decoded);
+  ASSERT_TRUE(expected);
+  ASSERT_EQ(decoded->width, expected->width);
+  ASSERT_EQ(decoded->height, expected->height);
+  EXPECT_EQ(CountDifferences(*decoded, *expected), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BmpSuite, GoodFile, ::testing::ValuesIn(kGoodFiles),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           std::ranges::replace(name, '-', '_');
+                           return name;
+                         });
+
+// ---- Questionable and bad files: loaded or refused, as recorded here ----
+
+struct Outcome {
+  std::string file;
+  std::string refusal;  // empty: loads; otherwise a part of the refusal's message
+  std::string sameAs;   // when it loads: the good file whose reference pixels it must show
+};
+
+const std::vector<Outcome> kOutcomes = {
+    {"q/pal1huffmsb", "compression 3", ""},       // OS/2 Huffman 1D
+    {"q/pal1p1", "", ""},                         // one colour; index 1 shows black
+    {"q/pal2", "", ""},                           // 2 bits per pixel, widened to 4
+    {"q/pal2color", "", ""},
+    {"q/pal4rlecut", "", ""},                     // skipped pixels: black, as GDI leaves them
+    {"q/pal4rletrns", "", ""},
+    {"q/pal8offs", "", "pal8"},                   // a gap before the pixels
+    {"q/pal8os2-hs", "", "pal8os2"},              // OS/2 file header oddities
+    {"q/pal8os2-sz", "", "pal8os2"},
+    {"q/pal8os2sp", "", "pal8os2"},               // 252 RGBTRIPLEs, counted from bfOffBits
+    {"q/pal8os2v2-16", "", "pal8"},               // 16-byte OS/2 2.x header
+    {"q/pal8os2v2-40sz", "", "pal8"},
+    {"q/pal8os2v2-sz", "", "pal8"},
+    {"q/pal8os2v2", "", "pal8"},                  // 64-byte OS/2 2.x header
+    {"q/pal8oversizepal", "", "pal8"},            // 300 colours: the first 256 count
+    {"q/pal8rlecut", "", ""},
+    {"q/pal8rletrns", "", ""},
+    {"q/rgb16-231", "", ""},                      // odd masks: widened as GDI widens them
+    {"q/rgb16-3103", "", ""},
+    {"q/rgb16faketrns", "", "rgb16"},             // the unused top bit is ignored
+    {"q/rgb24jpeg", "compression 4", ""},
+    {"q/rgb24largepal", "", "rgb24"},
+    {"q/rgb24lprof", "", "rgb24"},                // colour profiles are ignored
+    {"q/rgb24png", "compression 5", ""},
+    {"q/rgb24prof", "", "rgb24"},
+    {"q/rgb24prof2", "", ""},                     // its profile would change the colours
+    {"q/rgb24rle24", "compression 4", ""},        // OS/2 RLE24
+    {"q/rgb32-111110", "", ""},
+    {"q/rgb32-7187", "", ""},
+    {"q/rgb32-xbgr", "", "rgb24"},
+    {"q/rgb32fakealpha", "", "rgb24"},            // the fourth byte is ignored
+    {"q/rgb32h52", "", "rgb24"},
+    {"q/rgba16-1924", "", ""},
+    {"q/rgba16-4444", "", ""},
+    {"q/rgba16-5551", "", ""},
+    {"q/rgba32-1", "", ""},
+    {"q/rgba32-1010102", "", ""},
+    {"q/rgba32-2", "", ""},
+    {"q/rgba32-61754", "", ""},
+    {"q/rgba32-81284", "", ""},
+    {"q/rgba32abf", "", ""},                      // BI_ALPHABITFIELDS read as bitfields
+    {"q/rgba32h56", "", ""},
+    {"q/rgba64", "bit count 64", ""},
+    {"b/badbitcount", "bit count 30000", ""},
+    {"b/badbitssize", "", "pal1"},                // biSizeImage is not needed for BI_RGB
+    {"b/baddens1", "", "pal1"},
+    {"b/baddens2", "", "pal1"},
+    {"b/badfilesize", "", "pal1"},                // bfSize is not needed
+    {"b/badheadersize", "header size 66", ""},
+    {"b/badpalettesize", "", "pal8"},             // biClrUsed huge: what fits before the pixels
+    {"b/badplanes", "", "pal1"},
+    {"b/badrle", "", ""},                         // runs past the rows: cut
+    {"b/badrle4", "", ""},
+    {"b/badrle4bis", "", ""},
+    {"b/badrle4ter", "", ""},
+    {"b/badrlebis", "", ""},
+    {"b/badrleter", "", ""},
+    {"b/badwidth", "size -127", ""},
+    {"b/pal8badindex", "", ""},                   // indexes past the table show black
+    {"b/reallybig", "size 3000000", ""},
+    {"b/rgb16-880", "empty colour mask", ""},
+    {"b/rletopdown", "top-down RLE", ""},
+    {"b/shortfile", "file is truncated", ""},
+};
+
+TEST(BmpSuiteOddFiles, AreLoadedOrRefusedAsRecorded) {
+  for (const Outcome& outcome : kOutcomes) {
+    SCOPED_TRACE(outcome.file);
+    std::optional<TDib> dib;
+    std::string refusal;
+    try {
+      dib = TDib::FromBytes(ReadBytes(kSuite / (outcome.file + ".bmp")));
+    } catch (const TXGdi& error) {
+      refusal = error.what();
+    }
+    if (!outcome.refusal.empty()) {
+      EXPECT_THAT(refusal, HasSubstr(outcome.refusal));
+      continue;
+    }
+    ASSERT_TRUE(dib) << refusal;
+    ExpectPackedLayout(*dib);
+    const std::optional<DecodedDib> decoded = DecodeDib(dib->Info(), dib->Bits());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->width, 127);
+    EXPECT_EQ(decoded->height, 64);
+    if (outcome.sameAs.empty()) continue;
+    const std::optional<DecodedDib> expected = ReadPam(kSuite / "ref" / (outcome.sameAs + ".pam"));
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(CountDifferences(*decoded, *expected), 0);
+  }
+}
+
+TEST(BmpSuiteOddFiles, TheTableNamesEveryFile) {
+  std::set<std::string> listed, present;
+  for (const Outcome& outcome : kOutcomes) listed.insert(outcome.file);
+  for (const char* folder : {"q", "b"}) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(kSuite / folder)) {
+      present.insert(std::string(folder) + "/" + entry.path().stem().string());
+    }
+  }
+  EXPECT_EQ(listed, present);
+}
+
+// ---- Edge cases of the file layout ----
+
+void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A BMP file with a 40-byte header, `table` (0x00RRGGBB entries, biClrUsed = their number)
+// and `pixels`.
+std::vector<std::uint8_t> BmpFile(int width, int height, int bitCount, std::uint32_t compression,
+                                  const std::vector<std::uint32_t>& table, const std::vector<std::uint8_t>& pixels) {
+  std::vector<std::uint8_t> file(54 + 4 * table.size());
+  file[0] = 'B';
+  file[1] = 'M';
+  PutLe32(file, 2, static_cast<std::uint32_t>(file.size() + pixels.size()));
+  PutLe32(file, 10, static_cast<std::uint32_t>(file.size()));
+  PutLe32(file, 14, 40);
+  PutLe32(file, 18, static_cast<std::uint32_t>(width));
+  PutLe32(file, 22, static_cast<std::uint32_t>(height));
+  file[26] = 1;
+  file[28] = static_cast<std::uint8_t>(bitCount);
+  PutLe32(file, 30, compression);
+  PutLe32(file, 34, static_cast<std::uint32_t>(pixels.size()));
+  PutLe32(file, 46, static_cast<std::uint32_t>(table.size()));
+  for (std::size_t i = 0; i < table.size(); ++i) PutLe32(file, 54 + 4 * i, table[i]);
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  return file;
+}
+
+std::string RefusalOf(const std::vector<std::uint8_t>& file) {
+  try {
+    TDib::FromBytes(file);
+  } catch (const TXGdi& error) {
+    return error.what();
+  }
+  return "";
+}
+
+std::vector<std::uint32_t> DecodedPixels(const TDib& dib) {
+  const std::optional<DecodedDib> decoded = DecodeDib(dib.Info(), dib.Bits());
+  return decoded ? decoded->pixels : std::vector<std::uint32_t>{};
+}
+
+TEST(TDibFile, RefusesEveryCutOfAnUncompressedFile) {
+  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal8.bmp");
+  for (std::size_t size = 0; size < file.size(); ++size) {
+    const std::string refusal = RefusalOf({file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)});
+    ASSERT_EQ(refusal, size < 2 ? "not a BMP file" : "file is truncated") << size << " bytes";
+  }
+}
+
+TEST(TDibFile, DecodesAnRleFileCutShortAsFarAsItGoes) {
+  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal4rle.bmp");
+  const std::size_t pixels = 102;  // bfOffBits
+  const std::vector<std::uint32_t> whole = DecodedPixels(TDib::FromBytes(file));
+  std::size_t previousBlack = whole.size();
+  for (std::size_t size = pixels; size < file.size(); size += 97) {
+    SCOPED_TRACE(size);
+    const TDib dib = TDib::FromBytes(std::span(file).first(size));
+    const std::vector<std::uint32_t> cut = DecodedPixels(dib);
+    ASSERT_EQ(cut.size(), whole.size());
+    // Less data draws fewer pixels, and the ones it draws are the whole file's.
+    const std::size_t black = static_cast<std::size_t>(std::ranges::count(cut, 0u));
+    EXPECT_LE(black, previousBlack);
+    previousBlack = black;
+    for (std::size_t i = 0; i < cut.size(); ++i) {
+      if (cut[i] != 0) {
+        ASSERT_EQ(cut[i], whole[i]) << "pixel " << i;
+      }
+    }
+  }
+  EXPECT_THAT(RefusalOf({file.begin(), file.begin() + pixels - 1}), HasSubstr("truncated"));
+}
+
+TEST(TDibFile, IgnoresBfSizeAndAnUnusableBfOffBits) {
+  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal8.bmp");
+  const TDib original = TDib::FromBytes(file);
+  const struct {
+    std::size_t at;
+    std::uint32_t value;
+  } edits[] = {
+      {2, 0},            // bfSize 0
+      {2, 0xFFFFFFFF},   // bfSize far past the end
+      {10, 0},           // bfOffBits 0: the pixels follow the colour table
+      {10, 20},          // bfOffBits inside the header
+      {10, 0xFFFFFFFF},  // bfOffBits past the end
+  };
+  for (const auto& edit : edits) {
+    SCOPED_TRACE(edit.value);
+    std::vector<std::uint8_t> edited = file;
+    PutLe32(edited, edit.at, edit.value);
+    const TDib dib = TDib::FromBytes(edited);
+    EXPECT_TRUE(std::ranges::equal(dib.Block(), original.Block()));
+  }
+}
+
+TEST(TDibFile, RefusesHugeDimensionsBeforeReadingPixels) {
+  struct Case {
+    int width;
+    int height;
+    int bitCount;
+    std::uint32_t compression;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {30000, 30000, 8, kBiRgb, "image is too large"},   // 3.6 GB of decoded pixels
+      {32768, 1, 24, kBiRgb, "unsupported size"},       // past signed 16 bits
+      {1, -32768, 24, kBiRgb, "unsupported size"},
+      {16000, 4000, 8, kBiRgb, "file is truncated"},    // within the limits, but the file is tiny
+      {16000, 4000, 32, kBiBitfields, "file is truncated"},
+      {0x7FFFFFFF, 0x7FFFFFFF, 1, kBiRgb, "unsupported size"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    const std::vector<std::uint32_t> words = c.bitCount == 8 ? std::vector<std::uint32_t>(256) : std::vector<std::uint32_t>{0xFF0000, 0xFF00, 0xFF};
+    EXPECT_THAT(RefusalOf(BmpFile(c.width, c.height, c.bitCount, c.compression, words, {1, 2, 3, 4})),
+                HasSubstr(c.refusal));
+  }
+}
+
+// Pixels that RLE codes skip show black in GDI; the block keeps them black however full
+// the colour table is.
+TEST(TDibFile, KeepsPixelsSkippedByRleBlack) {
+  const std::vector<std::uint8_t> codes = {1, 0x10, 0, 2, 1, 0, 1, 0x20, 0, 1};  // 1, skip, 2
+  std::vector<std::uint32_t> fullTable;
+  for (std::uint32_t i = 0; i < 16; ++i) fullTable.push_back(0x111111 * i + 0x010000);  // no black
+  std::vector<std::uint32_t> tableWithBlack = fullTable;
+  tableWithBlack[7] = 0;
+  const struct {
+    const char* what;
+    std::vector<std::uint32_t> table;
+    int bitCount;
+  } cases[] = {
+      {"a short table gains a black entry", {0xAAAAAA, 0xBBBBBB, 0xCCCCCC}, 4},
+      {"a full table with black uses it", tableWithBlack, 4},
+      {"a full table without black: 24 bits", fullTable, 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TDib dib = TDib::FromBytes(BmpFile(3, 1, 4, kBiRle4, c.table, codes));
+    EXPECT_EQ(dib.BitCount(), c.bitCount);
+    EXPECT_EQ(DecodedPixels(dib), (std::vector<std::uint32_t>{c.table[1], 0, c.table[2]}));
+  }
+}
+
+TEST(TDibFile, WidensTwoBitPixels) {
+  const std::vector<std::uint32_t> table = {0x000011, 0x002200, 0x330000, 0x444444};
+  const TDib dib = TDib::FromBytes(BmpFile(5, 1, 2, kBiRgb, table, {0b00011011, 0b01000000, 0, 0}));
+  EXPECT_EQ(dib.BitCount(), 4);
+  EXPECT_EQ(DecodedPixels(dib), (std::vector<std::uint32_t>{0x000011, 0x002200, 0x330000, 0x444444, 0x002200}));
+}
+
+TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
+  TemporaryFolder folder;
+  const TDib dib(kSuite / "g" / "pal4rle.bmp");
+  // A code page 932 name: "\x83\x5C" is a katakana whose second byte is a backslash.
+  const std::string name = PathToCp932(folder.Path()) + "/\x83\x5C.bmp";
+  ASSERT_TRUE(dib.WriteFile(name.c_str()));
+  EXPECT_EQ(folder.Names(), (std::set<fs::path>{Cp932ToPath("\x83\x5C.bmp")})) << "nothing else is left";
+
+  const std::vector<std::uint8_t> written = ReadBytes(Cp932ToPath(name));
+  ASSERT_EQ(written.size(), 14 + dib.Block().size());
+  EXPECT_EQ(written[0], 'B');
+  EXPECT_EQ(written[1], 'M');
+  EXPECT_EQ(*ReadLe32(written, 2), written.size());
+  EXPECT_EQ(*ReadLe32(written, 10), 14 + 40 + 4 * dib.NumColors());
+  EXPECT_TRUE(std::ranges::equal(std::span(written).subspan(14), dib.Block()));
+  EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), dib.Block()));
+
+  // Writing again replaces the file; a folder that does not exist cannot be written into.
+  const TDib other(kSuite / "g" / "rgb24.bmp");
+  ASSERT_TRUE(other.WriteFile(name.c_str()));
+  EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), other.Block()));
+  EXPECT_FALSE(dib.WriteFile(folder / "missing" / "x.bmp"));
+  EXPECT_EQ(folder.Names().size(), 1u);
+}
+
+TEST(TDibFile, SaysWhyAFileCannotBeLoaded) {
+  TemporaryFolder folder;
+  EXPECT_THROW(TDib(folder / "absent.bmp"), TXGdi);
+  try {
+    TDib(folder / "absent.bmp");
+  } catch (const TXGdi& error) {
+    EXPECT_THAT(error.what(), HasSubstr("absent.bmp"));
+  }
+  std::ofstream(folder / "text.bmp") << "Hello";
+  try {
+    TDib(folder / "text.bmp");
+    ADD_FAILURE() << "a text file loaded";
+  } catch (const TXGdi& error) {
+    EXPECT_THAT(error.what(), HasSubstr("not a BMP file"));
+  }
+#ifdef _WIN32
+  EXPECT_THROW(TDib(nullptr, 12345), TXGdi);  // the test program has no bitmap resources
+#endif
+}
+
+}  // namespace
+}  // namespace kelna
