@@ -1,8 +1,350 @@
 #include "engine/sprite_animation.h"
 
-namespace kelna {
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
-ZoSpriteAnimation::ZoSpriteAnimation() = default;
-ZoSpriteAnimation::~ZoSpriteAnimation() = default;
+#include "platform/atomic_file.h"
+#include "platform/binary_io.h"
+#include "platform/random.h"
+#include "platform/text.h"
+#include "sprites/bmp_image.h"
+
+namespace kelna {
+namespace {
+
+constexpr char kAnimationMagic[] = "AN--1.00";
+constexpr char kObjectMagic[] = "FO--1.00";
+constexpr std::size_t kMagicFieldSize = 32;
+constexpr std::size_t kPathFieldSize = 260;
+constexpr std::size_t kObjectRecordMinimum = 79 + 4;  // fixed part and the sound flag
+constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
+constexpr char kNoObject[] = "None";
+constexpr char kNewSpriteName[] = "newsprite";
+
+std::int32_t Low16(std::int32_t value) { return static_cast<std::int16_t>(value); }
+
+// r mod d as truncating division gives it: 0 ... |d| - 1 for the non-negative r drawn here.
+std::int32_t RandomMargin(std::int32_t margin) { return margin == 0 ? 0 : Random() % margin; }
+
+void FillBlack(DeviceContext& dc, int width, int height) {
+  const SolidBrush black(0x000000);
+  const SolidBrush* previous = dc.SelectBrush(&black);
+  PatBlt(dc, 0, 0, width, height, RasterOp::PatternCopy);
+  dc.SelectBrush(previous);
+}
+
+}  // namespace
+
+ZoSpriteAnimation::ZoSpriteAnimation() { sprites.reserve(64), objects.reserve(33); }
+
+ZoSpriteAnimation::ZoSpriteAnimation(const DeviceContext*, unsigned short, unsigned short, const char* fileName)
+    : ZoSpriteAnimation() {
+  bgImage = std::make_unique<ZoBmpImage>(fileName);
+}
+
+ZoSpriteAnimation::ZoSpriteAnimation(const DeviceContext*, unsigned short, unsigned short,
+                                     std::unique_ptr<ZoImage> image)
+    : ZoSpriteAnimation() {
+  bgImage = std::move(image);
+}
+
+ZoSpriteAnimation::~ZoSpriteAnimation() {
+  ReleaseSurfaces();
+  // Objects go after the sprites that point at them.
+  sprites.clear();
+  objects.clear();
+}
+
+// The contexts get their first bitmaps back before they go; the background image goes
+// before a background bitmap the scene made, and the borrowed one goes with the image.
+void ZoSpriteAnimation::ReleaseSurfaces() {
+  if (workDC && workSaved) workDC->SelectBitmap(workSaved);
+  ownedWorkBitmap.reset();
+  workDC.reset();
+  if (bgDC && bgSaved) bgDC->SelectBitmap(bgSaved);
+  bgDC.reset();
+  bgImage.reset();
+  ownedBgBitmap.reset();
+  if (spriteDC && spriteSaved) spriteDC->SelectBitmap(spriteSaved);
+  spriteDC.reset();
+  spritePlaceholder.reset();
+  bgBitmap = workBitmap = nullptr;
+  bgSaved = spriteSaved = workSaved = nullptr;
+}
+
+// --- Preparing for display ---
+
+void ZoSpriteAnimation::InitAnimation(DeviceContext& hdc, unsigned short width, unsigned short height,
+                                      std::unique_ptr<ZoImage> image, std::unique_ptr<MemoryDC> desktopDC) {
+  // Called once per scene; a second call starts from fresh surfaces instead of leaking.
+  ReleaseSurfaces();
+  viewTop = viewLeft = 0;
+  screenWidth = width;
+  screenHeight = height;
+  bgImage = std::move(image);
+  bgBitmapBorrowed = 0;
+
+  ComposeBackground(hdc, std::move(desktopDC));
+
+  ownedWorkBitmap = CreateCompatibleBitmap(hdc, width, height);
+  workBitmap = ownedWorkBitmap.get();
+  workDC = CreateCompatibleDC(&hdc);
+  if (workBitmap) workSaved = workDC->SelectBitmap(workBitmap);
+
+  spritePlaceholder = CreateCompatibleBitmap(hdc, 1, 1);
+  spriteDC = CreateCompatibleDC(&hdc);
+  spriteSaved = spriteDC->SelectBitmap(spritePlaceholder.get());
+
+  for (const auto& object : objects) object->MakeDDB(hdc);
+  PlaceSprites();
+}
+
+void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<MemoryDC> desktopDC) {
+  const int width = screenWidth, height = screenHeight;
+  if (bgMode == BgDesktop) {
+    ownedBgBitmap = CreateCompatibleBitmap(hdc, width, height);
+    bgBitmap = ownedBgBitmap.get();
+    bgDC = CreateCompatibleDC(&hdc);
+    if (bgBitmap) bgSaved = bgDC->SelectBitmap(bgBitmap);
+    if (desktopDC) {
+      BitBlt(*bgDC, 0, 0, width, height, *desktopDC, 0, 0, RasterOp::SourceCopy);
+      BitBlt(hdc, 0, 0, width, height, *desktopDC, 0, 0, RasterOp::SourceCopy);
+    }
+    return;  // the desktop context (and the capture it holds) goes here
+  }
+
+  int imageWidth = 0, imageHeight = 0;
+  bool compose = true;
+  if (bgImage) {
+    if (!bgImage->GetPalette() && bgImage->NumColors() != 0) bgImage->MakePalette();
+    bgImage->DIBtoDDB(hdc);
+    imageWidth = bgImage->Width();
+    imageHeight = bgImage->Height();
+    // An image larger than the scene both ways is the background itself; its top-left
+    // part shows.
+    if (bgImage->Ddb() && width < imageWidth && height < imageHeight) {
+      bgBitmap = bgImage->Ddb();
+      bgBitmapBorrowed = 1;
+      compose = false;
+    }
+  }
+  if (compose) {
+    ownedBgBitmap = CreateCompatibleBitmap(hdc, width, height);
+    bgBitmap = ownedBgBitmap.get();
+  }
+  bgDC = CreateCompatibleDC(&hdc);
+  if (bgBitmap) bgSaved = bgDC->SelectBitmap(bgBitmap);
+  if (!compose) return;
+  FillBlack(*bgDC, width, height);
+
+  // Without a picture (a file that did not load) the background stays black.
+  if (!bgImage || !bgImage->Ddb() || imageWidth <= 0 || imageHeight <= 0) return;
+  auto imageDC = CreateCompatibleDC(&hdc);
+  Bitmap* previous = imageDC->SelectBitmap(bgImage->Ddb());
+  const auto copy = [&](int x, int y) {
+    BitBlt(*bgDC, x, y, imageWidth, imageHeight, *imageDC, 0, 0, RasterOp::SourceCopy);
+    BitBlt(hdc, x, y, imageWidth, imageHeight, *imageDC, 0, 0, RasterOp::SourceCopy);
+  };
+  if (bgMode == BgCenter) {
+    copy(int((width - imageWidth) * 0.5), int((height - imageHeight) * 0.5));
+  } else if (bgMode == BgTile) {
+    const int columns = (width + imageWidth - 1) / imageWidth;
+    const int rows = (height + imageHeight - 1) / imageHeight;
+    for (int i = 0; i < columns; ++i)
+      for (int j = 0; j < rows; ++j) copy(imageWidth * i, imageHeight * j);
+  }
+  if (previous) imageDC->SelectBitmap(previous);
+  // The composed copy is all the scene needs; the image keeps its DIB, not a stale handle.
+  bgImage->ReleaseDDB();
+}
+
+void ZoSpriteAnimation::PlaceSprites() {
+  for (const auto& sprite : sprites) {
+    sprite->state = sprite->startFrame == 0 ? SpriteNewFrame : SpriteWaiting;
+    const std::int32_t behaviour = sprite->behaviour;
+    if ((behaviour == BehaveFlow || behaviour == BehaveBound || behaviour == BehaveRandomWalk) &&
+        sprite->randomStart != 0) {
+      const std::int32_t x = 20 + RandomMargin(screenWidth - 40 - sprite->imageWidth);
+      const std::int32_t y = 20 + RandomMargin(screenHeight - 40 - sprite->imageHeight);
+      sprite->prevX = sprite->x;
+      sprite->prevY = sprite->y;
+      sprite->x = Low16(x);
+      sprite->y = Low16(y);
+    } else if (behaviour == BehaveOneShot) {
+      ++sprite->frameCount;  // room for the closing blank frame
+    } else if (behaviour == BehaveRadial) {
+      // Two draws of 0 give no direction at all: draw again.
+      float a = 0, b = 0;
+      while (a == 0 && b == 0) {
+        a = float(Random() % 100);
+        b = float(Random() % 100);
+      }
+      const auto length = float(std::sqrt(double(a) * a + double(b) * b));
+      sprite->directionX = a / length;
+      sprite->directionY = b / length;
+      const auto y = std::int32_t((screenHeight - sprite->imageHeight) * 0.5);
+      const auto x = std::int32_t((screenWidth - sprite->imageWidth) * 0.5);
+      sprite->prevX = sprite->x;
+      sprite->prevY = sprite->y;
+      sprite->x = Low16(x);
+      sprite->y = Low16(y);
+    }
+    sprite->baseSpeedX = sprite->speedX;
+    sprite->baseSpeedY = sprite->speedY;
+  }
+}
+
+// --- The lists ---
+
+void ZoSpriteAnimation::Clear() {
+  sprites.clear();
+  objects.clear();
+}
+
+ZoAnimatedSprite* ZoSpriteAnimation::NewSprite() {
+  auto sprite = std::make_unique<ZoAnimatedSprite>();
+  sprite->SetName(kNewSpriteName);
+  sprite->SetObjectName(kNoObject);
+  return AddSprite(std::move(sprite));
+}
+
+ZoAnimatedSprite* ZoSpriteAnimation::AddSprite(std::unique_ptr<ZoAnimatedSprite> sprite) {
+  // After every sprite whose depth is greater or equal: equal depths keep their order.
+  const auto at = std::find_if(sprites.begin(), sprites.end(),
+                               [&](const auto& other) { return other->depth < sprite->depth; });
+  return sprites.insert(at, std::move(sprite))->get();
+}
+
+std::unique_ptr<ZoAnimatedSprite> ZoSpriteAnimation::RemoveSprite(std::size_t index) {
+  if (index >= sprites.size()) return nullptr;
+  auto sprite = std::move(sprites[index]);
+  sprites.erase(sprites.begin() + std::ptrdiff_t(index));
+  return sprite;
+}
+
+bool ZoSpriteAnimation::SearchByName(const ZoSpriteData& object, const void* name) {
+  return object.name == static_cast<const char*>(name);
+}
+
+bool ZoSpriteAnimation::SearchByName2(const ZoAnimatedSprite& sprite, const void* name) {
+  return std::strcmp(sprite.Name(), static_cast<const char*>(name)) == 0;
+}
+
+ZoAnimatedSprite* ZoSpriteAnimation::FindSprite(const char* name) const {
+  if (!name) return nullptr;
+  for (const auto& sprite : sprites)
+    if (SearchByName2(*sprite, name)) return sprite.get();
+  return nullptr;
+}
+
+ZoSpriteData* ZoSpriteAnimation::FindSpriteData(const char* name) const {
+  if (!name) return nullptr;
+  for (const auto& object : objects)
+    if (SearchByName(*object, name)) return object.get();
+  return nullptr;
+}
+
+ZoAnimatedSprite* ZoSpriteAnimation::GetSpriteAt(short x, short y) const {
+  for (auto it = sprites.rbegin(); it != sprites.rend(); ++it) {
+    const ZoAnimatedSprite& sprite = **it;
+    if (!(sprite.flags & SpriteShown)) continue;
+    const int sx = std::int16_t(sprite.x), sy = std::int16_t(sprite.y);
+    if (sx <= x && sy <= y && x <= sx + sprite.imageWidth - 1 && y <= sy + sprite.imageHeight - 1)
+      return it->get();
+  }
+  return nullptr;
+}
+
+int ZoSpriteAnimation::TieUpObjects() {
+  for (const auto& object : objects) object->useCount = 0;
+  for (const auto& sprite : sprites) {
+    ZoSpriteData* object = FindSpriteData(sprite->ObjectName());
+    if (!object) sprite->SetObjectName(kNoObject);
+    sprite->spriteData = object;
+    if (object) ++object->useCount;
+  }
+  return 1;
+}
+
+// --- Files ---
+
+int ZoSpriteAnimation::Read(const char* fileName, int withObjects) {
+  std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
+  if (!file) return 0;
+  // Everything is checked before the scene changes: a file that is not an animation file,
+  // or one cut short, leaves the user's sprites as they are.
+  BinaryReader in(file);
+  std::array<char, kMagicFieldSize> magic{};
+  std::array<char, kPathFieldSize> objectFile{};
+  in.Bytes(magic);
+  if (!in.Ok() || FieldText(magic) != kAnimationMagic) return 0;
+  in.Bytes(objectFile);
+  const std::int16_t count = in.I16();
+  if (!in.Ok()) return 0;
+  const std::size_t records = count > 0 ? std::size_t(count) : 0;
+  if (records * ZoAnimatedSprite::kRecordSize > in.Remaining()) return 0;
+
+  SpriteList loaded;
+  loaded.reserve(std::max<std::size_t>(records, 64));
+  for (std::size_t i = 0; i < records; ++i) {
+    auto sprite = std::make_unique<ZoAnimatedSprite>();
+    sprite->Read(file);  // a record without the tag leaves a default sprite, added all the same
+    loaded.push_back(std::move(sprite));
+  }
+  if (!file) return 0;
+
+  sprites.clear();
+  for (auto& sprite : loaded) AddSprite(std::move(sprite));
+  objectFileName = std::string(FieldText(objectFile));
+  if (withObjects == 0) return 1;
+  if (ReadObjects(objectFileName->c_str()) != 1) return 0;
+  TieUpObjects();
+  return 1;
+}
+
+int ZoSpriteAnimation::Write(const char* fileName) const {
+  if (!fileName || std::strcmp(fileName, kNoFileMarker) == 0) return 0;
+  if (!objectFileName) return 0;  // checked before the file is touched
+  std::ostringstream content(std::ios::binary);
+  BinaryWriter out(content);
+  out.FixedText(kAnimationMagic, kMagicFieldSize, kMagicFieldSize);
+  out.FixedText(*objectFileName, kPathFieldSize, kPathFieldSize - 1);
+  out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
+  for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
+  if (!out.Ok()) return 0;
+  return ReplaceFileContent(Cp932ToPath(fileName), content.view()).empty() ? 1 : 0;
+}
+
+int ZoSpriteAnimation::ReadObjects(const char* fileName) {
+  std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
+  if (!file) return 0;
+  BinaryReader in(file);
+  std::array<char, kMagicFieldSize> magic{};
+  in.Bytes(magic);
+  if (!in.Ok() || FieldText(magic) != kObjectMagic) return 0;
+  const std::int16_t count = in.I16();
+  if (!in.Ok()) return 0;
+  const std::size_t records = count > 0 ? std::size_t(count) : 0;
+  if (records * kObjectRecordMinimum > in.Remaining()) return 0;
+
+  // The new objects are read aside; a broken file leaves the current ones in place.
+  ObjectList loaded;
+  loaded.reserve(std::max<std::size_t>(records, 33));
+  for (std::size_t i = 0; i < records; ++i) {
+    auto object = std::make_unique<ZoSpriteData>();
+    object->Read(file);  // a record with a wrong tag leaves a default object, kept all the same
+    if (!file) return 0;
+    loaded.push_back(std::move(object));
+  }
+  // Sprites point at the objects being replaced: they are tied to nothing until the caller
+  // ties them to the new ones.
+  for (const auto& sprite : sprites) sprite->spriteData = nullptr;
+  objects = std::move(loaded);
+  return 1;
+}
 
 }  // namespace kelna

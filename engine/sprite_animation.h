@@ -1,15 +1,123 @@
 #pragma once
-// ZoSpriteAnimation: the animation scene that the application owns for the whole run.
-// The sprites, objects, background and frame step are added to it as the engine grows.
+// The animation scene: the sprite objects of the current object file, the sprites that show
+// them (sorted by depth, back to front), the background, and the off-screen surfaces on
+// which each frame is composed. The application owns one scene for its whole run.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/animated_sprite.h"
+#include "platform/raster.h"
+#include "sprites/image.h"
+#include "sprites/sprite_data.h"
 
 namespace kelna {
 
+// Background modes (the BGImageMode setting).
+enum BackgroundMode : std::int32_t {
+  BgCenter = 0,
+  BgTile = 1,
+  BgDesktop = 2,
+};
+
 class ZoSpriteAnimation {
  public:
+  using SpriteList = std::vector<std::unique_ptr<ZoAnimatedSprite>>;
+  using ObjectList = std::vector<std::unique_ptr<ZoSpriteData>>;
+
+  // Size of the animation file's header: magic, object file name, sprite count.
+  static constexpr std::size_t kHeaderSize = 294;
+
   ZoSpriteAnimation();
+  // With a background image from a BMP file (code page 932 name). The context and sizes
+  // are not used; the scene is sized when it is prepared.
+  ZoSpriteAnimation(const DeviceContext* dc, unsigned short width, unsigned short height,
+                    const char* fileName);
+  // With a background image that the scene takes over.
+  ZoSpriteAnimation(const DeviceContext* dc, unsigned short width, unsigned short height,
+                    std::unique_ptr<ZoImage> image);
   ~ZoSpriteAnimation();
   ZoSpriteAnimation(const ZoSpriteAnimation&) = delete;
   ZoSpriteAnimation& operator=(const ZoSpriteAnimation&) = delete;
+
+  // Prepares the scene for a window of width × height whose context is `hdc`: composes
+  // the background (from `image`, or from `desktopDC` in desktop mode; the scene takes
+  // both over and frees the desktop context), paints it once on the window, makes the
+  // surfaces and every object's device bitmaps, and sets each sprite's start state and
+  // position (drawing random numbers in sprite order, x before y). Called once per scene.
+  void InitAnimation(DeviceContext& hdc, unsigned short width, unsigned short height,
+                     std::unique_ptr<ZoImage> image, std::unique_ptr<MemoryDC> desktopDC);
+
+  // Deletes every sprite, then every object; names, background and surfaces stay.
+  void Clear();
+  // A default sprite named "newsprite" showing "None", added in depth order.
+  ZoAnimatedSprite* NewSprite();
+  // Adds a sprite after every sprite of greater or equal depth.
+  ZoAnimatedSprite* AddSprite(std::unique_ptr<ZoAnimatedSprite> sprite);
+  // Takes a sprite out of the list (to re-sort it after a depth change, or to delete it).
+  std::unique_ptr<ZoAnimatedSprite> RemoveSprite(std::size_t index);
+
+  ZoAnimatedSprite* FindSprite(const char* name) const;
+  ZoSpriteData* FindSpriteData(const char* name) const;
+  static bool SearchByName(const ZoSpriteData& object, const void* name);
+  static bool SearchByName2(const ZoAnimatedSprite& sprite, const void* name);
+  // The front-most shown sprite whose rectangle holds the point, or nullptr.
+  ZoAnimatedSprite* GetSpriteAt(short x, short y) const;
+  // Links every sprite to the object its objectName names ("None" when there is none)
+  // and counts each object's users. Returns 1.
+  int TieUpObjects();
+
+  // The animation file. Read: 1, or 0 when the file does not open, is not an animation
+  // file, is cut short (the scene is then unchanged), or, with objects, when its object
+  // file cannot be loaded (the sprites stay loaded, tied to nothing). Write: 1, or 0 for
+  // the no-file name, a scene without an object file name, or a failed write; the file is
+  // replaced only by a complete new one.
+  virtual int Read(const char* fileName, int withObjects);
+  virtual int Write(const char* fileName) const;
+  // The object file: 1, or 0 (the objects unchanged) when it does not open, is not an
+  // object file, or is broken. After a load the sprites are tied to nothing until
+  // TieUpObjects runs.
+  virtual int ReadObjects(const char* fileName);
+
+  const SpriteList& Sprites() const { return sprites; }
+  SpriteList& Sprites() { return sprites; }
+  const ObjectList& Objects() const { return objects; }
+  ObjectList& Objects() { return objects; }
+
+  SpriteList sprites;
+  ObjectList objects;
+  std::unique_ptr<ZoImage> bgImage;
+  std::optional<std::string> animationFileName;
+  std::optional<std::string> objectFileName;
+  std::int16_t viewTop = 0;
+  std::int16_t viewLeft = 0;
+  std::uint16_t screenWidth = 0;
+  std::uint16_t screenHeight = 0;
+  std::int32_t waveSoundOn = 0;
+  std::int32_t bgMode = BgCenter;
+  Bitmap* bgBitmap = nullptr;  // ownedBgBitmap, or the background image's own bitmap
+  Bitmap* workBitmap = nullptr;
+  std::int16_t bgBitmapBorrowed = 0;
+  std::unique_ptr<MemoryDC> bgDC;
+  std::unique_ptr<MemoryDC> spriteDC;
+  std::unique_ptr<MemoryDC> workDC;
+  // What the three contexts held when they were made; selected back before they go.
+  Bitmap* bgSaved = nullptr;
+  Bitmap* spriteSaved = nullptr;
+  Bitmap* workSaved = nullptr;
+
+ private:
+  void ComposeBackground(DeviceContext& hdc, std::unique_ptr<MemoryDC> desktopDC);
+  void PlaceSprites();
+  void ReleaseSurfaces();
+
+  std::unique_ptr<Bitmap> ownedBgBitmap;
+  std::unique_ptr<Bitmap> ownedWorkBitmap;
+  std::unique_ptr<Bitmap> spritePlaceholder;
 };
 
 }  // namespace kelna

@@ -154,7 +154,8 @@ bool ReadColorTable(const DibHeader& header, std::span<const std::uint8_t> info,
   if (info.size() - header.size < count * entrySize) return false;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t at = header.size + i * entrySize;
-    format.colors[i] = info[at] | std::uint32_t{info[at + 1]} << 8 | std::uint32_t{info[at + 2]} << 16;
+    format.colors[i] =
+        info[at] | std::uint32_t{info[at + 1]} << 8 | std::uint32_t{info[at + 2]} << 16;
   }
   return true;
 }
@@ -185,20 +186,26 @@ std::optional<PixelFormat> ReadFormat(const DibHeader& header, std::span<const s
   format.height = static_cast<int>(std::abs(std::int64_t{header.height}));
   format.topDown = header.height < 0;
   format.bitCount = header.bitCount;
-  const bool read = header.bitCount <= 8 ? ReadColorTable(header, info, format)
-                                         : ReadMasks(header, info, format);
+  const bool read =
+      header.bitCount <= 8 ? ReadColorTable(header, info, format) : ReadMasks(header, info, format);
   if (!read) return std::nullopt;
   return format;
 }
 
 RowConverter ConverterFor(const DibHeader& header) {
   switch (header.bitCount) {
-    case 1: return ConvertRow1;
-    case 4: return ConvertRow4;
-    case 8: return ConvertRow8;
-    case 16: return ConvertRow16;
-    case 24: return ConvertRow24;
-    default: return HasMasks(header) ? ConvertRow32Fields : ConvertRow32Rgb;
+    case 1:
+      return ConvertRow1;
+    case 4:
+      return ConvertRow4;
+    case 8:
+      return ConvertRow8;
+    case 16:
+      return ConvertRow16;
+    case 24:
+      return ConvertRow24;
+    default:
+      return HasMasks(header) ? ConvertRow32Fields : ConvertRow32Rgb;
   }
 }
 
@@ -221,11 +228,14 @@ std::optional<DecodedDib> DecodeRows(const DibHeader& header, const PixelFormat&
 
 std::optional<DecodedDib> DecodeRleDib(const DibHeader& header, const PixelFormat& format,
                                        std::span<const std::uint8_t> bits) {
-  const std::span<const std::uint8_t> data = bits.first(std::min<std::size_t>(bits.size(), header.sizeImage));
-  const std::vector<std::int16_t> indexes = DecodeRle(data, format.bitCount, format.width, format.height);
+  const std::span<const std::uint8_t> data =
+      bits.first(std::min<std::size_t>(bits.size(), header.sizeImage));
+  const std::vector<std::int16_t> indexes =
+      DecodeRle(data, format.bitCount, format.width, format.height);
   DecodedDib dib{format.width, format.height, std::vector<std::uint32_t>(indexes.size())};
   for (std::size_t i = 0; i < indexes.size(); ++i) {
-    dib.pixels[i] = indexes[i] == kRleNotDrawn ? 0 : format.colors[static_cast<std::size_t>(indexes[i])];
+    dib.pixels[i] =
+        indexes[i] == kRleNotDrawn ? 0 : format.colors[static_cast<std::size_t>(indexes[i])];
   }
   return dib;
 }

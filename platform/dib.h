@@ -14,8 +14,9 @@
 
 namespace kelna {
 
-inline constexpr int kMaxDibDimension = 32767;                // width/height must fit signed 16 bits
-inline constexpr std::size_t kMaxDibPixelBytes = 256u << 20;  // cap on pixel data (and on decoded 32-bit pixels)
+// Width and height must fit signed 16 bits; pixel data, and the decoded 32-bit pixels, 256 MiB.
+inline constexpr int kMaxDibDimension = 32767;
+inline constexpr std::size_t kMaxDibPixelBytes = 256u << 20;
 
 // biCompression values.
 inline constexpr std::uint32_t kBiRgb = 0;
@@ -25,7 +26,8 @@ inline constexpr std::uint32_t kBiBitfields = 3;
 
 inline constexpr std::size_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER
 inline constexpr std::size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
-inline constexpr std::size_t kMasksOffset = 40;     // BI_BITFIELDS masks, for every header of 40 bytes or more
+// BI_BITFIELDS masks sit here after a 40-byte header and inside every larger one.
+inline constexpr std::size_t kMasksOffset = 40;
 
 // The BITMAPINFOHEADER fields. A BITMAPCOREHEADER reads as one (size 12, BI_RGB, clrUsed 0).
 struct DibHeader {
@@ -75,15 +77,22 @@ struct DecodedDib {
 // bit count or compression, sizes beyond the limits above, a colour table or masks missing
 // from `info`, BI_RGB data shorter than the rows need, zero width or height. RLE data is read
 // up to biSizeImage or the end of `bits`, whichever comes first.
+//
+// As in GDI: colour indexes past the table show black. A colour field of a 16- or 32-bit
+// pixel is the lowest run of set bits in its mask, cut to its top 8 bits or, when shorter,
+// moved to the top of the byte and repeated once below (abcde gives abcdeabc, a gives
+// aa000000); 16-bit BI_RGB is 5-5-5. Pixels that RLE codes skip are black (see DecodeRle).
 std::optional<DecodedDib> DecodeDib(std::span<const std::uint8_t> info,
                                     std::span<const std::uint8_t> bits);
 
 // RLE-compressed pixels as colour indexes, rows top first (width * height), for a bottom-up
 // bitmap of `bitCount` 4 (BI_RLE4) or 8 (BI_RLE8). kRleNotDrawn marks the pixels GDI leaves
-// untouched (black in a new bitmap): those skipped by delta codes, end-of-line or
-// end-of-bitmap codes, and the pixels of a row whose data runs out before its row ends.
-// Runs past the right edge are cut there. The caller checks the dimensions; `data` is read
-// to its end at most.
+// untouched (black in a new bitmap): those that delta, end-of-line and end-of-bitmap codes
+// skip, and those drawn since the last end-of-line or delta code when the data runs out
+// before another code ends their stretch of the row (GDI draws a stretch only then).
+// Runs past the right edge are cut there; codes past the top row are ignored. Nothing (an
+// empty vector) for other bit counts or an empty bitmap; the caller keeps the dimensions
+// within our limits. `data` is read to its end at most.
 inline constexpr std::int16_t kRleNotDrawn = -1;
 std::vector<std::int16_t> DecodeRle(std::span<const std::uint8_t> data, int bitCount, int width,
                                     int height);

@@ -1,12 +1,11 @@
 #include "platform/profile.h"
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <optional>
 #include <system_error>
 #include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 
@@ -153,25 +152,6 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return content;
 }
 
-bool WriteWholeFile(const std::filesystem::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!out) return false;
-  out.close();
-  return !out.fail();
-}
-
-// A name beside `target` that no other writer uses: the clock keeps processes apart, the
-// counter keeps apart the writes of this one.
-std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
-  static std::atomic<unsigned> writes{0};
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::filesystem::path temporary = target;
-  temporary += ".tmp" + std::to_string(ticks) + "-" + std::to_string(++writes);
-  return temporary;
-}
-
 std::string Quoted(const std::filesystem::path& path) { return "\"" + PathToCp932(path) + "\""; }
 
 // System messages may end in a line break (Windows' do); LastError() is one line.
@@ -276,17 +256,8 @@ bool ProfileFile::Flush() {
     if (error) return Fail("cannot create its folder (" + MessageOf(error) + ")");
   }
 
-  const std::filesystem::path temporary = TemporaryPathBeside(path_);
-  if (!WriteWholeFile(temporary, Content())) {
-    std::filesystem::remove(temporary, error);
-    return Fail("cannot write a temporary file beside it");
-  }
-  std::filesystem::rename(temporary, path_, error);
-  if (error) {
-    const std::string reason = MessageOf(error);
-    std::filesystem::remove(temporary, error);
-    return Fail("cannot replace it (" + reason + ")");
-  }
+  if (const std::string failure = ReplaceFileContent(path_, Content()); !failure.empty())
+    return Fail(failure);
   dirty_ = false;
   lastError_.clear();
   return true;

@@ -145,6 +145,12 @@ void DeviceContext::Draw(const Rect& target, const Bitmap& source, int sourceX, 
 
 void DeviceContext::Fill(const Rect& target, Pixel colour) { FillRows(*surface_, target, colour); }
 
+bool MemoryDC::SelectOwned(std::unique_ptr<Bitmap> bitmap) {
+  if (!bitmap || !SelectBitmap(bitmap.get())) return false;
+  adopted_ = std::move(bitmap);
+  return true;
+}
+
 // --- Window contexts and presenters ---
 
 WindowDC::WindowDC(Presenter& presenter, int width, int height)

@@ -154,10 +154,14 @@ class DeviceContext {
 class MemoryDC final : public DeviceContext {
  public:
   MemoryDC() : MemoryDC(std::make_unique<Bitmap>(1, 1)) {}
+  // Selects a bitmap that the context keeps and frees with itself (a desktop capture that
+  // is handed over together with its context). Returns false when it cannot be selected.
+  bool SelectOwned(std::unique_ptr<Bitmap> bitmap);
 
  private:
   explicit MemoryDC(std::unique_ptr<Bitmap> own) : DeviceContext(own.get()), own_(std::move(own)) {}
   std::unique_ptr<Bitmap> own_;
+  std::unique_ptr<Bitmap> adopted_;  // declared after own_: freed first, falling back to own_
 };
 
 // A window's context: width × height pixels whose drawing goes to the presenter.

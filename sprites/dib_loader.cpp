@@ -34,8 +34,14 @@ enum class HeaderKind { kCore, kWindows, kOs2 };
 
 HeaderKind KindOf(std::uint32_t size) {
   switch (size) {
-    case 12: return HeaderKind::kCore;
-    case 40: case 52: case 56: case 108: case 124: return HeaderKind::kWindows;
+    case 12:
+      return HeaderKind::kCore;
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
+      return HeaderKind::kWindows;
     default:
       if (size >= 16 && size <= 64) return HeaderKind::kOs2;
       Refuse("unsupported header size " + std::to_string(size));
@@ -77,9 +83,9 @@ void CheckFormat(const DibHeader& header, HeaderKind kind) {
   if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
     Refuse("unsupported bit count " + std::to_string(bits));
   }
-  const bool fits = compression == kBiRgb ? true
-                    : IsRle(header)       ? bits == (compression == kBiRle4 ? 4 : 8)
-                                          : bits == 16 || bits == 32;
+  bool fits = true;
+  if (IsRle(header)) fits = bits == (compression == kBiRle4 ? 4 : 8);
+  if (IsBitfields(header)) fits = bits == 16 || bits == 32;
   if (!fits) {
     Refuse("compression " + std::to_string(compression) + " with " + std::to_string(bits) +
            " bits per pixel");
@@ -92,9 +98,12 @@ void CheckSize(const DibHeader& header) {
   const std::int64_t width = header.width;
   const std::int64_t height = std::abs(std::int64_t{header.height});
   if (width <= 0 || width > kMaxDibDimension || height == 0 || height > kMaxDibDimension) {
-    Refuse("unsupported size " + std::to_string(header.width) + " x " + std::to_string(header.height));
+    Refuse("unsupported size " + std::to_string(header.width) + " x " +
+           std::to_string(header.height));
   }
-  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) Refuse("image is too large");
+  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) {
+    Refuse("image is too large");
+  }
   // GDI refuses these: RLE data describes bottom-up rows only.
   if (IsRle(header) && header.height < 0) Refuse("top-down RLE bitmap");
 }
@@ -133,7 +142,8 @@ SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header, 
   SourceLayout layout;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t at = tableOffset + i * entrySize;
-    layout.palette.push_back(dib[at] | std::uint32_t{dib[at + 1]} << 8 | std::uint32_t{dib[at + 2]} << 16);
+    layout.palette.push_back(dib[at] | std::uint32_t{dib[at + 1]} << 8 |
+                             std::uint32_t{dib[at + 2]} << 16);
   }
   // A table with no entries at all shows every pixel black; one black entry says so.
   if (header.bitCount <= 8 && layout.palette.empty()) layout.palette.push_back(0);
@@ -198,7 +208,8 @@ class BlockWriter {
 };
 
 // The source's pixel rows, `stride` bytes each, or a refusal when the file ends early.
-std::span<const std::uint8_t> SourceRows(const DibHeader& header, std::span<const std::uint8_t> pixels) {
+std::span<const std::uint8_t> SourceRows(const DibHeader& header,
+                                         std::span<const std::uint8_t> pixels) {
   const std::size_t size = DibStride(header.bitCount, static_cast<std::uint32_t>(header.width)) *
                            static_cast<std::size_t>(std::abs(std::int64_t{header.height}));
   if (pixels.size() < size) Refuse("file is truncated");
@@ -218,7 +229,9 @@ std::span<const std::uint8_t> SourceRow(const DibHeader& header, std::span<const
 std::vector<std::uint8_t> CopyRows(const DibHeader& header, const SourceLayout& source) {
   const std::span<const std::uint8_t> rows = SourceRows(header, source.pixels);
   BlockWriter out(header, header.bitCount, source.palette);
-  for (int y = 0; y < out.Height(); ++y) std::ranges::copy(SourceRow(header, rows, y), out.Row(y).begin());
+  for (int y = 0; y < out.Height(); ++y) {
+    std::ranges::copy(SourceRow(header, rows, y), out.Row(y).begin());
+  }
   return std::move(out).Take();
 }
 
@@ -238,7 +251,8 @@ std::vector<std::uint8_t> WidenTwoBitRows(const DibHeader& header, const SourceL
 }
 
 // Device pixels (rows top first) as 24-bit rows.
-std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header, std::span<const std::uint32_t> pixels) {
+std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header,
+                                    std::span<const std::uint32_t> pixels) {
   BlockWriter out(header, 24, {});
   const auto width = static_cast<std::size_t>(out.Width());
   for (int y = 0; y < out.Height(); ++y) {
@@ -254,8 +268,8 @@ std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header, std::span<const std
 }
 
 // Bitfields through our GDI decoder, so that the 24-bit result is what GDI shows.
-std::vector<std::uint8_t> BitfieldsAsRgb24(std::span<const std::uint8_t> dib, const DibHeader& header,
-                                           const SourceLayout& source) {
+std::vector<std::uint8_t> BitfieldsAsRgb24(std::span<const std::uint8_t> dib,
+                                           const DibHeader& header, const SourceLayout& source) {
   std::array<std::uint8_t, kMasksOffset + 12> info{};
   PutLe32(info, 0, kInfoHeaderSize);
   PutLe32(info, 4, static_cast<std::uint32_t>(header.width));
@@ -295,12 +309,15 @@ std::vector<std::uint8_t> DecodeRleRows(const DibHeader& header, SourceLayout so
   std::vector<std::int16_t> indexes = DecodeRle(data, bits, header.width, header.height);
 
   std::optional<std::uint8_t> fill = 0;
-  if (std::ranges::find(indexes, kRleNotDrawn) != indexes.end()) fill = BlackIndex(source.palette, bits);
+  if (std::ranges::find(indexes, kRleNotDrawn) != indexes.end()) {
+    fill = BlackIndex(source.palette, bits);
+  }
   if (!fill) {
     std::vector<std::uint32_t> pixels(indexes.size());
     for (std::size_t i = 0; i < indexes.size(); ++i) {
       const auto index = static_cast<std::size_t>(indexes[i]);
-      pixels[i] = indexes[i] == kRleNotDrawn || index >= source.palette.size() ? 0 : source.palette[index];
+      pixels[i] =
+          indexes[i] == kRleNotDrawn || index >= source.palette.size() ? 0 : source.palette[index];
     }
     return Rgb24Rows(header, pixels);
   }
@@ -312,8 +329,11 @@ std::vector<std::uint8_t> DecodeRleRows(const DibHeader& header, SourceLayout so
     for (std::size_t x = 0; x < width; ++x) {
       const std::int16_t found = indexes[static_cast<std::size_t>(y) * width + x];
       const auto index = static_cast<std::uint8_t>(found == kRleNotDrawn ? *fill : found);
-      if (bits == 8) row[x] = index;
-      else row[x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? index << 4 : index);
+      if (bits == 8) {
+        row[x] = index;
+      } else {
+        row[x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? index << 4 : index);
+      }
     }
   }
   return std::move(out).Take();
@@ -346,7 +366,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size())) Refuse("cannot read " + Quoted(path));
+  if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size())) {
+    Refuse("cannot read " + Quoted(path));
+  }
   return bytes;
 }
 

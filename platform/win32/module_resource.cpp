@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/module_resource.h"
+
+#include <windows.h>
 
 namespace kelna {
 
@@ -11,7 +11,8 @@ std::optional<std::vector<std::uint8_t>> LoadBitmapResource(void* module, int re
   // Resource memory belongs to the module and needs no freeing; we keep a copy of our own.
   const HGLOBAL loaded = LoadResource(handle, found);
   const DWORD size = SizeofResource(handle, found);
-  const auto* bytes = loaded != nullptr ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+  const auto* bytes =
+      loaded != nullptr ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
   if (bytes == nullptr) return std::nullopt;
   return std::vector<std::uint8_t>(bytes, bytes + size);
 }

@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> info(data + 2, data + 2 + infoSize);
   const std::vector<std::uint8_t> bits(data + 2 + infoSize, data + size);
   const std::optional<kelna::DecodedDib> decoded = kelna::DecodeDib(info, bits);
-  if (decoded && decoded->pixels.size() != static_cast<std::size_t>(decoded->width) * decoded->height) std::abort();
+  if (decoded &&
+      decoded->pixels.size() != static_cast<std::size_t>(decoded->width) * decoded->height)
+    std::abort();
   return 0;
 }

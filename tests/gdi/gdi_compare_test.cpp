@@ -58,7 +58,8 @@ using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectDelet
 // What GDI shows for a DIB, or nothing when it refuses it. GDI reads as far as the header
 // says (a whole colour table, whole rows) without knowing where our bytes end, so it reads
 // copies with zeros after them.
-std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits) {
+std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info,
+                                    std::span<const std::uint8_t> bits) {
   Bytes paddedInfo(info.begin(), info.end());
   paddedInfo.resize(info.size() + 2048);
   Bytes paddedBits(bits.begin(), bits.end());
@@ -66,19 +67,21 @@ std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::spa
 
   const ScreenDc screen;
   EXPECT_EQ(GetDeviceCaps(screen.dc, BITSPIXEL), 32) << "the display is not true-colour";
-  const UniqueBitmap bitmap(CreateDIBitmap(screen.dc, reinterpret_cast<const BITMAPINFOHEADER*>(paddedInfo.data()),
-                                           CBM_INIT, paddedBits.data(),
-                                           reinterpret_cast<const BITMAPINFO*>(paddedInfo.data()), DIB_RGB_COLORS));
+  const UniqueBitmap bitmap(CreateDIBitmap(
+      screen.dc, reinterpret_cast<const BITMAPINFOHEADER*>(paddedInfo.data()), CBM_INIT,
+      paddedBits.data(), reinterpret_cast<const BITMAPINFO*>(paddedInfo.data()), DIB_RGB_COLORS));
   if (!bitmap) return std::nullopt;
   BITMAP object{};
   if (GetObjectW(bitmap.get(), sizeof object, &object) == 0) return std::nullopt;
 
-  DecodedDib picture{object.bmWidth, object.bmHeight,
-                     std::vector<std::uint32_t>(static_cast<std::size_t>(object.bmWidth) * object.bmHeight)};
+  DecodedDib picture{
+      object.bmWidth, object.bmHeight,
+      std::vector<std::uint32_t>(static_cast<std::size_t>(object.bmWidth) * object.bmHeight)};
   BITMAPINFO query{};
-  query.bmiHeader = {sizeof(BITMAPINFOHEADER), object.bmWidth, -object.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  const int rows = GetDIBits(screen.dc, bitmap.get(), 0, static_cast<UINT>(object.bmHeight), picture.pixels.data(),
-                             &query, DIB_RGB_COLORS);
+  query.bmiHeader = {
+      sizeof(BITMAPINFOHEADER), object.bmWidth, -object.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  const int rows = GetDIBits(screen.dc, bitmap.get(), 0, static_cast<UINT>(object.bmHeight),
+                             picture.pixels.data(), &query, DIB_RGB_COLORS);
   EXPECT_EQ(rows, object.bmHeight) << "GetDIBits";
   for (std::uint32_t& pixel : picture.pixels) pixel &= 0xFFFFFF;
   return picture;
@@ -135,14 +138,17 @@ bool ExpectSameAsGdi(std::span<const std::uint8_t> givenInfo, std::span<const st
     EXPECT_FALSE(ours) << "no header";
     return false;
   }
-  if (std::int64_t{header->width} * std::abs(std::int64_t{header->height}) > kMaxGdiPixels) return false;
+  if (std::int64_t{header->width} * std::abs(std::int64_t{header->height}) > kMaxGdiPixels) {
+    return false;
+  }
   const std::string onlyUs = WhyOnlyWeRefuse(*header, info, bits);
   if (!onlyUs.empty()) {
     EXPECT_FALSE(ours) << onlyUs;
     return false;
   }
   const std::optional<DecodedDib> gdi = GdiDecode(info, bits);
-  EXPECT_EQ(ours.has_value(), gdi.has_value()) << (gdi ? "GDI takes it, we refuse" : "GDI refuses, we take it");
+  EXPECT_EQ(ours.has_value(), gdi.has_value())
+      << (gdi ? "GDI takes it, we refuse" : "GDI refuses, we take it");
   if (!ours || !gdi) return false;
   ExpectSamePixels(*ours, *gdi);
   return true;
@@ -192,8 +198,8 @@ TEST_P(SuiteFile, LoadsToABlockThatGdiShowsAsTheFile) {
   std::optional<TDib> loaded;
   try {
     loaded = TDib::FromBytes(file_);
-  } catch (const TXGdi& error) {
-    GTEST_SKIP() << "refused: " << error.what();
+  } catch (const TXGdi&) {
+    return;  // nothing to show; tests/sprites records which files are refused
   }
   const std::optional<DecodedDib> gdiBlock = GdiDecode(loaded->Info(), loaded->Bits());
   const std::optional<DecodedDib> ours = DecodeDib(loaded->Info(), loaded->Bits());
@@ -208,7 +214,7 @@ TEST_P(SuiteFile, LoadsToABlockThatGdiShowsAsTheFile) {
   ExpectSamePixels(*gdiBlock, *gdiFile);
 }
 
-INSTANTIATE_TEST_SUITE_P(BmpSuite, SuiteFile, ::testing::ValuesIn(SuiteFiles()),
+INSTANTIATE_TEST_SUITE_P(gdi, SuiteFile, ::testing::ValuesIn(SuiteFiles()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
                            std::ranges::replace(name, '/', '_');
@@ -218,121 +224,95 @@ INSTANTIATE_TEST_SUITE_P(BmpSuite, SuiteFile, ::testing::ValuesIn(SuiteFiles()),
 
 // ---- Random DIBs: well-formed and hostile headers, tables, masks and RLE codes ----
 
-class RandomDibMaker {
- public:
-  explicit RandomDibMaker(std::uint32_t seed) : random_(seed) {}
+class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
+ protected:
+  bool Chance(int percent) { return Between(0, 99) < percent; }
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  std::uint8_t Byte() { return static_cast<std::uint8_t>(Between(0, 255)); }
+  void AddBytes(Bytes& out, std::size_t count) {
+    while (count-- > 0) out.push_back(Byte());
+  }
 
-  // A BITMAPINFO and its pixel data.
+  // A BITMAPINFO (header, then masks or a colour table) and its pixels.
   std::pair<Bytes, Bytes> Make() {
+    static constexpr std::uint32_t kSizes[] = {40, 40, 52, 108, 124, 12};
+    static constexpr std::uint16_t kBitCounts[] = {1, 4, 8, 16, 24, 32, 0, 2, 64};
     const bool rle = Chance(40);
-    const std::uint32_t headerSize = rle ? Pick<std::uint32_t>({40, 40, 40, 108, 124})
-                                         : Pick<std::uint32_t>({40, 40, 40, 12, 52, 108, 124});
-    DibHeader header;
-    header.size = headerSize;
-    header.width = Chance(3) ? 0 : Between(1, 24);
-    header.height = Chance(3) ? 0 : Between(1, 12) * (Chance(rle ? 5 : 25) ? -1 : 1);
-    header.planes = Chance(3) ? 0 : 1;
+    DibHeader h;
+    h.size = kSizes[Between(0, rle ? 4 : 5)];
+    h.width = Chance(3) ? 0 : Between(1, 24);
+    h.height = (Chance(3) ? 0 : Between(1, 12)) * (Chance(rle ? 5 : 25) ? -1 : 1);
+    h.planes = Chance(3) ? 0 : 1;
     if (rle) {
-      header.bitCount = Pick<std::uint16_t>({4, 8});
-      header.compression = header.bitCount == 4 ? kBiRle4 : kBiRle8;
-      if (Chance(3)) header.bitCount = 12 - header.bitCount;  // the wrong one
+      h.bitCount = Chance(50) ? 4 : 8;
+      h.compression = (h.bitCount == 4) != Chance(3) ? kBiRle4 : kBiRle8;  // rarely the wrong one
     } else {
-      header.bitCount = Chance(5) ? Pick<std::uint16_t>({0, 2, 3, 64}) : Pick<std::uint16_t>({1, 4, 8, 16, 24, 32});
-      const bool fields = (header.bitCount == 16 || header.bitCount == 32 || Chance(3)) && Chance(50);
-      header.compression = headerSize != 12 && fields ? kBiBitfields : (Chance(3) ? 5 : kBiRgb);
+      h.bitCount = kBitCounts[Between(0, Chance(5) ? 8 : 5)];
+      const bool fields = h.bitCount == 16 || h.bitCount == 32 ? Chance(50) : Chance(3);
+      h.compression = fields ? kBiBitfields : (Chance(3) ? 5 : kBiRgb);
     }
-    header.clrUsed = Chance(50) ? 0 : Between(1, 300);
-    if (headerSize == 12) {
-      header.width = std::abs(header.width);
-      header.height = std::abs(header.height);
-      header.compression = kBiRgb;
-      header.clrUsed = 0;
+    h.clrUsed = Chance(50) ? 0 : Between(1, 300);
+    // A core header has no compression nor table size, and only bottom-up rows.
+    if (h.size == 12) h = DibHeader{12, h.width, std::abs(h.height), h.planes, h.bitCount};
+
+    Bytes info = HeaderBytes(h);
+    if (h.compression == kBiBitfields) {
+      info.resize(std::max<std::size_t>(info.size(), kMasksOffset + 12));
+      for (std::size_t i = 0; i < 3; ++i) PutLe32(info, kMasksOffset + 4 * i, Mask());
     }
-
-    Bytes info = Header(header);
-    if (header.compression == kBiBitfields) AddMasks(info);
-    const std::size_t entrySize = headerSize == 12 ? 3 : 4;
-    const std::size_t entries = header.bitCount <= 8 ? DibColorCount(header) : header.clrUsed % 4;
-    for (std::size_t i = 0; i < entries * entrySize; ++i) info.push_back(Byte());
-
-    Bytes bits = rle ? RleCodes(header) : RandomBytes(RowBytes(header));
-    if (rle) PutLe32(info, 20, Chance(5) ? 0 : static_cast<std::uint32_t>(Chance(10) ? bits.size() / 2 : bits.size()));
+    AddBytes(info, (h.bitCount <= 8 ? DibColorCount(h) : h.clrUsed % 4) * (h.size == 12 ? 3 : 4));
+    Bytes bits;
+    if (rle) {
+      bits = RleCodes(h);
+      // biSizeImage: mostly the size of the codes, now and then less, or none (refused).
+      const std::size_t size = Chance(5) ? 0 : bits.size() / (Chance(10) ? 2 : 1);
+      PutLe32(info, 20, static_cast<std::uint32_t>(size));
+    } else {
+      AddBytes(bits, DibStride(h.bitCount, h.width) * static_cast<std::size_t>(std::abs(h.height)));
+    }
     return {std::move(info), std::move(bits)};
   }
 
  private:
-  bool Chance(int percent) { return Between(0, 99) < percent; }
-  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-  std::uint8_t Byte() { return static_cast<std::uint8_t>(Between(0, 255)); }
-  template <typename T>
-  T Pick(std::initializer_list<T> values) {
-    return *(values.begin() + Between(0, static_cast<int>(values.size()) - 1));
-  }
-
-  Bytes RandomBytes(std::size_t count) {
-    Bytes bytes(count);
-    for (std::uint8_t& byte : bytes) byte = Byte();
-    return bytes;
-  }
-
-  std::size_t RowBytes(const DibHeader& header) {
-    return DibStride(header.bitCount, static_cast<std::uint32_t>(header.width)) *
-           static_cast<std::size_t>(std::abs(header.height));
-  }
-
-  static Bytes Header(const DibHeader& header) {
-    Bytes info(header.size);
-    PutLe32(info, 0, header.size);
-    if (header.size == 12) {
-      info[4] = static_cast<std::uint8_t>(header.width);
-      info[6] = static_cast<std::uint8_t>(header.height);
-      info[8] = static_cast<std::uint8_t>(header.planes);
-      info[10] = static_cast<std::uint8_t>(header.bitCount);
+  static Bytes HeaderBytes(const DibHeader& h) {
+    Bytes info(h.size);
+    PutLe32(info, 0, h.size);
+    const std::uint32_t planesAndBits = h.planes | std::uint32_t{h.bitCount} << 16;
+    if (h.size == 12) {
+      PutLe32(info, 4, static_cast<std::uint32_t>(h.width | h.height << 16));
+      PutLe32(info, 8, planesAndBits);
       return info;
     }
-    PutLe32(info, 4, static_cast<std::uint32_t>(header.width));
-    PutLe32(info, 8, static_cast<std::uint32_t>(header.height));
-    info[12] = static_cast<std::uint8_t>(header.planes);
-    info[14] = static_cast<std::uint8_t>(header.bitCount);
-    info[15] = static_cast<std::uint8_t>(header.bitCount >> 8);
-    PutLe32(info, 16, header.compression);
-    PutLe32(info, 32, header.clrUsed);
+    const std::uint32_t fields[] = {static_cast<std::uint32_t>(h.width),
+                                    static_cast<std::uint32_t>(h.height), planesAndBits,
+                                    h.compression, 0, 0, 0, h.clrUsed};
+    for (std::size_t i = 0; i < std::size(fields); ++i) PutLe32(info, 4 + 4 * i, fields[i]);
     return info;
   }
 
-  // Masks: mostly one run of bits, sometimes scattered bits, now and then none.
-  void AddMasks(Bytes& info) {
-    if (info.size() == 40) info.resize(52);
-    for (std::size_t i = 0; i < 3; ++i) {
-      std::uint32_t mask = 0;
-      if (Chance(80)) {
-        const int shift = Between(0, 31);
-        const int length = Between(1, 32 - shift);
-        mask = static_cast<std::uint32_t>(((std::uint64_t{1} << length) - 1) << shift);
-      } else if (Chance(90)) {
-        mask = static_cast<std::uint32_t>(random_());
-      }
-      PutLe32(info, kMasksOffset + 4 * i, mask);
-    }
+  // Mostly one run of bits, sometimes scattered bits, now and then none.
+  std::uint32_t Mask() {
+    if (Chance(5)) return 0;
+    if (Chance(15)) return static_cast<std::uint32_t>(random_());
+    const int shift = Between(0, 31);
+    return static_cast<std::uint32_t>(((std::uint64_t{1} << Between(1, 32 - shift)) - 1) << shift);
   }
 
-  // A stream of RLE codes that strays past rows and the bitmap, and may stop anywhere.
-  // Absolute runs stay below 255 pixels: Wine's GDI miscounts the padding of an 8-bit run
-  // of 255 (its byte counter wraps), which Windows does not.
-  Bytes RleCodes(const DibHeader& header) {
+  // Codes that stray past rows and the bitmap, and may stop anywhere. Absolute runs stay
+  // below 255 pixels: Wine's GDI skips no data after an 8-bit run of 255 (its byte counter
+  // for the padded length wraps to 0), where Windows skips 256 bytes.
+  Bytes RleCodes(const DibHeader& h) {
     Bytes codes;
-    const int width = std::max(header.width, 1);
-    const int count = Between(0, 40);
-    for (int i = 0; i < count; ++i) {
+    const int width = std::max(h.width, 1);
+    for (int count = Between(0, 40); count > 0; --count) {
       const int kind = Between(0, 99);
       if (kind < 40) {
         codes.insert(codes.end(), {static_cast<std::uint8_t>(Between(1, width + 4)), Byte()});
       } else if (kind < 65) {
         const int pixels = Between(3, std::min(254, width + 4));
         codes.insert(codes.end(), {0, static_cast<std::uint8_t>(pixels)});
-        const std::size_t bytes = (static_cast<std::size_t>(pixels) * header.bitCount + 7) / 8;
-        const Bytes literal = RandomBytes(bytes + bytes % 2);
-        codes.insert(codes.end(), literal.begin(), literal.end());
+        const std::size_t bytes = (static_cast<std::size_t>(pixels) * h.bitCount + 7) / 8;
+        AddBytes(codes, bytes + bytes % 2);
       } else if (kind < 80) {
         codes.insert(codes.end(), {0, 0});
       } else if (kind < 95) {
@@ -342,24 +322,25 @@ class RandomDibMaker {
         codes.insert(codes.end(), {0, 1});
       }
     }
-    if (Chance(30) && !codes.empty()) codes.resize(static_cast<std::size_t>(Between(0, static_cast<int>(codes.size()))));
+    if (Chance(30)) codes.resize(static_cast<std::size_t>(Between(0, int(codes.size()))));
     return codes;
   }
 
-  std::mt19937 random_;
+  std::mt19937 random_{GetParam()};
 };
 
-TEST(RandomDibs, DecodeAsGdiDoes) {
-  RandomDibMaker maker(20240611);
+TEST_P(RandomDibs, DecodeAsGdiDoes) {
   int compared = 0;
-  for (int i = 0; i < 3000 && !HasFailure(); ++i) {
-    const auto [info, bits] = maker.Make();
+  for (int i = 0; i < 1000 && !HasFailure(); ++i) {
+    const auto [info, bits] = Make();
     SCOPED_TRACE("DIB " + std::to_string(i) + "\ninfo: " + Dump(info) + "\nbits: " + Dump(bits));
     compared += ExpectSameAsGdi(info, bits) ? 1 : 0;
   }
   // Most DIBs are ones GDI takes, so that pixels are compared and not only refusals.
-  EXPECT_GT(compared, 1500);
+  EXPECT_GT(compared, 500);
 }
+
+INSTANTIATE_TEST_SUITE_P(gdi, RandomDibs, ::testing::Values(20240611u, 7u, 1999u));
 
 }  // namespace
 }  // namespace kelna

@@ -22,6 +22,7 @@ namespace kelna {
 namespace {
 
 using test::TemporaryFolder;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
@@ -58,22 +59,13 @@ std::optional<DecodedDib> ReadPam(const fs::path& path) {
   return picture;
 }
 
-std::string Hex(std::uint32_t pixel) {
-  std::ostringstream text;
-  text << std::hex << pixel;
-  return text.str();
-}
-
 // How many pixels differ; the first few are reported.
 int CountDifferences(const DecodedDib& actual, const DecodedDib& expected) {
   int differences = 0;
   for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
-    const std::uint32_t a = actual.pixels[i], e = expected.pixels[i];
-    if (a == e) continue;
-    if (++differences <= 5) {
-      ADD_FAILURE() << "pixel (" << i % expected.width << ", " << i / expected.width << "): " << Hex(a)
-                    << ", expected " << Hex(e);
-    }
+    if (actual.pixels[i] == expected.pixels[i] || ++differences > 5) continue;
+    ADD_FAILURE() << "pixel (" << i % expected.width << ", " << i / expected.width << "): "
+                  << std::hex << actual.pixels[i] << ", expected " << expected.pixels[i];
   }
   return differences;
 }
@@ -90,17 +82,21 @@ void ExpectPackedLayout(const TDib& dib) {
   EXPECT_EQ(header->height, dib.Height());
   EXPECT_EQ(header->bitCount, dib.BitCount());
   EXPECT_THAT(dib.BitCount(), ::testing::AnyOf(1, 4, 8, 16, 24, 32));
-  EXPECT_EQ(block.size(), 40 + 4 * dib.NumColors() +
-                              DibStride(dib.BitCount(), dib.Width()) * static_cast<std::size_t>(dib.Height()));
+  EXPECT_EQ(block.size(),
+            40 + 4 * dib.NumColors() +
+                DibStride(dib.BitCount(), dib.Width()) * static_cast<std::size_t>(dib.Height()));
 }
 
 // ---- Good files: every pixel as the suite's reference says ----
 
-const std::vector<std::string> kGoodFiles = {
-    "pal1", "pal1bg", "pal1wb", "pal4", "pal4gs", "pal4rle", "pal8-0", "pal8", "pal8gs",
-    "pal8nonsquare", "pal8os2", "pal8rle", "pal8topdown", "pal8v4", "pal8v5", "pal8w124",
-    "pal8w125", "pal8w126", "rgb16-565", "rgb16-565pal", "rgb16", "rgb16bfdef", "rgb24",
-    "rgb24pal", "rgb32", "rgb32bf", "rgb32bfdef"};
+std::vector<std::string> FilesIn(const char* folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(kSuite / folder)) {
+    names.push_back(entry.path().stem().string());
+  }
+  std::ranges::sort(names);
+  return names;
+}
 
 class GoodFile : public ::testing::TestWithParam<std::string> {};
 
@@ -116,7 +112,7 @@ TEST_P(GoodFile, LoadsAsTheReferencePixels) {
   EXPECT_EQ(CountDifferences(*decoded, *expected), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BmpSuite, GoodFile, ::testing::ValuesIn(kGoodFiles),
+INSTANTIATE_TEST_SUITE_P(BmpSuite, GoodFile, ::testing::ValuesIn(FilesIn("g")),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
                            std::ranges::replace(name, '-', '_');
@@ -124,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(BmpSuite, GoodFile, ::testing::ValuesIn(kGoodFiles),
                          });
 
 // ---- Questionable and bad files: loaded or refused, as recorded here ----
+// Files that show a picture of their own are compared with GDI itself in tests/gdi.
 
 struct Outcome {
   std::string file;
@@ -132,65 +129,65 @@ struct Outcome {
 };
 
 const std::vector<Outcome> kOutcomes = {
-    {"q/pal1huffmsb", "compression 3", ""},       // OS/2 Huffman 1D
-    {"q/pal1p1", "", ""},                         // one colour; index 1 shows black
-    {"q/pal2", "", ""},                           // 2 bits per pixel, widened to 4
+    {"q/pal1huffmsb", "compression 3", ""},     // OS/2 Huffman 1D
+    {"q/pal1p1", "", ""},                       // one colour; index 1 shows black
+    {"q/pal2", "", ""},                         // 2 bits per pixel, widened to 4
     {"q/pal2color", "", ""},
-    {"q/pal4rlecut", "", ""},                     // skipped pixels: black, as GDI leaves them
+    {"q/pal4rlecut", "", ""},                   // skipped pixels: black, as GDI leaves them
     {"q/pal4rletrns", "", ""},
-    {"q/pal8offs", "", "pal8"},                   // a gap before the pixels
-    {"q/pal8os2-hs", "", "pal8os2"},              // OS/2 file header oddities
+    {"q/pal8offs", "", "pal8"},                 // a gap before the pixels
+    {"q/pal8os2-hs", "", "pal8os2"},            // OS/2 file header oddities
     {"q/pal8os2-sz", "", "pal8os2"},
-    {"q/pal8os2sp", "", "pal8os2"},               // 252 RGBTRIPLEs, counted from bfOffBits
-    {"q/pal8os2v2-16", "", "pal8"},               // 16-byte OS/2 2.x header
+    {"q/pal8os2sp", "", "pal8os2"},             // 252 RGBTRIPLEs, counted from bfOffBits
+    {"q/pal8os2v2-16", "", "pal8"},             // 16-byte OS/2 2.x header
     {"q/pal8os2v2-40sz", "", "pal8"},
     {"q/pal8os2v2-sz", "", "pal8"},
-    {"q/pal8os2v2", "", "pal8"},                  // 64-byte OS/2 2.x header
-    {"q/pal8oversizepal", "", "pal8"},            // 300 colours: the first 256 count
+    {"q/pal8os2v2", "", "pal8"},                // 64-byte OS/2 2.x header
+    {"q/pal8oversizepal", "", "pal8"},          // 300 colours: the first 256 count
     {"q/pal8rlecut", "", ""},
     {"q/pal8rletrns", "", ""},
-    {"q/rgb16-231", "", ""},                      // odd masks: widened as GDI widens them
+    {"q/rgb16-231", "", ""},                    // odd masks: widened as GDI widens them
     {"q/rgb16-3103", "", ""},
-    {"q/rgb16faketrns", "", "rgb16"},             // the unused top bit is ignored
+    {"q/rgb16faketrns", "", "rgb16"},           // the unused top bit is ignored
     {"q/rgb24jpeg", "compression 4", ""},
     {"q/rgb24largepal", "", "rgb24"},
-    {"q/rgb24lprof", "", "rgb24"},                // colour profiles are ignored
+    {"q/rgb24lprof", "", "rgb24"},              // colour profiles are ignored
     {"q/rgb24png", "compression 5", ""},
     {"q/rgb24prof", "", "rgb24"},
-    {"q/rgb24prof2", "", ""},                     // its profile would change the colours
-    {"q/rgb24rle24", "compression 4", ""},        // OS/2 RLE24
+    {"q/rgb24prof2", "", ""},                   // its profile would change the colours
+    {"q/rgb24rle24", "compression 4", ""},      // OS/2 RLE24
     {"q/rgb32-111110", "", ""},
     {"q/rgb32-7187", "", ""},
     {"q/rgb32-xbgr", "", "rgb24"},
-    {"q/rgb32fakealpha", "", "rgb24"},            // the fourth byte is ignored
+    {"q/rgb32fakealpha", "", "rgb24"},          // the fourth byte is ignored
     {"q/rgb32h52", "", "rgb24"},
     {"q/rgba16-1924", "", ""},
     {"q/rgba16-4444", "", ""},
-    {"q/rgba16-5551", "", ""},
+    {"q/rgba16-5551", "", "rgb16"},             // the alpha bit is ignored
     {"q/rgba32-1", "", ""},
     {"q/rgba32-1010102", "", ""},
     {"q/rgba32-2", "", ""},
     {"q/rgba32-61754", "", ""},
     {"q/rgba32-81284", "", ""},
-    {"q/rgba32abf", "", ""},                      // BI_ALPHABITFIELDS read as bitfields
+    {"q/rgba32abf", "", ""},                    // BI_ALPHABITFIELDS read as bitfields
     {"q/rgba32h56", "", ""},
     {"q/rgba64", "bit count 64", ""},
     {"b/badbitcount", "bit count 30000", ""},
-    {"b/badbitssize", "", "pal1"},                // biSizeImage is not needed for BI_RGB
+    {"b/badbitssize", "", "pal1"},              // biSizeImage is not needed for BI_RGB
     {"b/baddens1", "", "pal1"},
     {"b/baddens2", "", "pal1"},
-    {"b/badfilesize", "", "pal1"},                // bfSize is not needed
+    {"b/badfilesize", "", "pal1"},              // bfSize is not needed
     {"b/badheadersize", "header size 66", ""},
-    {"b/badpalettesize", "", "pal8"},             // biClrUsed huge: what fits before the pixels
+    {"b/badpalettesize", "", "pal8"},           // biClrUsed huge: what fits before the pixels
     {"b/badplanes", "", "pal1"},
-    {"b/badrle", "", ""},                         // runs past the rows: cut
+    {"b/badrle", "", ""},                       // runs past the rows: cut
     {"b/badrle4", "", ""},
     {"b/badrle4bis", "", ""},
     {"b/badrle4ter", "", ""},
     {"b/badrlebis", "", ""},
     {"b/badrleter", "", ""},
     {"b/badwidth", "size -127", ""},
-    {"b/pal8badindex", "", ""},                   // indexes past the table show black
+    {"b/pal8badindex", "", ""},                 // indexes past the table show black
     {"b/reallybig", "size 3000000", ""},
     {"b/rgb16-880", "empty colour mask", ""},
     {"b/rletopdown", "top-down RLE", ""},
@@ -228,9 +225,7 @@ TEST(BmpSuiteOddFiles, TheTableNamesEveryFile) {
   std::set<std::string> listed, present;
   for (const Outcome& outcome : kOutcomes) listed.insert(outcome.file);
   for (const char* folder : {"q", "b"}) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(kSuite / folder)) {
-      present.insert(std::string(folder) + "/" + entry.path().stem().string());
-    }
+    for (const std::string& name : FilesIn(folder)) present.insert(folder + ("/" + name));
   }
   EXPECT_EQ(listed, present);
 }
@@ -244,7 +239,8 @@ void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
 // A BMP file with a 40-byte header, `table` (0x00RRGGBB entries, biClrUsed = their number)
 // and `pixels`.
 std::vector<std::uint8_t> BmpFile(int width, int height, int bitCount, std::uint32_t compression,
-                                  const std::vector<std::uint32_t>& table, const std::vector<std::uint8_t>& pixels) {
+                                  const std::vector<std::uint32_t>& table,
+                                  const std::vector<std::uint8_t>& pixels) {
   std::vector<std::uint8_t> file(54 + 4 * table.size());
   file[0] = 'B';
   file[1] = 'M';
@@ -280,32 +276,10 @@ std::vector<std::uint32_t> DecodedPixels(const TDib& dib) {
 TEST(TDibFile, RefusesEveryCutOfAnUncompressedFile) {
   const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal8.bmp");
   for (std::size_t size = 0; size < file.size(); ++size) {
-    const std::string refusal = RefusalOf({file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)});
+    const std::string refusal =
+        RefusalOf({file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)});
     ASSERT_EQ(refusal, size < 2 ? "not a BMP file" : "file is truncated") << size << " bytes";
   }
-}
-
-TEST(TDibFile, DecodesAnRleFileCutShortAsFarAsItGoes) {
-  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal4rle.bmp");
-  const std::size_t pixels = 102;  // bfOffBits
-  const std::vector<std::uint32_t> whole = DecodedPixels(TDib::FromBytes(file));
-  std::size_t previousBlack = whole.size();
-  for (std::size_t size = pixels; size < file.size(); size += 97) {
-    SCOPED_TRACE(size);
-    const TDib dib = TDib::FromBytes(std::span(file).first(size));
-    const std::vector<std::uint32_t> cut = DecodedPixels(dib);
-    ASSERT_EQ(cut.size(), whole.size());
-    // Less data draws fewer pixels, and the ones it draws are the whole file's.
-    const std::size_t black = static_cast<std::size_t>(std::ranges::count(cut, 0u));
-    EXPECT_LE(black, previousBlack);
-    previousBlack = black;
-    for (std::size_t i = 0; i < cut.size(); ++i) {
-      if (cut[i] != 0) {
-        ASSERT_EQ(cut[i], whole[i]) << "pixel " << i;
-      }
-    }
-  }
-  EXPECT_THAT(RefusalOf({file.begin(), file.begin() + pixels - 1}), HasSubstr("truncated"));
 }
 
 TEST(TDibFile, IgnoresBfSizeAndAnUnusableBfOffBits) {
@@ -339,18 +313,21 @@ TEST(TDibFile, RefusesHugeDimensionsBeforeReadingPixels) {
     const char* refusal;
   };
   const Case cases[] = {
-      {30000, 30000, 8, kBiRgb, "image is too large"},   // 3.6 GB of decoded pixels
+      {30000, 30000, 8, kBiRgb, "image is too large"},  // 3.6 GB of decoded pixels
       {32768, 1, 24, kBiRgb, "unsupported size"},       // past signed 16 bits
       {1, -32768, 24, kBiRgb, "unsupported size"},
-      {16000, 4000, 8, kBiRgb, "file is truncated"},    // within the limits, but the file is tiny
+      {16000, 4000, 8, kBiRgb, "file is truncated"},  // within the limits, but the file is tiny
       {16000, 4000, 32, kBiBitfields, "file is truncated"},
       {0x7FFFFFFF, 0x7FFFFFFF, 1, kBiRgb, "unsupported size"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.refusal);
-    const std::vector<std::uint32_t> words = c.bitCount == 8 ? std::vector<std::uint32_t>(256) : std::vector<std::uint32_t>{0xFF0000, 0xFF00, 0xFF};
-    EXPECT_THAT(RefusalOf(BmpFile(c.width, c.height, c.bitCount, c.compression, words, {1, 2, 3, 4})),
-                HasSubstr(c.refusal));
+    const std::vector<std::uint32_t> words =
+        c.bitCount == 8 ? std::vector<std::uint32_t>(256)
+                        : std::vector<std::uint32_t>{0xFF0000, 0xFF00, 0xFF};
+    EXPECT_THAT(
+        RefusalOf(BmpFile(c.width, c.height, c.bitCount, c.compression, words, {1, 2, 3, 4})),
+        HasSubstr(c.refusal));
   }
 }
 
@@ -383,7 +360,8 @@ TEST(TDibFile, WidensTwoBitPixels) {
   const std::vector<std::uint32_t> table = {0x000011, 0x002200, 0x330000, 0x444444};
   const TDib dib = TDib::FromBytes(BmpFile(5, 1, 2, kBiRgb, table, {0b00011011, 0b01000000, 0, 0}));
   EXPECT_EQ(dib.BitCount(), 4);
-  EXPECT_EQ(DecodedPixels(dib), (std::vector<std::uint32_t>{0x000011, 0x002200, 0x330000, 0x444444, 0x002200}));
+  EXPECT_EQ(DecodedPixels(dib),
+            (std::vector<std::uint32_t>{0x000011, 0x002200, 0x330000, 0x444444, 0x002200}));
 }
 
 TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
@@ -392,7 +370,8 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
   // A code page 932 name: "\x83\x5C" is a katakana whose second byte is a backslash.
   const std::string name = PathToCp932(folder.Path()) + "/\x83\x5C.bmp";
   ASSERT_TRUE(dib.WriteFile(name.c_str()));
-  EXPECT_EQ(folder.Names(), (std::set<fs::path>{Cp932ToPath("\x83\x5C.bmp")})) << "nothing else is left";
+  EXPECT_EQ(folder.Names(), (std::set<fs::path>{Cp932ToPath("\x83\x5C.bmp")}))
+      << "nothing else is left";
 
   const std::vector<std::uint8_t> written = ReadBytes(Cp932ToPath(name));
   ASSERT_EQ(written.size(), 14 + dib.Block().size());
@@ -413,18 +392,15 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
 
 TEST(TDibFile, SaysWhyAFileCannotBeLoaded) {
   TemporaryFolder folder;
-  EXPECT_THROW(TDib(folder / "absent.bmp"), TXGdi);
-  try {
-    TDib(folder / "absent.bmp");
-  } catch (const TXGdi& error) {
-    EXPECT_THAT(error.what(), HasSubstr("absent.bmp"));
-  }
   std::ofstream(folder / "text.bmp") << "Hello";
-  try {
-    TDib(folder / "text.bmp");
-    ADD_FAILURE() << "a text file loaded";
-  } catch (const TXGdi& error) {
-    EXPECT_THAT(error.what(), HasSubstr("not a BMP file"));
+  for (const auto& [name, why] : {std::pair{"absent.bmp", "cannot open"},
+                                   std::pair{"text.bmp", "not a BMP file"}}) {
+    try {
+      TDib dib(folder / name);
+      ADD_FAILURE() << name << " loaded";
+    } catch (const TXGdi& error) {
+      EXPECT_THAT(error.what(), AllOf(HasSubstr(name), HasSubstr(why)));
+    }
   }
 #ifdef _WIN32
   EXPECT_THROW(TDib(nullptr, 12345), TXGdi);  // the test program has no bitmap resources

@@ -8,48 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dib_builder.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Put(Bytes& out, std::uint32_t value, int size) {
-  for (int i = 0; i < size; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
-}
-
-// A packed DIB: 40-byte header, `colours` table entries (entry i = (i, 2i, 3i)), then rows
-// whose bytes count up from 1.
-Bytes PackedDib(int width, int height, int bitCount, int colours, std::uint32_t colorsUsed = 0,
-                std::uint32_t headerSize = 40) {
-  const std::size_t stride = ((std::size_t(bitCount) * width + 31) / 32) * 4;
-  Bytes dib;
-  Put(dib, headerSize, 4);
-  Put(dib, std::uint32_t(width), 4);
-  Put(dib, std::uint32_t(height), 4);
-  Put(dib, 1, 2);
-  Put(dib, std::uint32_t(bitCount), 2);
-  Put(dib, 0, 4);
-  Put(dib, std::uint32_t(stride * height), 4);
-  Put(dib, 0, 8);
-  Put(dib, colorsUsed, 4);
-  Put(dib, 0, 4);
-  for (int i = 0; i < colours; ++i) Put(dib, std::uint32_t(i * 3) << 16 | std::uint32_t(i * 2) << 8 | i, 4);
-  for (std::size_t i = 0; i < stride * height; ++i) dib.push_back(std::uint8_t(1 + i));
-  return dib;
-}
-
-// The BMP stream form of a block, with a chosen bfSize.
-std::string StreamForm(const Bytes& dib, std::uint32_t fileSize) {
-  Bytes out = {'B', 'M'};
-  Put(out, fileSize, 4);
-  Put(out, 0, 4);
-  Put(out, 54, 4);
-  out.insert(out.end(), dib.begin(), dib.end());
-  return {out.begin(), out.end()};
-}
-std::string StreamForm(const Bytes& dib) { return StreamForm(dib, std::uint32_t(dib.size() + 14)); }
+using test::Bytes;
+using test::PackedDib;
+using test::Put;
+using test::StreamForm;
 
 // An image read from the stream form of `dib`.
 std::unique_ptr<ZoBmpImage> ImageOf(const Bytes& dib) {

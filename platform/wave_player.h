@@ -1,0 +1,38 @@
+#pragma once
+// The platform's one-shot wave player: plays a complete wave file held in memory, in the
+// background, and refuses to start while another wave is playing; one call stops whatever
+// plays. Like the sound device it stands for, it is one per process. The platform's player
+// is in use unless a ScopedWavePlayer puts another in its place (tests, kelna-tool).
+
+#include <cstdint>
+#include <span>
+
+namespace kelna {
+
+class WavePlayer {
+ public:
+  virtual ~WavePlayer() = default;
+  // `wave` must stay alive until Stop() is called or it has finished playing.
+  virtual void Play(std::span<const std::uint8_t> wave) = 0;
+  virtual void Stop() = 0;
+};
+
+// The player in use.
+WavePlayer& CurrentWavePlayer();
+
+// Puts `player` in place of the current one while this object lives.
+class ScopedWavePlayer {
+ public:
+  explicit ScopedWavePlayer(WavePlayer& player);
+  ~ScopedWavePlayer();
+  ScopedWavePlayer(const ScopedWavePlayer&) = delete;
+  ScopedWavePlayer& operator=(const ScopedWavePlayer&) = delete;
+
+ private:
+  WavePlayer* previous_;
+};
+
+// The platform's own player: sndPlaySound on Windows, silence elsewhere for now.
+WavePlayer& PlatformWavePlayer();
+
+}  // namespace kelna

@@ -1,0 +1,96 @@
+#include "sprites/sound.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <ostream>
+
+#include "platform/binary_io.h"
+#include "platform/text.h"
+#include "platform/wave_player.h"
+
+namespace kelna {
+
+ZoSound::ZoSound() = default;
+
+ZoSound::ZoSound(const char* fileName) {
+  if (!fileName) return;
+  SetFileName(fileName);
+  GetSound(fileName);
+}
+
+ZoSound::~ZoSound() { Stop(); }
+
+void ZoSound::SetData(std::vector<std::uint8_t> data) {
+  Stop();  // the platform may still be playing the old block
+  waveData = std::move(data);
+}
+
+int ZoSound::GetSound(const char* path) {
+  // Whatever fails, the sound is left without data and with size 0, so that its record
+  // never announces bytes it does not hold.
+  SetData({});
+  waveSize = 0;
+  std::ifstream file(Cp932ToPath(path), std::ios::binary);
+  if (!file) return 0;
+  file.seekg(0, std::ios::end);
+  const std::streamoff length = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (length <= 0 || length > kMaxWaveSize) return 0;
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(length) + 2);
+  if (!file.read(reinterpret_cast<char*>(data.data()), length)) return 0;
+  waveSize = static_cast<std::int32_t>(length);
+  SetData(std::move(data));
+  return 1;
+}
+
+void ZoSound::DeleteSound() {
+  SetData({});
+  waveSize = 0;
+  fileName.fill('\0');
+  playFrame = 0;
+}
+
+void ZoSound::SetFileName(const char* name) {
+  fileName.fill('\0');
+  if (name) std::strncpy(fileName.data(), name, fileName.size() - 1);
+}
+
+int ZoSound::Write(std::ostream& os) const {
+  BinaryWriter out(os);
+  out.Bytes(std::span<const char>(fileName));
+  out.I16(playFrame);
+  out.I32(waveSize);
+  out.Bytes(Wave());
+  return 1;
+}
+
+int ZoSound::Read(std::istream& is) {
+  BinaryReader in(is);
+  in.Bytes(std::span<char>(fileName));
+  fileName.back() = '\0';  // a name without its NUL ends at the field's end
+  playFrame = in.I16();
+  waveSize = in.I32();
+  if (!in.Ok() || waveSize < 0 || std::uint64_t(waveSize) > in.Remaining() || waveSize > kMaxWaveSize) {
+    is.setstate(std::ios::failbit);
+    return 0;
+  }
+  std::vector<std::uint8_t> data(std::size_t(waveSize) + 2);
+  if (!in.Bytes(std::span(data).first(std::size_t(waveSize)))) return 0;
+  SetData(std::move(data));
+  return 1;
+}
+
+std::span<const std::uint8_t> ZoSound::Wave() const {
+  if (waveData.empty()) return {};
+  return std::span(waveData).first(std::min(waveData.size() - 2, std::size_t(std::max(waveSize, 0))));
+}
+
+void ZoSound::Play() const {
+  if (HasData()) CurrentWavePlayer().Play(waveData);
+}
+
+void ZoSound::Stop() const { CurrentWavePlayer().Stop(); }
+
+}  // namespace kelna

@@ -1,0 +1,339 @@
+#include "sprites/sprite_data.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+
+#include "platform/atomic_file.h"
+#include "platform/binary_io.h"
+#include "platform/text.h"
+#include "sprites/bmp_image.h"
+
+namespace kelna {
+namespace {
+
+constexpr std::size_t kFixedPartSize = 79;
+constexpr std::size_t kNameFieldSize = 32;
+constexpr std::size_t kNameLimit = 30;  // written names keep the field's last two bytes zero
+constexpr std::uint32_t kNoImage = 0;
+constexpr std::uint32_t kPreviousImage = 0xFFFFFFFF;
+constexpr std::uint32_t kImageFollows = 1;  // any other value announces an image
+constexpr std::size_t kMarkerSize = 4;
+constexpr std::size_t kLocationSize = 8;
+
+}  // namespace
+
+ZoImage* const ZoSpriteData::UsePrevious = reinterpret_cast<ZoImage*>(~std::uintptr_t{0});
+
+const char* const ZoSpriteData::BehaveName[6] = {
+    "\x97\xAC\x82\xEA",                      // 流れ
+    "\xCA\xDE\xB3\xDD\xC4\xDE",              // ﾊﾞｳﾝﾄﾞ
+    "\x82\x50\xBC\xAE\xAF\xC4",              // １ｼｮｯﾄ
+    "\xD7\xDD\xC0\xDE\xD1\xB3\xAB\xB0\xB8",  // ﾗﾝﾀﾞﾑｳｫｰｸ
+    "\x8E\x77\x92\xE8\x88\xCA\x92\x75",      // 指定位置
+    nullptr,
+};
+
+ZoSpriteData::ZoSpriteData()
+    : images(std::make_shared<ImagePairs>()), locations(std::make_shared<Locations>()) {}
+
+ZoSpriteData::ZoSpriteData(std::shared_ptr<ImagePairs> pairs, short depthValue, int owns)
+    : images(pairs ? std::move(pairs) : std::make_shared<ImagePairs>()),
+      depth(depthValue),
+      ownsImages(owns) {}
+
+ZoSpriteData::~ZoSpriteData() = default;
+
+void ZoSpriteData::Clear() {
+  images = std::make_shared<ImagePairs>();
+  locations = std::make_shared<Locations>();
+  sound.reset();
+  name.clear();
+  reserved1 = 0;
+  depth = 1;
+  behaviour = BehaveFlow;
+  autoRepeat = randomStart = ownsImages = 1;
+  imageWidth = imageHeight = frameCount = 0;
+  startX = startY = speedX = speedY = 0;
+  useCount = 0;
+}
+
+// --- Frames ---
+
+const ZoSpriteData::ImagePair* ZoSpriteData::Pair(short frame) const {
+  if (frame < 0 || frame >= PairCount()) return nullptr;
+  return (*images)[std::size_t(frame)].get();
+}
+
+ZoSpriteData::ImageSlot* ZoSpriteData::SlotAt(short frame, int which) const {
+  if (frame < 0 || frame >= PairCount()) return nullptr;
+  ImagePair& pair = *(*images)[std::size_t(frame)];
+  return which == 0 ? &pair.image : &pair.mask;
+}
+
+int ZoSpriteData::MakeDDB(DeviceContext& dc, short frame) {
+  const ImagePair* pair = Pair(frame);
+  if (!pair || !pair->image.Image()) return 0;  // none, or borrowed from an earlier frame
+  pair->image.Image()->MakePalette();
+  pair->image.Image()->DIBtoDDB(dc);
+  if (!pair->mask.Image()) return 0;
+  pair->mask.Image()->MakePalette();
+  pair->mask.Image()->DIBtoDDB(dc);
+  return 1;
+}
+
+void ZoSpriteData::MakeDDB(DeviceContext& dc) {
+  for (int frame = 0; frame < PairCount() && frame <= 0x7FFF; ++frame) MakeDDB(dc, short(frame));
+}
+
+ZoImage* ZoSpriteData::SearchBack(short frame, bool masks) const {
+  for (int i = frame; i >= 0; --i) {
+    const ImageSlot* slot = SlotAt(short(i), masks);
+    if (!slot || slot->IsNone()) return nullptr;
+    if (!slot->IsUsePrevious()) return slot->Image();
+  }
+  return nullptr;
+}
+
+ZoImage* ZoSpriteData::GetPrevImage(short frame) const { return SearchBack(frame, false); }
+ZoImage* ZoSpriteData::GetPrevMask(short frame) const { return SearchBack(frame, true); }
+
+Bitmap* ZoSpriteData::GetImageHandle(short frame) const {
+  const ZoImage* image = SearchBack(frame, false);
+  return image ? image->Ddb() : nullptr;
+}
+
+Bitmap* ZoSpriteData::GetMaskHandle(short frame) const {
+  const ZoImage* mask = SearchBack(frame, true);
+  return mask ? mask->Ddb() : nullptr;
+}
+
+ZoImage* ZoSpriteData::GetImage(short frame) const {
+  const ImageSlot* slot = SlotAt(frame, 0);
+  return slot ? slot->Get() : nullptr;
+}
+
+ZoImage* ZoSpriteData::GetMask(short frame) const {
+  const ImageSlot* slot = SlotAt(frame, 1);
+  return slot ? slot->Get() : nullptr;
+}
+
+void ZoSpriteData::SetNumFrames(unsigned short n) {
+  frameCount = n;
+  ExpandImageArray(n);
+}
+
+int ZoSpriteData::ExpandImageArray(int n) {
+  n = std::clamp(n, 0, 0xFFFF);
+  images->resize(std::size_t(n));
+  for (auto& pair : *images)
+    if (!pair) pair = std::make_shared<ImagePair>();
+  frameCount = std::uint16_t(n);
+  return n;
+}
+
+short ZoSpriteData::AddImage(std::unique_ptr<ZoImage> image, short frame, int which) {
+  if (frame < 0) return frame;
+  if (PairCount() <= frame) ExpandImageArray(frame + 1);
+  ImagePair& pair = *(*images)[std::size_t(frame)];
+  ImageSlot& target = which == 0 ? pair.image : pair.mask;
+  // A frame that borrowed this slot from an earlier frame no longer borrows the other one.
+  if (target.IsUsePrevious()) (which == 0 ? pair.mask : pair.image).SetNone();
+  target.Set(std::move(image));
+  return frame;
+}
+
+short ZoSpriteData::AddUsePrevious(short frame, int which) {
+  if (frame < 0) return frame;
+  if (PairCount() <= frame) ExpandImageArray(frame + 1);
+  SlotAt(frame, which)->SetUsePrevious();
+  return frame;
+}
+
+void ZoSpriteData::LoadImage(const char* fileName, short frame, int which) {
+  ImageSlot* slot = SlotAt(frame, which);
+  if (!slot || slot->IsUsePrevious()) return;
+  slot->Set(std::make_unique<ZoBmpImage>(fileName));
+}
+
+// --- Locations ---
+
+void ZoSpriteData::AddLocation(const TPoint& p) {
+  if (!locations) locations = std::make_shared<Locations>();
+  locations->push_back(p);
+}
+
+void ZoSpriteData::AddLocation(const TPoint& p, short index) {
+  if (!locations) locations = std::make_shared<Locations>();
+  const auto at = std::clamp<std::ptrdiff_t>(index, 0, std::ptrdiff_t(locations->size()));
+  locations->insert(locations->begin() + at, p);
+}
+
+void ZoSpriteData::SetLocation(const TPoint& p, short index) {
+  if (locations && index >= 0 && std::size_t(index) < locations->size()) (*locations)[std::size_t(index)] = p;
+}
+
+// --- Copy ---
+
+void ZoSpriteData::Copy(const ZoSpriteData* source, int deep) {
+  if (!source || source == this) return;
+  images = source->images;
+  locations = source->locations;
+  sound = source->sound;
+  reserved1 = source->reserved1;
+  name = source->name;
+  depth = source->depth;
+  behaviour = source->behaviour;
+  autoRepeat = source->autoRepeat;
+  randomStart = source->randomStart;
+  ownsImages = source->ownsImages;
+  imageWidth = source->imageWidth;
+  imageHeight = source->imageHeight;
+  frameCount = source->frameCount;
+  startX = source->startX;
+  startY = source->startY;
+  speedX = source->speedX;
+  speedY = source->speedY;
+  useCount = source->useCount;
+  if (deep == 0) return;
+  // Own lists; the pairs, their images and the sound stay shared with the source.
+  images = std::make_shared<ImagePairs>(*source->images);
+  if (source->locations) locations = std::make_shared<Locations>(*source->locations);
+}
+
+// --- The record ---
+
+int ZoSpriteData::Read(std::istream& is) {
+  BinaryReader in(is);
+  std::array<char, kFixedPartSize> fixedPart{};
+  if (!in.Bytes(fixedPart)) return 0;
+  SpanReader record(fixedPart);
+  // The tag is compared as a NUL-terminated text, so byte 3 must be 0.
+  if (record.Text(4) != "SPD") return 0;
+
+  // Everything goes into a new object first, so that a broken record changes nothing.
+  ZoSpriteData next;
+  record = SpanReader(std::span<const char>(fixedPart).subspan(3));
+  next.reserved1 = record.I16();
+  next.name = std::string(record.Text(kNameFieldSize));
+  next.depth = record.I16();
+  next.behaviour = record.I32();
+  next.autoRepeat = record.I32();
+  next.randomStart = record.I32();
+  next.ownsImages = record.I32();
+  next.imageWidth = record.U16();
+  next.imageHeight = record.U16();
+  const std::uint16_t frames = record.U16();
+  next.startX = record.I32();
+  next.startY = record.I32();
+  next.speedX = record.I32();
+  next.speedY = record.I32();
+  const std::uint16_t locationCount = record.U16();
+
+  // Each frame holds at least its two markers: a count the stream cannot hold is refused
+  // before anything is made for it.
+  if (std::uint64_t(frames) * 2 * kMarkerSize > in.Remaining()) {
+    is.setstate(std::ios::failbit);
+    return 0;
+  }
+  next.ExpandImageArray(frames);
+  for (const auto& pair : *next.images) {
+    for (ImageSlot* slot : {&pair->image, &pair->mask}) {
+      const std::uint32_t marker = in.U32();
+      if (marker == kNoImage) continue;
+      if (marker == kPreviousImage) {
+        slot->SetUsePrevious();
+        continue;
+      }
+      // An image that fails to read stays as an empty image, unless the stream broke.
+      auto image = std::make_unique<ZoBmpImage>();
+      image->Read(is);
+      slot->Set(std::move(image));
+    }
+    if (!is || !in.Ok()) break;
+  }
+  if (std::uint64_t(locationCount) * kLocationSize > in.Remaining()) {
+    is.setstate(std::ios::failbit);
+    return 0;
+  }
+  for (std::uint16_t i = 0; i < locationCount; ++i) {
+    const std::int32_t x = in.I32();
+    next.AddLocation({x, in.I32()});
+  }
+  if (in.U32() != 0) {
+    next.sound = std::make_shared<ZoSound>();
+    next.sound->Read(is);
+  }
+  if (!is || !in.Ok()) {
+    is.setstate(std::ios::failbit);
+    return 0;
+  }
+  const std::int16_t uses = useCount;
+  Copy(&next, 0);
+  useCount = uses;  // counted by the scene, not stored
+  return 1;
+}
+
+int ZoSpriteData::Write(std::ostream& os) const {
+  BinaryWriter out(os);
+  const bool withLocations = locations && behaviour == BehaveSpecified;
+  const auto locationCount = std::uint16_t(withLocations ? std::min<std::size_t>(locations->size(), 0xFFFF) : 0);
+  out.Bytes(std::span<const char>("SPD", 3));
+  out.I16(reserved1);
+  out.FixedText(name, kNameFieldSize, kNameLimit);
+  out.I16(depth);
+  out.I32(behaviour);
+  out.I32(autoRepeat);
+  out.I32(randomStart);
+  out.I32(ownsImages);
+  out.U16(imageWidth);
+  out.U16(imageHeight);
+  out.U16(frameCount);
+  out.I32(startX);
+  out.I32(startY);
+  out.I32(speedX);
+  out.I32(speedY);
+  out.U16(locationCount);
+
+  for (int frame = 0; frame < frameCount; ++frame) {
+    const ImagePair* pair = frame <= 0x7FFF ? Pair(short(frame)) : nullptr;
+    for (const ImageSlot* slot : {pair ? &pair->image : nullptr, pair ? &pair->mask : nullptr}) {
+      if (!slot || slot->IsNone()) {
+        out.U32(kNoImage);
+      } else if (slot->IsUsePrevious()) {
+        out.U32(kPreviousImage);
+      } else {
+        // An image without a stream form (no DIB) is stored as an empty slot: a marker that
+        // announces an image which does not follow would make the record unreadable.
+        std::ostringstream form(std::ios::binary);
+        const bool written = slot->Image()->Write(form) != 0;
+        out.U32(written ? kImageFollows : kNoImage);
+        if (written) out.Bytes(std::span<const char>(form.view()));
+      }
+    }
+  }
+  for (std::uint16_t i = 0; i < locationCount; ++i) {
+    out.I32((*locations)[i].x);
+    out.I32((*locations)[i].y);
+  }
+  out.U32(sound ? 1 : 0);
+  if (sound) sound->Write(os);
+  return 1;
+}
+
+int ZoSpriteData::Read(const char* fileName) {
+  std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
+  if (!file) return 0;
+  return Read(file);
+}
+
+int ZoSpriteData::Write(const char* fileName) const {
+  std::ostringstream record(std::ios::binary);
+  Write(record);
+  if (!record) return 0;
+  return ReplaceFileContent(Cp932ToPath(fileName ? fileName : ""), record.view()).empty() ? 1 : 0;
+}
+
+}  // namespace kelna

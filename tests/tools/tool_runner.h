@@ -1,0 +1,46 @@
+#pragma once
+// Test support: kelna-tool run through the shell as users run it, with what it printed.
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+
+namespace kelna::test {
+
+inline std::string Contents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string errors;
+};
+
+inline std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs kelna-tool with `arguments`; its output and errors pass through files in `scratch`.
+inline ToolRun RunTool(std::initializer_list<std::string> arguments, const std::filesystem::path& scratch) {
+  std::string command = ShellQuoted(KELNA_TOOL);
+  for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
+  const std::filesystem::path out = scratch / "tool.out", errors = scratch / "tool.err";
+  command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(errors.string());
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(out), Contents(errors)};
+}
+
+}  // namespace kelna::test

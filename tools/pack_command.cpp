@@ -1,0 +1,232 @@
+// kelna-tool pack MANIFEST.json OUT.foe: builds an object file from a JSON manifest that
+// names each object's fields, its frames' BMP files, its positions and its wave file. Every
+// failure names the manifest entry at fault.
+
+#include <cstdio>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+
+#include "platform/atomic_file.h"
+#include "platform/text.h"
+#include "sprites/bmp_image.h"
+#include "tools/commands.h"
+#include "tools/record_fields.h"
+#include "tools/tool_files.h"
+
+namespace kelna::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr char kUsage[] = "pack MANIFEST.json OUT.foe";
+constexpr std::uintmax_t kMaxManifestSize = 64u << 20;
+// The object count is a positive 16-bit number, and so are the frames the record can write.
+constexpr std::size_t kMaxObjects = 0x7FFF;
+constexpr std::size_t kMaxFrames = 0x7FFF;
+constexpr std::size_t kMaxLocations = 0xFFFF;
+// Name fields: the object's keeps its last two bytes zero, the sound's its last one.
+constexpr std::size_t kObjectNameLimit = 30;
+constexpr std::size_t kSoundNameLimit = 255;
+constexpr std::numeric_limits<std::int16_t> kInt16;
+constexpr std::numeric_limits<std::int32_t> kInt32;
+
+[[noreturn]] void Fail(const std::string& where, const std::string& why) { throw ToolError(where + ": " + why); }
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+void CheckKeys(const Json& value, const std::set<std::string, std::less<>>& known, const std::string& where) {
+  if (!value.is_object()) Fail(where, "must be a JSON object");
+  for (const auto& [key, ignored] : value.items())
+    if (!known.contains(key)) Fail(where, "unknown key " + Quoted(key));
+}
+
+std::int64_t Integer(const Json& value, std::int64_t min, std::int64_t max, const std::string& where) {
+  if (!value.is_number_integer()) Fail(where, value.dump() + " is not an integer");
+  const bool fits = value.is_number_unsigned()
+                        ? value.get<std::uint64_t>() <= std::uint64_t(max)
+                        : value.get<std::int64_t>() >= min && value.get<std::int64_t>() <= max;
+  if (!fits) Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
+  return value.get<std::int64_t>();
+}
+
+// Text for a code page 932 field of at most `limit` bytes.
+std::string Cp932Text(const Json& value, std::size_t limit, const std::string& where) {
+  if (!value.is_string()) Fail(where, "must be a string");
+  const std::string& utf8 = value.get_ref<const std::string&>();
+  const std::string cp932 = Utf8ToCp932(utf8);
+  if (Cp932ToUtf8(cp932) != utf8) Fail(where, Quoted(utf8) + " has characters that code page 932 cannot hold");
+  if (cp932.find('\0') != std::string::npos) Fail(where, "must not contain NUL");
+  if (cp932.size() > limit)
+    Fail(where, Quoted(utf8) + " takes " + std::to_string(cp932.size()) + " bytes in code page 932, more than " +
+                    std::to_string(limit));
+  return cp932;
+}
+
+const Json& Array(const Json& value, std::size_t limit, const std::string& where) {
+  if (!value.is_array()) Fail(where, "must be a JSON array");
+  if (value.size() > limit) Fail(where, "more than " + std::to_string(limit) + " entries");
+  return value;
+}
+
+class ManifestReader {
+ public:
+  explicit ManifestReader(fs::path folder) : folder_(std::move(folder)) {}
+
+  ZoSpriteAnimation::ObjectList Objects(const Json& manifest) const {
+    CheckKeys(manifest, {"objects"}, "top level");
+    if (!manifest.contains("objects")) Fail("top level", "no \"objects\" list");
+    ZoSpriteAnimation::ObjectList objects;
+    for (const Json& entry : Array(manifest.at("objects"), kMaxObjects, "objects"))
+      objects.push_back(Object(entry, "objects[" + std::to_string(objects.size()) + "]"));
+    return objects;
+  }
+
+ private:
+  std::unique_ptr<ZoSpriteData> Object(const Json& entry, const std::string& where) const {
+    CheckKeys(entry, ObjectKeys(), where);
+    auto object = std::make_unique<ZoSpriteData>();
+    for (const auto& field : kObjectFields)
+      if (const auto it = entry.find(field.key); it != entry.end())
+        field.set(*object, Integer(*it, field.min, field.max, where + "." + std::string(field.key)));
+    // The reader takes the record's tag as "SPD" and a NUL, and that NUL is this field's low
+    // byte: any other value makes the program refuse the object.
+    if (object->reserved1 & 0xFF)
+      Fail(where + ".reserved1", std::to_string(object->reserved1) + " is not a multiple of 256, which the program would not read");
+    if (entry.contains("name")) object->name = Cp932Text(entry.at("name"), kObjectNameLimit, where + ".name");
+    if (entry.contains("frames")) Frames(entry.at("frames"), *object, where + ".frames");
+    // The count the record stores is the length of the list, never a second opinion.
+    if (entry.contains("frameCount") &&
+        Integer(entry.at("frameCount"), 0, 0xFFFF, where + ".frameCount") != object->PairCount())
+      Fail(where + ".frameCount", "the object lists " + std::to_string(object->PairCount()) + " frames");
+    if (entry.contains("locations")) Locations(entry.at("locations"), *object, where + ".locations");
+    if (entry.contains("sound")) Sound(entry.at("sound"), *object, where + ".sound");
+    return object;
+  }
+
+  static std::set<std::string, std::less<>> ObjectKeys() {
+    std::set<std::string, std::less<>> keys = {"name", "frameCount", "frames", "locations", "sound"};
+    for (const auto& field : kObjectFields) keys.emplace(field.key);
+    return keys;
+  }
+
+  void Frames(const Json& frames, ZoSpriteData& object, const std::string& where) const {
+    object.ExpandImageArray(int(Array(frames, kMaxFrames, where).size()));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const std::string at = where + "[" + std::to_string(i) + "]";
+      CheckKeys(frames[i], {"image", "mask"}, at);
+      ZoSpriteData::ImagePair& pair = *(*object.images)[i];
+      if (frames[i].contains("image")) Slot(frames[i].at("image"), pair.image, at + ".image");
+      if (frames[i].contains("mask")) Slot(frames[i].at("mask"), pair.mask, at + ".mask");
+    }
+  }
+
+  // null: no picture; "previous": the nearest earlier frame's; otherwise a BMP file.
+  void Slot(const Json& value, ZoSpriteData::ImageSlot& slot, const std::string& where) const {
+    if (value.is_null()) return;
+    if (!value.is_string()) Fail(where, "must be a BMP file name, \"previous\" or null");
+    const std::string& name = value.get_ref<const std::string&>();
+    if (name == "previous") {
+      slot.SetUsePrevious();
+      return;
+    }
+    std::unique_ptr<ZoBmpImage> image;
+    try {
+      image = std::make_unique<ZoBmpImage>(std::make_unique<TDib>(LoadBitmap(Resolve(name))));
+    } catch (const ToolError& failure) {
+      Fail(where, "cannot read " + Quoted(name) + ": " + failure.what());
+    }
+    if (!image->HasDib()) Fail(where, Quoted(name) + " is too large for a frame (rows longer than 65535 bytes)");
+    slot.Set(std::move(image));
+  }
+
+  static void Locations(const Json& locations, ZoSpriteData& object, const std::string& where) {
+    Array(locations, kMaxLocations, where);
+    // The record keeps positions only for this behaviour; others would be lost unseen.
+    if (!locations.empty() && object.behaviour != BehaveSpecified)
+      Fail(where, "only objects of behaviour " + std::to_string(BehaveSpecified) + " (specified position) keep locations");
+    for (std::size_t i = 0; i < locations.size(); ++i) {
+      const std::string at = where + "[" + std::to_string(i) + "]";
+      if (!locations[i].is_array() || locations[i].size() != 2) Fail(at, "must be [x, y]");
+      const auto x = Integer(locations[i][0], kInt32.min(), kInt32.max(), at + "[0]");
+      const auto y = Integer(locations[i][1], kInt32.min(), kInt32.max(), at + "[1]");
+      object.AddLocation({std::int32_t(x), std::int32_t(y)});
+    }
+  }
+
+  // {"file": wave to load, "fileName": name stored (default: file), "playFrame": N}; a sound
+  // without "file" holds no data.
+  void Sound(const Json& value, ZoSpriteData& object, const std::string& where) const {
+    if (value.is_null()) return;
+    CheckKeys(value, {"file", "fileName", "playFrame"}, where);
+    if (!value.contains("file") && !value.contains("fileName")) Fail(where, "needs \"file\" or \"fileName\"");
+    auto sound = std::make_shared<ZoSound>();
+    if (value.contains("file")) Load(*sound, value.at("file"), where + ".file");
+    const std::string nameKey = value.contains("fileName") ? "fileName" : "file";
+    sound->SetFileName(Cp932Text(value.at(nameKey), kSoundNameLimit, where + "." + nameKey).c_str());
+    if (value.contains("playFrame")) {
+      const auto frame = Integer(value.at("playFrame"), kInt16.min(), kInt16.max(), where + ".playFrame");
+      sound->SetPlayFrame(std::int16_t(frame));
+    }
+    object.sound = std::move(sound);
+  }
+
+  void Load(ZoSound& sound, const Json& value, const std::string& where) const {
+    if (!value.is_string()) Fail(where, "must be a file name");
+    const std::string& name = value.get_ref<const std::string&>();
+    const fs::path file = Resolve(name);
+    // ZoSound says only whether it loaded; these are the reasons it would not.
+    try {
+      if (ReadableFileSize(file, ZoSound::kMaxWaveSize) == 0) throw ToolError("the file is empty");
+      const std::string reader = PathToCp932(file);
+      if (Cp932ToPath(reader) != file) throw ToolError("the path cannot be written in code page 932");
+      if (sound.GetSound(reader.c_str()) != 1) throw ToolError("cannot read it");
+    } catch (const ToolError& failure) {
+      Fail(where, "cannot read " + Quoted(name) + ": " + failure.what());
+    }
+  }
+
+  fs::path Resolve(const std::string& name) const { return folder_ / Utf8Path(name); }
+
+  fs::path folder_;
+};
+
+Json ParseManifest(const fs::path& file) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = ReadWholeFile(file, kMaxManifestSize);
+  } catch (const ToolError& failure) {
+    throw ToolError(PathText(file) + ": " + failure.what());
+  }
+  try {
+    return Json::parse(bytes.begin(), bytes.end());
+  } catch (const Json::parse_error& failure) {
+    throw ToolError(PathText(file) + ": not valid JSON: " + failure.what());
+  }
+}
+
+}  // namespace
+
+int Pack(std::span<const std::string_view> args) {
+  if (args.size() != 2) return UsageError(kUsage);
+  const fs::path manifestFile(std::string{args[0]});
+  const fs::path output(std::string{args[1]});
+  try {
+    const Json manifest = ParseManifest(manifestFile);
+    ZoSpriteAnimation::ObjectList objects;
+    try {
+      objects = ManifestReader(manifestFile.parent_path()).Objects(manifest);
+    } catch (const ToolError& failure) {
+      throw ToolError(PathText(manifestFile) + ": " + failure.what());
+    }
+    if (const std::string error = ReplaceFileContent(output, ObjectFileBytes(objects)); !error.empty())
+      throw ToolError(PathText(output) + ": " + error);
+  } catch (const ToolError& failure) {
+    return Report(failure.what());
+  }
+  return 0;
+}
+
+}  // namespace kelna::tool

@@ -1,0 +1,57 @@
+#pragma once
+// What the file subcommands share: their one-line failures, and reading Kelna's files
+// through the program's own readers with a reason when they refuse one.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/sprite_animation.h"
+#include "sprites/dib_loader.h"
+
+namespace kelna::tool {
+
+// A failure that a subcommand reports as one line, "kelna-tool: WHAT", with status 1.
+class ToolError : public std::runtime_error {
+ public:
+  using runtime_error::runtime_error;
+};
+
+// Prints "kelna-tool: MESSAGE" on stderr and gives status 1.
+int Report(std::string_view message);
+// Prints the subcommand's usage line on stderr and gives status 2.
+int UsageError(std::string_view usage);
+
+// What the object file starts with: this text in a 32-byte field, then the object count.
+inline constexpr char kObjectFileMagic[] = "FO--1.00";
+inline constexpr char kAnimationFileMagic[] = "AN--1.00";
+
+// The size of a file that opens for reading. ToolError (without the file's name) when it
+// does not, or is larger than `limit` bytes.
+std::uintmax_t ReadableFileSize(const std::filesystem::path& file, std::uintmax_t limit);
+// The whole file. ToolError (without the file's name) when it cannot be read or is larger
+// than `limit` bytes.
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& file, std::uintmax_t limit);
+
+// A BMP file through the loader the saver uses; ToolError with the loader's reason.
+TDib LoadBitmap(const std::filesystem::path& file);
+
+// The objects of an object file, read by ZoSpriteAnimation::ReadObjects. ToolError
+// "FILE: reason" when it refuses the file.
+ZoSpriteAnimation::ObjectList LoadObjectFile(const std::filesystem::path& file);
+// A scene holding an animation file's sprites and object file name, read without objects.
+std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const std::filesystem::path& file);
+
+// An object file: the header, then each object's record as ZoSpriteData writes it.
+std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects);
+
+// A path named in UTF-8 text (JSON), on every platform.
+std::filesystem::path Utf8Path(std::string_view utf8);
+// A path as UTF-8 text, for messages and JSON.
+std::string PathText(const std::filesystem::path& path);
+
+}  // namespace kelna::tool

@@ -1,0 +1,124 @@
+// kelna-tool unpack FILE.foe DIR: writes every frame image and mask of an object file as a
+// BMP file, every sound as its wave file, and manifest.json, from which pack builds the
+// object file again.
+//
+// The manifest holds what the program itself would store on saving the objects: an image
+// the program cannot store (one that did not read, so it has no picture) is null, and
+// positions are kept only for the specified-position behaviour. So pack gives back the
+// file byte for byte whenever the program's own save would.
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+#include "platform/atomic_file.h"
+#include "platform/text.h"
+#include "sprites/bmp_image.h"
+#include "tools/commands.h"
+#include "tools/record_fields.h"
+#include "tools/tool_files.h"
+
+namespace kelna::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr char kUsage[] = "unpack FILE.foe DIR";
+constexpr char kManifestName[] = "manifest.json";
+
+void WriteFile(const fs::path& file, std::string_view content) {
+  if (const std::string error = ReplaceFileContent(file, content); !error.empty())
+    throw ToolError(PathText(file) + ": " + error);
+}
+
+class Unpacker {
+ public:
+  Unpacker(fs::path folder, std::string source) : folder_(std::move(folder)), source_(std::move(source)) {}
+
+  Json Object(const ZoSpriteData& object, std::size_t index) const {
+    const std::string prefix = std::to_string(index);
+    const std::string where = "objects[" + prefix + "]";
+    Json out = {{"name", Cp932ToUtf8(object.name)}};
+    for (const auto& field : kObjectFields) out[std::string(field.key)] = field.get(object);
+    Json frames = Json::array();
+    for (int i = 0; i < object.PairCount(); ++i) {
+      const ZoSpriteData::ImagePair& pair = *(*object.images)[std::size_t(i)];
+      const std::string frame = prefix + "-" + std::to_string(i);
+      const std::string at = where + ".frames[" + std::to_string(i) + "]";
+      frames.push_back({{"image", Slot(pair.mask, frame + "-image.bmp", at + ".image")},
+                        {"mask", Slot(pair.image, frame + "-mask.bmp", at + ".mask")}});
+    }
+    out["frames"] = std::move(frames);
+    out["locations"] = Locations(object);
+    out["sound"] = Sound(object, prefix + "-sound.wav");
+    return out;
+  }
+
+ private:
+  // The picture is written in the form the object file holds it, which is a BMP file.
+  Json Slot(const ZoSpriteData::ImageSlot& slot, const std::string& name, const std::string& where) const {
+    if (slot.IsNone()) return nullptr;
+    if (slot.IsUsePrevious()) return "previous";
+    std::ostringstream form(std::ios::binary);
+    if (slot.Image()->Write(form) != 1) return nullptr;  // stored as no image, as the program does
+    const std::string bytes = std::move(form).str();
+    // Refused here rather than by pack, which loads frames through the loader.
+    try {
+      TDib::FromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    } catch (const TXGdi& failure) {
+      throw ToolError(source_ + ": " + where + ": the loader cannot read this picture back: " + failure.what());
+    }
+    WriteFile(folder_ / name, bytes);
+    return name;
+  }
+
+  static Json Locations(const ZoSpriteData& object) {
+    Json out = Json::array();
+    if (object.locations && object.behaviour == BehaveSpecified)
+      for (const TPoint& p : *object.locations) out.push_back({p.x, p.y});
+    return out;
+  }
+
+  Json Sound(const ZoSpriteData& object, const std::string& name) const {
+    if (!object.sound) return nullptr;
+    const ZoSound& sound = *object.sound;
+    Json out = Json::object();
+    const std::span<const std::uint8_t> wave = sound.Wave();
+    if (!wave.empty()) {
+      WriteFile(folder_ / name, std::string_view(reinterpret_cast<const char*>(wave.data()), wave.size()));
+      out["file"] = name;
+    }
+    out["fileName"] = Cp932ToUtf8(sound.FileName());
+    out["playFrame"] = sound.PlayFrame();
+    return out;
+  }
+
+  fs::path folder_;
+  std::string source_;
+};
+
+}  // namespace
+
+int Unpack(std::span<const std::string_view> args) {
+  if (args.size() != 2) return UsageError(kUsage);
+  const fs::path input(std::string{args[0]});
+  const fs::path folder(std::string{args[1]});
+  try {
+    const ZoSpriteAnimation::ObjectList objects = LoadObjectFile(input);
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder)) throw ToolError(PathText(folder) + ": cannot make this folder");
+    const Unpacker unpacker(folder, PathText(input));
+    Json list = Json::array();
+    for (std::size_t i = 0; i < objects.size(); ++i) list.push_back(unpacker.Object(*objects[i], i));
+    const Json manifest = {{"objects", std::move(list)}};
+    WriteFile(folder / kManifestName, manifest.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+  } catch (const ToolError& failure) {
+    return Report(failure.what());
+  }
+  return 0;
+}
+
+}  // namespace kelna::tool
