@@ -90,8 +90,9 @@ int TApp::WriteControlIni() {
 void TApp::InitMainWindow() {
   saverWindow = nullptr;
   ReadControlIni();
-  // The animation file named by the settings is read here, in every mode, once the engine
-  // can read animation files.
+  // Every mode reads the animation named by the settings, with its objects. A file that
+  // does not read leaves the scene as Read leaves it; nothing is said here.
+  if (!animFileData->FileName.empty()) scene->Read(animFileData->FileName.c_str(), 1);
   switch (ModeOf(GetCmdLine())) {
     case Mode::Saver:
       OpenSaverWindow();

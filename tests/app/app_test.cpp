@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "app/app_texts.h"
+#include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "saver/preview_window.h"
 #include "tests/support/scoped_variable.h"
@@ -232,6 +234,33 @@ TEST_F(AppSettings, AFailedWriteIsReportedAndLeavesTheFileAlone) {
   app.intervalTime = 10;
   EXPECT_EQ(app.WriteControlIni(), 0);
   EXPECT_EQ(ReadIni(), "[Screen Saver.Vesk]\r\nIntervalTime=75\r\n");
+}
+
+
+TEST_F(AppSettings, StartReadsTheAnimationWithItsObjectsInEveryMode) {
+  // An object file with one object, and an animation of two sprites that show it.
+  ZoSpriteData fish;
+  fish.name = "fish";
+  std::ostringstream objects;
+  objects << "FO--1.00" << std::string(24, '\0') << '\x01' << '\0';
+  fish.Write(objects);
+  std::ofstream(folder / "sea.foe", std::ios::binary) << objects.str();
+  ZoSpriteAnimation source;
+  source.objectFileName = PathToCp932(folder / "sea.foe");
+  source.NewSprite()->SetObjectName("fish");
+  source.NewSprite()->SetObjectName("fish");
+  ASSERT_EQ(source.Write(PathToCp932(folder / "sea.anm").c_str()), 1);
+
+  WriteIni("[Screen Saver.Vesk]\r\nAnimationFile=" + PathToCp932(folder / "sea.anm") + "\r\n");
+  struct StartingApp : TApp {
+    using TApp::InitMainWindow;
+  } starting;
+  starting.SetCommandLine(L"/c");
+  starting.InitMainWindow();
+  ASSERT_EQ(starting.scene->sprites.size(), 2u);
+  ASSERT_EQ(starting.scene->objects.size(), 1u);
+  EXPECT_EQ(starting.scene->sprites[0]->spriteData, starting.scene->objects[0].get());
+  EXPECT_EQ(starting.scene->objects[0]->useCount, 2);
 }
 
 }  // namespace
