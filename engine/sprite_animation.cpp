@@ -7,9 +7,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "engine/random_draws.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
-#include "platform/random.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
 
@@ -26,9 +26,6 @@ constexpr char kNoObject[] = "None";
 constexpr char kNewSpriteName[] = "newsprite";
 
 std::int32_t Low16(std::int32_t value) { return static_cast<std::int16_t>(value); }
-
-// r mod d as truncating division gives it: 0 ... |d| - 1 for the non-negative r drawn here.
-std::int32_t RandomMargin(std::int32_t margin) { return margin == 0 ? 0 : Random() % margin; }
 
 void FillBlack(DeviceContext& dc, int width, int height) {
   const SolidBrush black(0x000000);
@@ -168,8 +165,8 @@ void ZoSpriteAnimation::PlaceSprites() {
     const std::int32_t behaviour = sprite->behaviour;
     if ((behaviour == BehaveFlow || behaviour == BehaveBound || behaviour == BehaveRandomWalk) &&
         sprite->randomStart != 0) {
-      const std::int32_t x = 20 + RandomMargin(screenWidth - 40 - sprite->imageWidth);
-      const std::int32_t y = 20 + RandomMargin(screenHeight - 40 - sprite->imageHeight);
+      const std::int32_t x = 20 + draws::Offset(screenWidth - 40 - sprite->imageWidth);
+      const std::int32_t y = 20 + draws::Offset(screenHeight - 40 - sprite->imageHeight);
       sprite->prevX = sprite->x;
       sprite->prevY = sprite->y;
       sprite->x = Low16(x);
@@ -177,15 +174,9 @@ void ZoSpriteAnimation::PlaceSprites() {
     } else if (behaviour == BehaveOneShot) {
       ++sprite->frameCount;  // room for the closing blank frame
     } else if (behaviour == BehaveRadial) {
-      // Two draws of 0 give no direction at all: draw again.
-      float a = 0, b = 0;
-      while (a == 0 && b == 0) {
-        a = float(Random() % 100);
-        b = float(Random() % 100);
-      }
-      const auto length = float(std::sqrt(double(a) * a + double(b) * b));
-      sprite->directionX = a / length;
-      sprite->directionY = b / length;
+      const draws::Direction d = draws::RadialDirection();
+      sprite->directionX = d.a / d.length;
+      sprite->directionY = d.b / d.length;
       const auto y = std::int32_t((screenHeight - sprite->imageHeight) * 0.5);
       const auto x = std::int32_t((screenWidth - sprite->imageWidth) * 0.5);
       sprite->prevX = sprite->x;

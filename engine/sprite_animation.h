@@ -71,6 +71,16 @@ class ZoSpriteAnimation {
   // and counts each object's users. Returns 1.
   int TieUpObjects();
 
+  // One frame step: every sprite that moved (or stands in a region that changed) is
+  // redrawn off-screen from the background, back to front, advanced, moved and steered by
+  // its behaviour; each region reaches `hdc` in one blit, the scene point (viewLeft,
+  // viewTop) at (destX, destY). InitAnimation must have run.
+  void Animate(DeviceContext& hdc, short destX, short destY);
+  // Copies the whole visible background to (x, y) of `hdc`.
+  void DrawBackground(DeviceContext& hdc, short x, short y);
+  // The sprite's behaviour rule, run when a new frame has become current.
+  void AdjustSpritePosition(ZoAnimatedSprite* sprite);
+
   // The animation file. Read: 1, or 0 when the file does not open, is not an animation
   // file, is cut short (the scene is then unchanged), or, with objects, when its object
   // file cannot be loaded (the sprites stay loaded, tied to nothing). Write: 1, or 0 for
@@ -111,6 +121,15 @@ class ZoSpriteAnimation {
   Bitmap* workSaved = nullptr;
 
  private:
+  struct Region {
+    std::int16_t x = 0, y = 0, w = 0, h = 0;
+  };
+  static Region SweptRectangle(const ZoAnimatedSprite& sprite);
+  static bool Touch(const Region& a, const Region& b);
+  Region GatherRegion(std::size_t first);
+  void DrawRegion(DeviceContext& hdc, Region region, short destX, short destY);
+  void DrawSprite(ZoAnimatedSprite& sprite, const Region& region);
+  void AdjustRadial(ZoAnimatedSprite& sprite, int width, int height);
   void ComposeBackground(DeviceContext& hdc, std::unique_ptr<MemoryDC> desktopDC);
   void PlaceSprites();
   void ReleaseSurfaces();

@@ -34,6 +34,18 @@ inline Bytes PackedDib(int width, int height, int bitCount, int colours, std::ui
   return dib;
 }
 
+// A 24-bit DIB of one colour (0xRRGGBB).
+inline Bytes SolidDib(int width, int height, std::uint32_t colour) {
+  Bytes dib = PackedDib(width, height, 24, 0);
+  const std::size_t stride = ((std::size_t(24) * width + 31) / 32) * 4;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* p = dib.data() + 40 + y * stride + x * 3;
+      p[0] = std::uint8_t(colour), p[1] = std::uint8_t(colour >> 8), p[2] = std::uint8_t(colour >> 16);
+    }
+  return dib;
+}
+
 // The BMP stream form of a block, with a chosen bfSize.
 inline std::string StreamForm(const Bytes& dib, std::uint32_t fileSize) {
   Bytes out = {'B', 'M'};
