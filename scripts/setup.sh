@@ -10,6 +10,7 @@ kelna_packages=(
   libbenchmark-dev                            # benchmarks (Google Benchmark)
   clang libclang-rt-14-dev                    # fuzz targets (libFuzzer)
   libstb-dev                                  # PNG output of kelna-tool
+  nlohmann-json3-dev                          # JSON of kelna-tool
   wine64 xvfb xauth                           # running the Windows build
   imagemagick fonts-noto-cjk                  # screenshots; Japanese text in Wine's windows
 )

@@ -64,7 +64,9 @@ Json DescribeSlot(const ZoSpriteData::ImageSlot& slot) {
 Json DescribeSound(const ZoSpriteData& object) {
   if (!object.sound) return nullptr;
   const ZoSound& sound = *object.sound;
-  return {{"fileName", Cp932ToUtf8(sound.FileName())}, {"playFrame", sound.PlayFrame()}, {"waveSize", sound.WaveSize()}};
+  return {{"fileName", Cp932ToUtf8(sound.FileName())},
+          {"playFrame", sound.PlayFrame()},
+          {"waveSize", sound.WaveSize()}};
 }
 
 Json DescribeObject(const ZoSpriteData& object) {
@@ -125,7 +127,9 @@ int Inspect(std::span<const std::string_view> args) {
   }
   Json document;
   try {
-    document = kind == ".anm" ? DescribeAnimation(file) : kind == ".foe" ? DescribeObjects(file) : DescribeBitmap(file);
+    if (kind == ".anm") document = DescribeAnimation(file);
+    if (kind == ".foe") document = DescribeObjects(file);
+    if (kind == ".bmp") document = DescribeBitmap(file);
   } catch (const ToolError& failure) {
     return Report(failure.what());
   }

@@ -32,7 +32,11 @@ constexpr char kUsage[] =
     "a new object's value), \"frameCount\" (must match the frames), \"frames\":\n"
     "[{\"image\": I, \"mask\": I}...] where I is a BMP file (relative to the manifest),\n"
     "\"previous\" or null, \"locations\": [[x, y]...] (behaviour 4 only), and \"sound\":\n"
-    "{\"file\": WAV, \"fileName\": name stored (default: file), \"playFrame\": N} or null.\n";
+    "{\"file\": WAV, \"fileName\": name stored (default: file), \"playFrame\": N} or null.\n"
+    "unpack writes an image that did not read as null: the saver stores it as no image.\n"
+    "\n"
+    "Exit status: 0; 1 when a file cannot be read or written (one line on stderr);\n"
+    "2 for a wrong command line or a kind of file inspect does not know.\n";
 
 }  // namespace
 

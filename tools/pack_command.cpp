@@ -33,7 +33,9 @@ constexpr std::size_t kSoundNameLimit = 255;
 constexpr std::numeric_limits<std::int16_t> kInt16;
 constexpr std::numeric_limits<std::int32_t> kInt32;
 
-[[noreturn]] void Fail(const std::string& where, const std::string& why) { throw ToolError(where + ": " + why); }
+[[noreturn]] void Fail(const std::string& where, const std::string& why) {
+  throw ToolError(where + ": " + why);
+}
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -48,7 +50,8 @@ std::int64_t Integer(const Json& value, std::int64_t min, std::int64_t max, cons
   const bool fits = value.is_number_unsigned()
                         ? value.get<std::uint64_t>() <= std::uint64_t(max)
                         : value.get<std::int64_t>() >= min && value.get<std::int64_t>() <= max;
-  if (!fits) Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
+  if (!fits)
+    Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
   return value.get<std::int64_t>();
 }
 
@@ -59,9 +62,10 @@ std::string Cp932Text(const Json& value, std::size_t limit, const std::string& w
   const std::string cp932 = Utf8ToCp932(utf8);
   if (Cp932ToUtf8(cp932) != utf8) Fail(where, Quoted(utf8) + " has characters that code page 932 cannot hold");
   if (cp932.find('\0') != std::string::npos) Fail(where, "must not contain NUL");
-  if (cp932.size() > limit)
-    Fail(where, Quoted(utf8) + " takes " + std::to_string(cp932.size()) + " bytes in code page 932, more than " +
-                    std::to_string(limit));
+  if (cp932.size() > limit) {
+    Fail(where, Quoted(utf8) + " takes " + std::to_string(cp932.size()) +
+                    " bytes in code page 932, more than " + std::to_string(limit));
+  }
   return cp932;
 }
 
@@ -88,22 +92,24 @@ class ManifestReader {
   std::unique_ptr<ZoSpriteData> Object(const Json& entry, const std::string& where) const {
     CheckKeys(entry, ObjectKeys(), where);
     auto object = std::make_unique<ZoSpriteData>();
-    for (const auto& field : kObjectFields)
-      if (const auto it = entry.find(field.key); it != entry.end())
-        field.set(*object, Integer(*it, field.min, field.max, where + "." + std::string(field.key)));
-    // The reader takes the record's tag as "SPD" and a NUL, and that NUL is this field's low
-    // byte: any other value makes the program refuse the object.
-    if (object->reserved1 & 0xFF)
-      Fail(where + ".reserved1", std::to_string(object->reserved1) + " is not a multiple of 256, which the program would not read");
+    Fields(entry, *object, where);
     if (entry.contains("name")) object->name = Cp932Text(entry.at("name"), kObjectNameLimit, where + ".name");
     if (entry.contains("frames")) Frames(entry.at("frames"), *object, where + ".frames");
-    // The count the record stores is the length of the list, never a second opinion.
-    if (entry.contains("frameCount") &&
-        Integer(entry.at("frameCount"), 0, 0xFFFF, where + ".frameCount") != object->PairCount())
-      Fail(where + ".frameCount", "the object lists " + std::to_string(object->PairCount()) + " frames");
+    CheckFrameCount(entry, *object, where + ".frameCount");
     if (entry.contains("locations")) Locations(entry.at("locations"), *object, where + ".locations");
     if (entry.contains("sound")) Sound(entry.at("sound"), *object, where + ".sound");
     return object;
+  }
+
+  static void Fields(const Json& entry, ZoSpriteData& object, const std::string& where) {
+    for (const auto& field : kObjectFields)
+      if (const auto it = entry.find(field.key); it != entry.end())
+        field.set(object, Integer(*it, field.min, field.max, where + "." + std::string(field.key)));
+    // The reader takes the record's tag as "SPD" and a NUL, and that NUL is this field's low
+    // byte: any other value makes the program refuse the object.
+    if (object.reserved1 & 0xFF)
+      Fail(where + ".reserved1",
+           std::to_string(object.reserved1) + " is not a multiple of 256, which the program would not read");
   }
 
   static std::set<std::string, std::less<>> ObjectKeys() {
@@ -123,6 +129,13 @@ class ManifestReader {
     }
   }
 
+  // The count the record stores is the length of the list; a "frameCount" must agree.
+  static void CheckFrameCount(const Json& entry, const ZoSpriteData& object, const std::string& where) {
+    if (!entry.contains("frameCount")) return;
+    if (Integer(entry.at("frameCount"), 0, 0xFFFF, where) != object.PairCount())
+      Fail(where, "does not match the number of frames listed (" + std::to_string(object.PairCount()) + ")");
+  }
+
   // null: no picture; "previous": the nearest earlier frame's; otherwise a BMP file.
   void Slot(const Json& value, ZoSpriteData::ImageSlot& slot, const std::string& where) const {
     if (value.is_null()) return;
@@ -138,7 +151,7 @@ class ManifestReader {
     } catch (const ToolError& failure) {
       Fail(where, "cannot read " + Quoted(name) + ": " + failure.what());
     }
-    if (!image->HasDib()) Fail(where, Quoted(name) + " is too large for a frame (rows longer than 65535 bytes)");
+    if (!image->HasDib()) Fail(where, Quoted(name) + " is too wide for a frame (rows over 65535 bytes)");
     slot.Set(std::move(image));
   }
 
@@ -146,7 +159,8 @@ class ManifestReader {
     Array(locations, kMaxLocations, where);
     // The record keeps positions only for this behaviour; others would be lost unseen.
     if (!locations.empty() && object.behaviour != BehaveSpecified)
-      Fail(where, "only objects of behaviour " + std::to_string(BehaveSpecified) + " (specified position) keep locations");
+      Fail(where, "only objects of behaviour " + std::to_string(BehaveSpecified) +
+                      " (specified position) keep locations");
     for (std::size_t i = 0; i < locations.size(); ++i) {
       const std::string at = where + "[" + std::to_string(i) + "]";
       if (!locations[i].is_array() || locations[i].size() != 2) Fail(at, "must be [x, y]");

@@ -47,8 +47,8 @@ class Unpacker {
       const ZoSpriteData::ImagePair& pair = *(*object.images)[std::size_t(i)];
       const std::string frame = prefix + "-" + std::to_string(i);
       const std::string at = where + ".frames[" + std::to_string(i) + "]";
-      frames.push_back({{"image", Slot(pair.mask, frame + "-image.bmp", at + ".image")},
-                        {"mask", Slot(pair.image, frame + "-mask.bmp", at + ".mask")}});
+      frames.push_back({{"image", Slot(pair.image, frame + "-image.bmp", at + ".image")},
+                        {"mask", Slot(pair.mask, frame + "-mask.bmp", at + ".mask")}});
     }
     out["frames"] = std::move(frames);
     out["locations"] = Locations(object);

@@ -207,7 +207,7 @@ TEST(PackCommandTest, ABadManifestEntryIsNamedOnOneLineAndNothingIsWritten) {
       {R"({"objects": [{"speedX": 1.5}]})", "objects[0].speedX: 1.5 is not an integer"},
       {R"({"objects": [{"behaviour": 4, "locations": [[1, 2, 3]]}]})", "objects[0].locations[0]: must be [x, y]"},
       // A frame count that disagrees with the frames listed.
-      {R"({"objects": [{"frameCount": 2, "frames": [{}]}]})", "objects[0].frameCount: the object lists 1 frames"},
+      {R"({"objects": [{"frameCount": 2, "frames": [{}]}]})", "objects[0].frameCount: does not match the number of frames listed (1)"},
       // Positions the record would drop.
       {R"({"objects": [{"behaviour": 0, "locations": [[1, 2]]}]})",
        "objects[0].locations: only objects of behaviour 4 (specified position) keep locations"},
