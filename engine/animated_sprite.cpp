@@ -93,9 +93,11 @@ void ZoAnimatedSprite::MakeDDB(DeviceContext& dc) {
   if (spriteData) spriteData->MakeDDB(dc);
 }
 
-void ZoAnimatedSprite::PlaySound() const {
-  if (spriteData && spriteData->sound && Drawn() && curFrame == spriteData->sound->PlayFrame())
-    spriteData->sound->Play();
+bool ZoAnimatedSprite::PlaySound() const {
+  if (!spriteData || !spriteData->sound || !Drawn() || curFrame != spriteData->sound->PlayFrame())
+    return false;
+  spriteData->sound->Play();
+  return true;
 }
 
 void ZoAnimatedSprite::CopyDefault() {

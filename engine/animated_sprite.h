@@ -51,8 +51,9 @@ class ZoAnimatedSprite {
   ZoImage* GetMask() const;
   int MakeDDB(DeviceContext& dc, short frame);
   void MakeDDB(DeviceContext& dc);
-  // Plays the object's sound when the current frame is its play frame and the sprite shows.
-  void PlaySound() const;
+  // Plays the object's sound when the current frame is its play frame and the sprite
+  // shows. True when the sound was asked to play.
+  bool PlaySound() const;
   // Takes over the object's defaults and frame count.
   void CopyDefault();
   void SetupFrameBounds() {}

@@ -122,7 +122,8 @@ void ZoSpriteAnimation::DrawSprite(ZoAnimatedSprite& sprite, const Region& r) {
            mask ? RasterOp::SourcePaint : RasterOp::SourceCopy);
   spriteDC->SelectBitmap(spritePlaceholder.get());
 
-  if (sprite.soundOn != 0 && waveSoundOn != 0) sprite.PlaySound();
+  if (sprite.soundOn != 0 && waveSoundOn != 0 && sprite.PlaySound() && soundListener)
+    soundListener(sprite);
   sprite.IncFrame();
   sprite.prevX = sprite.x;
   sprite.prevY = sprite.y;

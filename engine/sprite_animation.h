@@ -4,6 +4,7 @@
 // which each frame is composed. The application owns one scene for its whole run.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,6 +81,9 @@ class ZoSpriteAnimation {
   void DrawBackground(DeviceContext& hdc, short x, short y);
   // The sprite's behaviour rule, run when a new frame has become current.
   void AdjustSpritePosition(ZoAnimatedSprite* sprite);
+
+  // Told of every sprite whose sound the frame step asks to play (kelna-tool's trace).
+  std::function<void(const ZoAnimatedSprite&)> soundListener;
 
   // The animation file. Read: 1, or 0 when the file does not open, is not an animation
   // file, is cut short (the scene is then unchanged), or, with objects, when its object

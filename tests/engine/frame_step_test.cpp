@@ -156,6 +156,8 @@ TEST_F(FrameStepTest, SoundsPlayOnlyWhenBothSwitchesAreOn) {
   ASSERT_EQ(scene.objects[0]->sound->Read(record), 1);  // plays at frame 0
   ZoAnimatedSprite* ball = Sprite("ball", 10, 10, 0, 0);
   Prepare();
+  std::vector<std::string> heard;
+  scene.soundListener = [&](const ZoAnimatedSprite& sprite) { heard.emplace_back(sprite.Name()); };
   const struct {
     std::int32_t wave, soundOn;
     int plays;
@@ -168,6 +170,7 @@ TEST_F(FrameStepTest, SoundsPlayOnlyWhenBothSwitchesAreOn) {
     scene.Animate(window, 0, 0);
     EXPECT_EQ(player.plays, c.plays) << c.wave << " " << c.soundOn;
   }
+  EXPECT_EQ(heard, std::vector<std::string>{"ball"});
 }
 
 // --- Behaviour rules ---
