@@ -3,12 +3,16 @@
 #include <commdlg.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "app/app_texts.h"
 #include "app/framework/wide.h"
 #include "engine/sprite_animation.h"
 #include "platform/profile.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
+#include "platform/win32/window_presenter.h"
+#include "sprites/bmp_image.h"
 #include "resources/resource_ids.h"
 #include "saver/preview_window.h"
 #include "saver/saver_window.h"
@@ -33,7 +37,10 @@ TApp::TApp()
       bgImageFileData(FileDialogRecord(texts::kBgImageFilter, "BMP")),
       bgMusicFileData(FileDialogRecord(texts::kBgMusicFilter, "MID")) {}
 
-TApp::~TApp() = default;
+TApp::~TApp() {
+  // The music ends before the scene does.
+  if (musicDevice != 0) musicPlayer->Close(musicDevice, true);
+}
 
 const TResponseTable& TApp::Table() {
   static const TResponseTable table{{}, &TApplication::Table()};
@@ -111,7 +118,9 @@ void TApp::InitMainWindow() {
 }
 
 void TApp::OpenSaverWindow() {
-  auto window = std::make_unique<TWndw>(nullptr, L"", nullptr);
+  // The desktop is captured before our window covers it.
+  if (bgImageMode == BgDesktop) desktopDC = CreateDesktopDC();
+  auto window = std::make_unique<TWndw>(*this, nullptr, L"", nullptr);
   saverWindow = window.get();
   SetMainWindow(std::move(window));
 }
@@ -138,6 +147,68 @@ bool TApp::OpenPreviewWindow() {
   previewHost_ = std::make_unique<TWindow>(handle);
   SetMainWindow(std::make_unique<TSmallWindow>(previewHost_.get()));
   return true;
+}
+
+// --- Saver mode ---
+
+namespace {
+
+bool Opens(const std::string& path) {
+  return !path.empty() && std::ifstream(Cp932ToPath(path), std::ios::binary).is_open();
+}
+
+}  // namespace
+
+HWND TApp::MainHandle() const { return GetMainWindow() ? GetMainWindow()->GetHandle() : nullptr; }
+
+void TApp::InitAnimation() {
+  HWND window = MainHandle();
+  ClientContext client(window);
+  if (bgMusicFile != texts::kNoFileMarker && Opens(bgMusicFile)) PlayMIDI(bgMusicFile, window);
+  ReadBgImage();
+  scene->waveSoundOn = waveSound != 0 ? 1 : 0;
+  scene->bgMode = bgImageMode;
+  const auto width = static_cast<unsigned short>(client.Width());
+  const auto height = static_cast<unsigned short>(client.Height());
+  // In desktop mode the image stays here (and goes with the application).
+  if (bgImageMode == BgDesktop)
+    scene->InitAnimation(client.Context(), width, height, nullptr, std::move(desktopDC));
+  else
+    scene->InitAnimation(client.Context(), width, height, std::move(backgroundImage), nullptr);
+}
+
+std::unique_ptr<MemoryDC> TApp::CreateDesktopDC() { return CaptureDesktop(); }
+
+int TApp::ReadBgImage() {
+  if (bgImageFile == texts::kNoFileMarker || !Opens(bgImageFile)) {
+    backgroundImage.reset();
+    return 0;
+  }
+  // A file that is no readable bitmap gives an image without a picture: black background.
+  backgroundImage = std::make_unique<ZoBmpImage>(bgImageFile.c_str());
+  return 1;
+}
+
+void TApp::PlayMIDI(const std::string& path, HWND window) {
+  std::uint32_t device = 0;
+  std::uint32_t error = musicPlayer->Open(path, device);
+  if (error == 0) {
+    musicDevice = device;
+    error = musicPlayer->Play(device, window);
+    if (error != 0) {
+      musicPlayer->Close(device, false);
+      musicDevice = 0;
+    }
+  }
+  if (error != 0) MessageBox(MainHandle(), Wide(musicPlayer->ErrorText(error)));
+}
+
+int TApp::MusicEnded(std::uint32_t device, HWND window) {
+  if (bgMusicRepeat == 0) return 0;  // the finished device stays open until the end
+  musicPlayer->Close(device, false);
+  if (device == musicDevice) musicDevice = 0;
+  PlayMIDI(bgMusicFile, window);
+  return 1;
 }
 
 }  // namespace kelna

@@ -10,16 +10,19 @@
 #include "app/framework/application.h"
 #include "app/framework/open_save_dialog.h"
 #include "dialogs/option_transfer.h"
+#include "platform/music_player.h"
+#include "platform/raster.h"
+#include "saver/saver_window.h"
+#include "sprites/image.h"
 
 namespace kelna {
 
-class TWndw;
 class ZoSpriteAnimation;
 
 // The profile section that holds the saver's settings.
 inline constexpr char kSettingsSection[] = "Screen Saver.Vesk";
 
-class TApp : public TApplication {
+class TApp : public TApplication, public SaverHost {
  public:
   enum class Mode { None, Saver, Settings, Preview };
 
@@ -42,6 +45,19 @@ class TApp : public TApplication {
   // as it was).
   int WriteControlIni();
 
+  // Saver mode. The first tick's set-up: music, background image, scene.
+  void InitAnimation() override;
+  // Captures the screen, before any window of ours exists (desktop background).
+  std::unique_ptr<MemoryDC> CreateDesktopDC();
+  // Loads bgImageFile into backgroundImage: 1, or 0 for none ("(なし)", empty, missing).
+  int ReadBgImage();
+  // Opens and starts the music, reporting an error in a message box with MCI's text.
+  void PlayMIDI(const std::string& path, HWND window);
+  // The music on `device` has ended: with repeat on it starts again (1), else 0.
+  int MusicEnded(std::uint32_t device, HWND window) override;
+  int IntervalTime() const override { return intervalTime; }
+  ZoSpriteAnimation& Scene() override { return *scene; }
+
   std::unique_ptr<ZoSpriteAnimation> scene;
   TWndw* saverWindow = nullptr;  // the main window in saver mode
   int intervalTime = 0;
@@ -55,6 +71,10 @@ class TApp : public TApplication {
   std::unique_ptr<TOpenSaveDialog::TData> objFileData;
   std::unique_ptr<TOpenSaveDialog::TData> bgImageFileData;
   std::unique_ptr<TOpenSaveDialog::TData> bgMusicFileData;
+  std::unique_ptr<ZoImage> backgroundImage;  // until the scene takes it
+  std::unique_ptr<MemoryDC> desktopDC;       // the capture, until the scene takes it
+  MusicPlayer* musicPlayer = &PlatformMusicPlayer();  // tests put a recording one here
+  std::uint32_t musicDevice = 0;             // the device opened last, 0: none
 
  protected:
   void InitInstance() override { TApplication::InitInstance(); }
@@ -62,6 +82,7 @@ class TApp : public TApplication {
   int TermInstance(int status) override { return TApplication::TermInstance(status); }
 
  private:
+  HWND MainHandle() const;
   void OpenSaverWindow();
   void OpenSettingsWindow();
   bool OpenPreviewWindow();

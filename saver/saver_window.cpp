@@ -1,15 +1,19 @@
 #include "saver/saver_window.h"
 
-#include <windowsx.h>
+#include <imm.h>
+#include <mmsystem.h>
 
 #include <ctime>
+#include <cwchar>
 
+#include "engine/sprite_animation.h"
 #include "platform/random.h"
+#include "platform/win32/window_presenter.h"
 
 namespace kelna {
 
-TWndw::TWndw(TWindow* parent, std::wstring_view title, std::unique_ptr<TWindow> client)
-    : TFrameWindow(parent, title, std::move(client), false) {
+TWndw::TWndw(SaverHost& host, TWindow* parent, std::wstring_view title, std::unique_ptr<TWindow> client)
+    : TFrameWindow(parent, title, std::move(client), false), host_(host) {
   ::GetCursorPos(&startPoint);
   ::ShowCursor(FALSE);
   Attr.Style = WS_POPUP;
@@ -17,15 +21,26 @@ TWndw::TWndw(TWindow* parent, std::wstring_view title, std::unique_ptr<TWindow> 
   Attr.Y = 0;
   Attr.W = ::GetSystemMetrics(SM_CXFULLSCREEN);
   Attr.H = ::GetSystemMetrics(SM_CYFULLSCREEN) + ::GetSystemMetrics(SM_CYCAPTION);
-  SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
+  SeedRandom(RandomSeed());
+}
+
+// The clock, unless the test hook KELNA_RANDOM_SEED fixes the sequence (end-to-end tests
+// compare the saver's pictures with kelna-tool's for the same seed).
+std::uint32_t TWndw::RandomSeed() {
+  wchar_t text[32] = {};
+  if (::GetEnvironmentVariableW(L"KELNA_RANDOM_SEED", text, 32) > 0 && text[0] != L'\0')
+    return static_cast<std::uint32_t>(std::wcstoul(text, nullptr, 10));
+  return static_cast<std::uint32_t>(std::time(nullptr));
 }
 
 TWndw::~TWndw() {
+  if (GetHandle()) ::KillTimer(GetHandle(), SaverTimerId);
   ::ShowCursor(TRUE);
 }
 
 const TResponseTable& TWndw::Table() {
   static constexpr TResponseEntry entries[] = {
+      OnMessage<&TWndw::EvCreate>(WM_CREATE),
       OnMessage<&TWndw::EvLButtonDown>(WM_LBUTTONDOWN),
       OnMessage<&TWndw::EvMButtonDown>(WM_MBUTTONDOWN),
       OnMessage<&TWndw::EvRButtonDown>(WM_RBUTTONDOWN),
@@ -35,6 +50,8 @@ const TResponseTable& TWndw::Table() {
       OnMessage<&TWndw::EvActivateApp>(WM_ACTIVATEAPP),
       OnMessage<&TWndw::EvSysKeyDown>(WM_SYSKEYDOWN),
       OnMessage<&TWndw::EvKeyDown>(WM_KEYDOWN),
+      OnMessage<&TWndw::EvTimer>(WM_TIMER),
+      OnMessage<&TWndw::EvPlayRepeat>(MM_MCINOTIFY),
   };
   static const TResponseTable table{entries, &TFrameWindow::Table()};
   return table;
@@ -53,6 +70,36 @@ void TWndw::GetWindowClass(WNDCLASSEXW& windowClass) {
   windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
 }
 
+LRESULT TWndw::EvCreate(WPARAM wParam, LPARAM create) {
+  const LRESULT result = DefaultProcessing(WM_CREATE, wParam, create);
+  ::SetTimer(GetHandle(), SaverTimerId, static_cast<UINT>(host_.IntervalTime()), nullptr);
+  return result;
+}
+
+void TWndw::EvTimer(WPARAM id, LPARAM) {
+  if (id == SaverTimerId) DoSaver();
+}
+
+void TWndw::DoSaver() {
+  // A message box shown by the set-up (a music error) runs its own message loop, in
+  // which more ticks arrive: the set-up never runs twice, and no frame is drawn before it
+  // has finished.
+  if (settingUp_) return;
+  if (!started) {
+    settingUp_ = true;
+    if (HWND ime = ::ImmGetDefaultIMEWnd(GetHandle())) ::SendMessageA(ime, WM_IME_CONTROL, IMC_CLOSESTATUSWINDOW, 0);
+    host_.InitAnimation();
+    started = 1;
+    settingUp_ = false;
+    // The user answered a box of ours, perhaps with the mouse: from here on only a move
+    // away from where the cursor is now ends the saver.
+    if (interrupted_) ::GetCursorPos(&startPoint);
+    return;
+  }
+  ClientContext client(GetHandle());
+  host_.Scene().Animate(client.Context(), 0, 0);
+}
+
 // Posted, not sent: the handler that saw the input returns before the window goes.
 void TWndw::Close() {
   PostMessage(WM_CLOSE);
@@ -61,7 +108,8 @@ void TWndw::Close() {
 // The window lies at the desktop's origin, so client coordinates are screen coordinates.
 // The report that comes when the window appears under a still cursor is not a movement.
 void TWndw::EvMouseMove(WPARAM, LPARAM point) {
-  if (GET_X_LPARAM(point) != startPoint.x || GET_Y_LPARAM(point) != startPoint.y) Close();
+  const int x = static_cast<short>(LOWORD(point)), y = static_cast<short>(HIWORD(point));
+  if (x != startPoint.x || y != startPoint.y) Close();
 }
 
 // A request to start the screen saver while it runs is swallowed.
@@ -70,12 +118,25 @@ LRESULT TWndw::EvSysCommand(WPARAM type, LPARAM point) {
   return DefaultProcessing(WM_SYSCOMMAND, type, point);
 }
 
+// The set-up's own message box takes the activation for a moment; that is not the user.
 void TWndw::EvActivate(WPARAM state, LPARAM) {
-  if (LOWORD(state) == WA_INACTIVE) Close();
+  if (LOWORD(state) == WA_INACTIVE) Deactivated();
 }
 
 void TWndw::EvActivateApp(WPARAM active, LPARAM) {
-  if (!active) Close();
+  if (!active) Deactivated();
+}
+
+void TWndw::Deactivated() {
+  if (settingUp_) {
+    interrupted_ = true;
+    return;
+  }
+  Close();
+}
+
+LRESULT TWndw::EvPlayRepeat(WPARAM, LPARAM device) {
+  return host_.MusicEnded(LOWORD(device), GetHandle());
 }
 
 }  // namespace kelna

@@ -1,0 +1,82 @@
+#include "platform/win32/window_presenter.h"
+
+#include <vector>
+
+namespace kelna {
+namespace {
+
+// Our bitmaps as a top-down 32-bit DIB: rows top first, 0x00RRGGBB is blue, green, red, 0.
+BITMAPINFO TopDownInfo(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+}  // namespace
+
+void WindowPresenter::Blit(const Rect& target, const Bitmap& source, int sourceX, int sourceY, RasterOp op) {
+  const BITMAPINFO info = TopDownInfo(source.Width(), source.Height());
+  // In a top-down DIB the source rectangle is measured from the top row.
+  ::StretchDIBits(dc_, target.left, target.top, target.Width(), target.Height(), sourceX, sourceY,
+                  target.Width(), target.Height(), source.Pixels().data(), &info, DIB_RGB_COLORS,
+                  static_cast<DWORD>(op));
+}
+
+void WindowPresenter::Fill(const Rect& target, Pixel colour) {
+  HBRUSH brush = ::CreateSolidBrush(RGB(colour >> 16 & 0xFF, colour >> 8 & 0xFF, colour & 0xFF));
+  const RECT rect{target.left, target.top, target.right, target.bottom};
+  ::FillRect(dc_, &rect, brush);
+  ::DeleteObject(brush);
+}
+
+ClientContext::ClientContext(HWND window)
+    : window_(window), dc_(::GetDC(window)), presenter_(dc_) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  width_ = client.right - client.left;
+  height_ = client.bottom - client.top;
+  context_ = std::make_unique<WindowDC>(presenter_, width_, height_);
+}
+
+ClientContext::~ClientContext() {
+  context_.reset();
+  ::ReleaseDC(window_, dc_);
+}
+
+std::unique_ptr<MemoryDC> CaptureDesktop() {
+  RECT desktop{};
+  ::GetWindowRect(::GetDesktopWindow(), &desktop);
+  const int width = desktop.right - desktop.left + 1;
+  const int height = desktop.bottom - desktop.top + 1;
+  auto capture = std::make_unique<MemoryDC>();
+  auto bitmap = CreateCompatibleBitmap(*capture, width, height);
+  if (!bitmap) return capture;
+
+  // The screen is copied into a 32-bit DIB section whose rows are then our pixels.
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info = TopDownInfo(width, height);
+  void* bits = nullptr;
+  HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (section && bits) {
+    HGDIOBJ previous = ::SelectObject(memory, section);
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const auto* pixels = static_cast<const Pixel*>(bits);
+    auto out = bitmap->Pixels();
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = pixels[i] & 0xFFFFFF;
+    ::SelectObject(memory, previous);
+  }
+  if (section) ::DeleteObject(section);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  capture->SelectOwned(std::move(bitmap));
+  return capture;
+}
+
+}  // namespace kelna

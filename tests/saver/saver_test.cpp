@@ -1,0 +1,268 @@
+// The saver window's ticks, its guard around the first tick's set-up, presenting regions in
+// a real window, and the application's music and background image.
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app.h"
+#include "app/app_texts.h"
+#include "engine/sprite_animation.h"
+#include "platform/text.h"
+#include "platform/win32/window_presenter.h"
+#include "saver/saver_window.h"
+#include "tests/support/temporary_folder.h"
+
+namespace kelna {
+namespace {
+
+// True when a WM_CLOSE for `window` is waiting in this thread's queue (it is taken out).
+bool CloseWasPosted(HWND window) {
+  MSG message;
+  return ::PeekMessageW(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
+}
+
+class FakeHost : public SaverHost {
+ public:
+  int IntervalTime() const override { return 60000; }  // ticks only when the test says
+  void InitAnimation() override {
+    ++setUps;
+    if (duringSetUp) duringSetUp();
+  }
+  ZoSpriteAnimation& Scene() override {
+    ++frames;
+    return scene;
+  }
+  int MusicEnded(std::uint32_t device, HWND) override {
+    endedDevices.push_back(device);
+    return 1;
+  }
+
+  int setUps = 0;
+  int frames = 0;
+  std::vector<std::uint32_t> endedDevices;
+  std::function<void()> duringSetUp;
+  ZoSpriteAnimation scene;
+};
+
+class SaverWindowTest : public ::testing::Test {
+ protected:
+  SaverWindowTest() : window(host, nullptr, L"", nullptr) {
+    window.Create();
+    CloseWasPosted(window.GetHandle());  // nothing from creating it counts
+  }
+  ~SaverWindowTest() override { window.Destroy(); }
+
+  void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    ::SendMessageW(window.GetHandle(), message, wParam, lParam);
+  }
+
+  FakeHost host;
+  TWndw window;
+};
+
+TEST_F(SaverWindowTest, TheFirstTickSetsUpAndLaterTicksDrawFrames) {
+  Send(WM_TIMER, 2);  // not the frame timer
+  EXPECT_EQ(host.setUps, 0);
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  EXPECT_EQ(host.setUps, 1);
+  EXPECT_EQ(host.frames, 0) << "no frame on the set-up tick";
+  EXPECT_TRUE(window.Started());
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  EXPECT_EQ(host.setUps, 1);
+  EXPECT_EQ(host.frames, 2);
+}
+
+TEST_F(SaverWindowTest, TicksAndDeactivationDuringTheSetUpAreNotTheUsers) {
+  // As a message box of the set-up would: more ticks arrive and the activation goes.
+  host.duringSetUp = [&] {
+    Send(WM_TIMER, TWndw::SaverTimerId);
+    Send(WM_ACTIVATE, WA_INACTIVE);
+    Send(WM_ACTIVATEAPP, FALSE);
+  };
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  EXPECT_EQ(host.setUps, 1);
+  EXPECT_EQ(host.frames, 0);
+  EXPECT_FALSE(CloseWasPosted(window.GetHandle()));
+  // Afterwards losing the activation ends the saver as usual.
+  Send(WM_ACTIVATE, WA_INACTIVE);
+  EXPECT_TRUE(CloseWasPosted(window.GetHandle()));
+}
+
+TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    bool closes;
+  } cases[] = {
+      {"key", WM_KEYDOWN, 'A', true},
+      {"system key", WM_SYSKEYDOWN, VK_MENU, true},
+      {"left button", WM_LBUTTONDOWN, 0, true},
+      {"middle button", WM_MBUTTONDOWN, 0, true},
+      {"right button", WM_RBUTTONDOWN, 0, true},
+      {"application deactivated", WM_ACTIVATEAPP, FALSE, true},
+      {"application activated", WM_ACTIVATEAPP, TRUE, false},
+      {"start the screen saver", WM_SYSCOMMAND, SC_SCREENSAVE | 3, false},
+      {"key up", WM_KEYUP, 'A', false},
+  };
+  for (const auto& c : cases) {
+    Send(c.message, c.wParam);
+    EXPECT_EQ(CloseWasPosted(window.GetHandle()), c.closes) << c.what;
+  }
+}
+
+TEST_F(SaverWindowTest, TheMusicNotificationGoesToTheApplicationWithItsDevice) {
+  Send(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0x12340007);
+  EXPECT_EQ(host.endedDevices, std::vector<std::uint32_t>{7});
+}
+
+TEST(WindowPresenterTest, RegionsReachTheWindowInOneCallEach) {
+  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, 120, 90, nullptr,
+                                  nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  ::UpdateWindow(window);
+  {
+    ClientContext client(window);
+    EXPECT_EQ(client.Width(), 120);
+    auto source = CreateCompatibleDC(nullptr);
+    auto bitmap = CreateCompatibleBitmap(*source, 8, 6);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 8; ++x) bitmap->Row(y)[x] = y < 3 ? 0x0000FF : 0x00FF00;
+    source->SelectBitmap(bitmap.get());
+    BitBlt(client.Context(), 20, 30, 8, 6, *source, 0, 0, RasterOp::SourceCopy);
+    HDC dc = ::GetDC(window);
+    EXPECT_EQ(::GetPixel(dc, 20, 30), RGB(0, 0, 255)) << "top rows first";
+    EXPECT_EQ(::GetPixel(dc, 27, 35), RGB(0, 255, 0));
+    ::ReleaseDC(window, dc);
+  }
+  ::DestroyWindow(window);
+}
+
+// --- The application's music and background image ---
+
+class RecordingMusicPlayer : public MusicPlayer {
+ public:
+  std::uint32_t Open(std::string_view path, std::uint32_t& device) override {
+    log.push_back("open " + std::string(path));
+    device = nextDevice++;
+    return openError;
+  }
+  std::uint32_t Play(std::uint32_t device, void*) override {
+    log.push_back("play " + std::to_string(device));
+    return playError;
+  }
+  std::uint32_t Close(std::uint32_t device, bool wait) override {
+    log.push_back("close " + std::to_string(device) + (wait ? " wait" : ""));
+    return 0;
+  }
+  std::string ErrorText(std::uint32_t error) override { return "error " + std::to_string(error); }
+
+  std::vector<std::string> log;
+  std::uint32_t nextDevice = 1;
+  std::uint32_t openError = 0;
+  std::uint32_t playError = 0;
+};
+
+// Answers the first message box this process shows, and keeps its text.
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer()
+      : thread_([this] {
+          for (int i = 0; i < 500 && !done_; ++i) {
+            HWND box = ::FindWindowW(L"#32770", L"ケルナ");
+            if (box) {
+              wchar_t text[300] = {};
+              ::GetDlgItemTextW(box, 0xFFFF, text, 300);
+              this->text = text;
+              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+              return;
+            }
+            ::Sleep(10);
+          }
+        }) {}
+  ~MessageBoxAnswerer() {
+    done_ = true;
+    thread_.join();
+  }
+  std::wstring text;
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+class AppSaverTest : public ::testing::Test {
+ protected:
+  AppSaverTest() { app.musicPlayer = &player; }
+  RecordingMusicPlayer player;
+  TApp app;
+};
+
+TEST_F(AppSaverTest, MusicStartsAgainWhenItEndsOnlyWithRepeatOn) {
+  app.bgMusicFile = "C:\\MUSIC\\A.MID";
+  app.PlayMIDI(app.bgMusicFile, nullptr);
+  app.bgMusicRepeat = 0;
+  EXPECT_EQ(app.MusicEnded(1, nullptr), 0);
+  app.bgMusicRepeat = 1;
+  EXPECT_EQ(app.MusicEnded(1, nullptr), 1);
+  EXPECT_EQ(player.log, (std::vector<std::string>{"open C:\\MUSIC\\A.MID", "play 1", "close 1",
+                                                  "open C:\\MUSIC\\A.MID", "play 2"}));
+  player.log.clear();
+  {
+    TApp ending;
+    ending.musicPlayer = &player;
+    ending.PlayMIDI("x.mid", nullptr);
+  }
+  EXPECT_EQ(player.log.back(), "close 3 wait") << "the music ends with the application";
+}
+
+TEST_F(AppSaverTest, MusicErrorsShowThePlatformsTextOnce) {
+  player.playError = 277;
+  {
+    MessageBoxAnswerer answer;
+    app.PlayMIDI("x.mid", nullptr);
+    // (the box is answered before PlayMIDI returns)
+    EXPECT_EQ(answer.text, L"error 277");
+  }
+  EXPECT_EQ(player.log, (std::vector<std::string>{"open x.mid", "play 1", "close 1"}));
+  EXPECT_EQ(app.musicDevice, 0u) << "nothing left open";
+  player.openError = 263;
+  MessageBoxAnswerer answer;
+  app.PlayMIDI("y.mid", nullptr);
+  EXPECT_EQ(answer.text, L"error 263");
+}
+
+TEST_F(AppSaverTest, BackgroundImageIsReadOnlyFromAFileThatOpens) {
+  test::TemporaryFolder folder;
+  const std::string bmp = PathToCp932(std::filesystem::path(KELNA_TEST_DATA) / "bmpsuite" / "g" / "pal8.bmp");
+  std::ofstream(folder / "text.bmp") << "not a bitmap";
+  const struct {
+    std::string file;
+    int result;
+    bool image, picture;
+  } cases[] = {
+      {texts::kNoFileMarker, 0, false, false},
+      {"", 0, false, false},
+      {PathToCp932(folder / "missing.bmp"), 0, false, false},
+      {PathToCp932(folder / "text.bmp"), 1, true, false},  // an image without a picture
+      {bmp, 1, true, true},
+  };
+  for (const auto& c : cases) {
+    app.bgImageFile = c.file;
+    EXPECT_EQ(app.ReadBgImage(), c.result) << c.file;
+    EXPECT_EQ(app.backgroundImage != nullptr, c.image) << c.file;
+    EXPECT_EQ(app.backgroundImage && app.backgroundImage->HasDib(), c.picture) << c.file;
+  }
+}
+
+}  // namespace
+}  // namespace kelna
