@@ -26,7 +26,9 @@ cmake --build --preset fuzz -j "$(nproc)"
 build=build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds/fuzz_bmp_file" "$seeds/fuzz_dib_decode" "$build/crashes"
+targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files)
+for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
+mkdir -p "$build/crashes"
 
 # fuzz_bmp_file takes whole files. fuzz_dib_decode takes the size of the BITMAPINFO part
 # (two bytes, little-endian), then the file without its 14-byte header: for a seed, the
@@ -39,10 +41,18 @@ for file in tests/data/bmpsuite/{g,q,b}/*.bmp; do
   offset=$(od -An -tu4 -j10 -N4 "$file" | tr -d ' ')
   info=$(( offset >= 14 && offset <= size ? offset - 14 : size ))
   { le16 "$info"; tail -c +15 "$file"; } >"$seeds/fuzz_dib_decode/$name"
+  cp "$file" "$seeds/fuzz_bmp_stream/$name"  # a BMP file is a stream record as it stands
 done
+# Object and animation files: the demo's, when the native build has made it.
+for file in build/linux/demo/*.foe; do
+  [ -f "$file" ] || continue
+  tail -c +35 "$file" >"$seeds/fuzz_object_records/$(basename "$file")"  # the records alone
+  cp "$file" "$seeds/fuzz_scene_files/"
+done
+for file in build/linux/demo/*.anm; do [ -f "$file" ] && cp "$file" "$seeds/fuzz_scene_files/"; done
 
 status=0
-for target in fuzz_bmp_file fuzz_dib_decode; do
+for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   options=(-artifact_prefix="$build/crashes/$target-" -max_len=131072 -print_final_stats=1)

@@ -65,7 +65,9 @@ std::unique_ptr<MemoryDC> CaptureDesktop() {
   HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (section && bits) {
     HGDIOBJ previous = ::SelectObject(memory, section);
-    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    // The picture is a pixel larger than the screen each way; the copy takes the screen
+    // itself (Wine refuses a copy that reaches past it) and leaves the rest black.
+    ::BitBlt(memory, 0, 0, width - 1, height - 1, screen, desktop.left, desktop.top, SRCCOPY);
     ::GdiFlush();
     const auto* pixels = static_cast<const Pixel*>(bits);
     auto out = bitmap->Pixels();

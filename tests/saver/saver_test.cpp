@@ -147,6 +147,25 @@ TEST(WindowPresenterTest, RegionsReachTheWindowInOneCallEach) {
   ::DestroyWindow(window);
 }
 
+TEST(DesktopCaptureTest, HoldsTheScreenAsItWas) {
+  HWND white = ::CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_WHITERECT, 40,
+                                 50, 30, 20, nullptr, nullptr, nullptr, nullptr);
+  ::UpdateWindow(white);
+  MSG message;
+  for (int i = 0; i < 20; ++i) {
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    ::Sleep(10);
+  }
+  auto capture = CaptureDesktop();
+  RECT desktop{};
+  ::GetWindowRect(::GetDesktopWindow(), &desktop);
+  ASSERT_NE(capture->Surface(), nullptr);
+  EXPECT_EQ(capture->Surface()->Width(), desktop.right - desktop.left + 1);
+  EXPECT_EQ(capture->Surface()->At(45, 55), 0xFFFFFFu);
+  EXPECT_EQ(capture->Surface()->At(39, 55), 0u);
+  ::DestroyWindow(white);
+}
+
 // --- The application's music and background image ---
 
 class RecordingMusicPlayer : public MusicPlayer {

@@ -1,0 +1,28 @@
+// Any bytes as the BMP stream form of an object file's frame: the image reader takes or
+// refuses them; whatever it takes survives the palette, the device-bitmap conversion, the
+// writers and the pixel accessors without touching memory outside the block.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "platform/raster.h"
+#include "sprites/bmp_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::istringstream is(std::string(reinterpret_cast<const char*>(data), size));
+  auto dc = kelna::CreateCompatibleDC(nullptr);
+  while (is) {
+    kelna::ZoBmpImage image;
+    if (!image.Read(is)) continue;
+    image.MakePalette();
+    image.DIBtoDDB(*dc);
+    std::ostringstream os;
+    image.WriteDIB(os);
+    image.Write(os);
+    if (image.GetBits()) image.GetBits()[0] ^= 0;
+    kelna::ZoImage cut(*dc, &image, 1, 1, 0, 0);
+    cut.DDBtoDIB();
+  }
+  return 0;
+}
