@@ -31,7 +31,7 @@ bool FitsRaster(int width, int height) {
 using RowOperation = void (*)(Pixel* target, const Pixel* source, std::size_t count);
 
 void CopyRow(Pixel* target, const Pixel* source, std::size_t count) {
-  std::memcpy(target, source, count * sizeof(Pixel));
+  for (std::size_t i = 0; i < count; ++i) target[i] = source[i];
 }
 void AndRow(Pixel* target, const Pixel* source, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) target[i] &= source[i];
