@@ -1,8 +1,6 @@
 // kelna-tool inspect FILE: prints what the program reads from an animation file (.anm), an
 // object file (.foe) or a BMP file as one JSON document, texts converted to UTF-8.
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -106,13 +104,6 @@ Json DescribeBitmap(const fs::path& file) {
   } catch (const ToolError& failure) {
     throw ToolError(PathText(file) + ": " + failure.what());
   }
-}
-
-std::string LowerExtension(const fs::path& file) {
-  std::string extension = PathText(file.extension());
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return extension;
 }
 
 }  // namespace

@@ -20,9 +20,20 @@ constexpr char kUsage[] =
     "                              object (.foe) or BMP file as one JSON document,\n"
     "                              indented, texts in UTF-8\n"
     "  pack MANIFEST.json OUT.foe  build an object file from a JSON manifest\n"
+    "  pack ANIMATION.json OUT.anm build an animation file from an animation manifest\n"
     "  unpack FILE.foe DIR         write the objects' frames (N-F-image.bmp, N-F-mask.bmp),\n"
     "                              sounds (N-sound.wav) and DIR/manifest.json, from which\n"
     "                              pack builds the same file again\n"
+    "  render FILE.anm --out DIR [OPTIONS] [--format png|pam]\n"
+    "                              play the animation as the saver does and write the\n"
+    "                              window after each tick: DIR/tick-0000.png (prepared),\n"
+    "                              tick-0001.png, ...\n"
+    "  trace FILE.anm [OPTIONS]    play it and print one JSON line per tick (tick 0: prepared):\n"
+    "                              {\"tick\", \"blits\": [[x, y, width, height]...] into the\n"
+    "                              window, \"sounds\": names of the sprites whose sounds\n"
+    "                              played, \"sprites\": [{\"name\", \"state\", \"curFrame\",\n"
+    "                              \"x\", \"y\", \"speedX\", \"speedY\", \"tickCounter\",\n"
+    "                              \"frameCount\", \"flags\"}...] in the scene's order}\n"
     "  help                        show this text\n"
     "  version                     show the version\n"
     "\n"
@@ -35,8 +46,25 @@ constexpr char kUsage[] =
     "{\"file\": WAV, \"fileName\": name stored (default: file), \"playFrame\": N} or null.\n"
     "unpack writes an image that did not read as null: the saver stores it as no image.\n"
     "\n"
-    "Exit status: 0; 1 when a file cannot be read or written (one line on stderr);\n"
-    "2 for a wrong command line or a kind of file inspect does not know.\n";
+    "An animation manifest is {\"objectFile\": PATH, \"sprites\": [SPRITE...]}; a SPRITE\n"
+    "holds any of the keys inspect prints for one (missing: a new sprite's value). The\n"
+    "sprites are stored deepest first, equal depths in the manifest's order. The saver opens\n"
+    "PATH as stored, a relative path from its working folder: store the absolute path of\n"
+    "the object file where it will be installed. inspect's output packs again.\n"
+    "\n"
+    "render and trace OPTIONS:\n"
+    "  --size WxH              the window (default 640x480)\n"
+    "  --ticks N               frame steps after preparing (default 10)\n"
+    "  --random FILE           the values the random source gives, one a line, in order;\n"
+    "                          running out of them is an error\n"
+    "  --seed N                seed of the random source (default 1)\n"
+    "  --background FILE.bmp   the background picture; with --mode 2 the captured desktop\n"
+    "  --mode 0|1|2            background centred, tiled, or the desktop (default 0)\n"
+    "  --no-sound              the saver's wave sounds off (sounds are never heard here)\n"
+    "\n"
+    "Exit status: 0; 1 when a file cannot be read or written, or the random values ran\n"
+    "out (one line on stderr); 2 for a wrong command line or a kind of file inspect does\n"
+    "not know.\n";
 
 }  // namespace
 
@@ -55,6 +83,8 @@ int main(int argc, char* argv[]) {
   if (command == "inspect") return kelna::tool::Inspect(args);
   if (command == "pack") return kelna::tool::Pack(args);
   if (command == "unpack") return kelna::tool::Unpack(args);
+  if (command == "render") return kelna::tool::Render(args);
+  if (command == "trace") return kelna::tool::Trace(args);
   std::fprintf(stderr, "kelna-tool: unknown command '%.*s' (try kelna-tool help)\n",
                static_cast<int>(command.size()), command.data());
   return 2;

@@ -1,17 +1,18 @@
 // kelna-tool pack MANIFEST.json OUT.foe: builds an object file from a JSON manifest that
-// names each object's fields, its frames' BMP files, its positions and its wave file. Every
-// failure names the manifest entry at fault.
+// names each object's fields, its frames' BMP files, its positions and its wave file; or,
+// for an output named .anm, an animation file from an animation manifest. Every failure
+// names the manifest entry at fault.
 
 #include <cstdio>
 #include <limits>
-#include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 
 #include "platform/atomic_file.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
+#include "tools/animation_manifest.h"
 #include "tools/commands.h"
+#include "tools/manifest_values.h"
 #include "tools/record_fields.h"
 #include "tools/tool_files.h"
 
@@ -19,10 +20,8 @@ namespace kelna::tool {
 namespace {
 
 namespace fs = std::filesystem;
-using Json = nlohmann::ordered_json;
 
-constexpr char kUsage[] = "pack MANIFEST.json OUT.foe";
-constexpr std::uintmax_t kMaxManifestSize = 64u << 20;
+constexpr char kUsage[] = "pack MANIFEST.json OUT.foe|OUT.anm";
 // The object count is a positive 16-bit number, and so are the frames the record can write.
 constexpr std::size_t kMaxObjects = 0x7FFF;
 constexpr std::size_t kMaxFrames = 0x7FFF;
@@ -32,48 +31,6 @@ constexpr std::size_t kObjectNameLimit = 30;
 constexpr std::size_t kSoundNameLimit = 255;
 constexpr std::numeric_limits<std::int16_t> kInt16;
 constexpr std::numeric_limits<std::int32_t> kInt32;
-
-[[noreturn]] void Fail(const std::string& where, const std::string& why) {
-  throw ToolError(where + ": " + why);
-}
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-void CheckKeys(const Json& value, const std::set<std::string, std::less<>>& known, const std::string& where) {
-  if (!value.is_object()) Fail(where, "must be a JSON object");
-  for (const auto& [key, ignored] : value.items())
-    if (!known.contains(key)) Fail(where, "unknown key " + Quoted(key));
-}
-
-std::int64_t Integer(const Json& value, std::int64_t min, std::int64_t max, const std::string& where) {
-  if (!value.is_number_integer()) Fail(where, value.dump() + " is not an integer");
-  const bool fits = value.is_number_unsigned()
-                        ? value.get<std::uint64_t>() <= std::uint64_t(max)
-                        : value.get<std::int64_t>() >= min && value.get<std::int64_t>() <= max;
-  if (!fits)
-    Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
-  return value.get<std::int64_t>();
-}
-
-// Text for a code page 932 field of at most `limit` bytes.
-std::string Cp932Text(const Json& value, std::size_t limit, const std::string& where) {
-  if (!value.is_string()) Fail(where, "must be a string");
-  const std::string& utf8 = value.get_ref<const std::string&>();
-  const std::string cp932 = Utf8ToCp932(utf8);
-  if (Cp932ToUtf8(cp932) != utf8) Fail(where, Quoted(utf8) + " has characters that code page 932 cannot hold");
-  if (cp932.find('\0') != std::string::npos) Fail(where, "must not contain NUL");
-  if (cp932.size() > limit) {
-    Fail(where, Quoted(utf8) + " takes " + std::to_string(cp932.size()) +
-                    " bytes in code page 932, more than " + std::to_string(limit));
-  }
-  return cp932;
-}
-
-const Json& Array(const Json& value, std::size_t limit, const std::string& where) {
-  if (!value.is_array()) Fail(where, "must be a JSON array");
-  if (value.size() > limit) Fail(where, "more than " + std::to_string(limit) + " entries");
-  return value;
-}
 
 class ManifestReader {
  public:
@@ -112,8 +69,8 @@ class ManifestReader {
            std::to_string(object.reserved1) + " is not a multiple of 256, which the program would not read");
   }
 
-  static std::set<std::string, std::less<>> ObjectKeys() {
-    std::set<std::string, std::less<>> keys = {"name", "frameCount", "frames", "locations", "sound"};
+  static KeySet ObjectKeys() {
+    KeySet keys = {"name", "frameCount", "frames", "locations", "sound"};
     for (const auto& field : kObjectFields) keys.emplace(field.key);
     return keys;
   }
@@ -207,18 +164,25 @@ class ManifestReader {
   fs::path folder_;
 };
 
-Json ParseManifest(const fs::path& file) {
-  std::vector<std::uint8_t> bytes;
+void PackObjects(const Json& manifest, const fs::path& manifestFile, const fs::path& output) {
+  ZoSpriteAnimation::ObjectList objects;
   try {
-    bytes = ReadWholeFile(file, kMaxManifestSize);
+    objects = ManifestReader(manifestFile.parent_path()).Objects(manifest);
   } catch (const ToolError& failure) {
-    throw ToolError(PathText(file) + ": " + failure.what());
+    throw ToolError(PathText(manifestFile) + ": " + failure.what());
   }
+  if (const std::string error = ReplaceFileContent(output, ObjectFileBytes(objects)); !error.empty())
+    throw ToolError(PathText(output) + ": " + error);
+}
+
+void PackAnimation(const Json& manifest, const fs::path& manifestFile, const fs::path& output) {
+  std::unique_ptr<ZoSpriteAnimation> scene;
   try {
-    return Json::parse(bytes.begin(), bytes.end());
-  } catch (const Json::parse_error& failure) {
-    throw ToolError(PathText(file) + ": not valid JSON: " + failure.what());
+    scene = SceneFromManifest(manifest);
+  } catch (const ToolError& failure) {
+    throw ToolError(PathText(manifestFile) + ": " + failure.what());
   }
+  WriteAnimation(*scene, output);
 }
 
 }  // namespace
@@ -229,14 +193,10 @@ int Pack(std::span<const std::string_view> args) {
   const fs::path output(std::string{args[1]});
   try {
     const Json manifest = ParseManifest(manifestFile);
-    ZoSpriteAnimation::ObjectList objects;
-    try {
-      objects = ManifestReader(manifestFile.parent_path()).Objects(manifest);
-    } catch (const ToolError& failure) {
-      throw ToolError(PathText(manifestFile) + ": " + failure.what());
-    }
-    if (const std::string error = ReplaceFileContent(output, ObjectFileBytes(objects)); !error.empty())
-      throw ToolError(PathText(output) + ": " + error);
+    if (LowerExtension(output) == ".anm")
+      PackAnimation(manifest, manifestFile, output);
+    else
+      PackObjects(manifest, manifestFile, output);
   } catch (const ToolError& failure) {
     return Report(failure.what());
   }

@@ -1,6 +1,8 @@
 #include "tools/tool_files.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -103,6 +105,23 @@ std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const fs::path& file) {
   throw ToolError(shown + ": broken animation file (cut short)");
 }
 
+std::unique_ptr<ZoSpriteAnimation> LoadScene(const fs::path& file) {
+  const std::string shown = PathText(file);
+  const std::string name = ReaderName(file, shown);
+  auto scene = std::make_unique<ZoSpriteAnimation>();
+  if (scene->Read(name.c_str(), 1) == 1) return scene;
+  // The reader says only that it failed: the animation file's reason first, then its
+  // object file's (opened as stored, relative to the working folder).
+  LoadAnimationFile(file);
+  if (scene->objectFileName.value_or("").empty()) throw ToolError(shown + ": names no object file");
+  try {
+    LoadObjectFile(Cp932ToPath(scene->objectFileName.value_or("")));
+  } catch (const ToolError& failure) {
+    throw ToolError(shown + ": object file " + failure.what());
+  }
+  throw ToolError(shown + ": its object file cannot be read");
+}
+
 std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects) {
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);
@@ -118,6 +137,13 @@ fs::path Utf8Path(std::string_view utf8) { return fs::path(std::u8string(utf8.be
 std::string PathText(const fs::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+std::string LowerExtension(const fs::path& file) {
+  std::string extension = PathText(file.extension());
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return extension;
 }
 
 }  // namespace kelna::tool

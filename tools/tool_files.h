@@ -45,6 +45,9 @@ TDib LoadBitmap(const std::filesystem::path& file);
 ZoSpriteAnimation::ObjectList LoadObjectFile(const std::filesystem::path& file);
 // A scene holding an animation file's sprites and object file name, read without objects.
 std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const std::filesystem::path& file);
+// A scene read as the saver reads it: the animation file with its objects, tied to its
+// sprites. ToolError "FILE: reason", naming the object file when that is what failed.
+std::unique_ptr<ZoSpriteAnimation> LoadScene(const std::filesystem::path& file);
 
 // An object file: the header, then each object's record as ZoSpriteData writes it.
 std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects);
@@ -53,5 +56,7 @@ std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects);
 std::filesystem::path Utf8Path(std::string_view utf8);
 // A path as UTF-8 text, for messages and JSON.
 std::string PathText(const std::filesystem::path& path);
+// The file's extension in lower case, with its dot (".anm").
+std::string LowerExtension(const std::filesystem::path& file);
 
 }  // namespace kelna::tool

@@ -4,12 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/sprite_animation.h"
+#include "sprites/bmp_image.h"
+#include "tests/support/dib_builder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -175,13 +183,17 @@ TEST_F(ScreenSaver, SaverModeCoversTheDesktopInBlackUntilAKey) {
 }
 
 TEST_F(ScreenSaver, SaverModeIgnoresAMouseReportAtTheStartPosition) {
-  ASSERT_TRUE(::SetCursorPos(200, 150));
+  // Where the pointer is: the saver takes it as its start. (Under Xvfb without a window
+  // manager, moving the pointer from here would not move the X pointer, whose motion
+  // reports the saver then sees.)
+  POINT start{};
+  ASSERT_TRUE(::GetCursorPos(&start));
   ScreenSaverProcess run(L"/s");
   HWND saver = run.WaitForWindow(L"SaverWnd");
   ASSERT_NE(saver, nullptr);
-  ::PostMessageW(saver, WM_MOUSEMOVE, 0, MAKELPARAM(200, 150));
+  ::PostMessageW(saver, WM_MOUSEMOVE, 0, MAKELPARAM(start.x, start.y));
   EXPECT_FALSE(run.ExitCode(500ms)) << "a report at the start position closed the saver";
-  ::PostMessageW(saver, WM_MOUSEMOVE, 0, MAKELPARAM(201, 150));
+  ::PostMessageW(saver, WM_MOUSEMOVE, 0, MAKELPARAM(start.x + 1, start.y));
   EXPECT_EQ(run.ExitCode(5s), 0u);
 }
 
@@ -205,6 +217,250 @@ TEST_F(ScreenSaver, PreviewModeFillsTheHostWindowUntilTheHostGoes) {
   // pixels are checked in-process by the application tests.
   ::DestroyWindow(host);  // the host ends the preview
   EXPECT_EQ(run.ExitCode(10s), 0u);
+}
+
+
+// --- The saver with an animation ------------------------------------------------------
+
+// 0x00RRGGBB pixels, rows top first.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
+};
+
+Picture CaptureScreen() {
+  RECT desktop{};
+  ::GetWindowRect(::GetDesktopWindow(), &desktop);
+  Picture picture{desktop.right - desktop.left, desktop.bottom - desktop.top, {}};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = picture.width;
+  info.bmiHeader.biHeight = -picture.height;  // rows top first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = ::SelectObject(memory, section);
+  ::BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
+  ::GdiFlush();
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  picture.pixels.assign(pixels, pixels + std::size_t(picture.width) * picture.height);
+  for (auto& p : picture.pixels) p &= 0xFFFFFF;
+  ::SelectObject(memory, previous);
+  ::DeleteObject(section);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return picture;
+}
+
+// A 32-bit BMP file of the picture (bottom-up rows of blue, green, red, 0).
+void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
+  test::Bytes dib;
+  test::Put(dib, 40, 4);
+  test::Put(dib, std::uint32_t(picture.width), 4);
+  test::Put(dib, std::uint32_t(picture.height), 4);
+  test::Put(dib, 1, 2);
+  test::Put(dib, 32, 2);
+  test::Put(dib, 0, 24);
+  for (int y = picture.height - 1; y >= 0; --y)
+    for (int x = 0; x < picture.width; ++x) test::Put(dib, picture.At(x, y), 4);
+  std::ofstream(file, std::ios::binary) << test::StreamForm(dib);
+}
+
+Picture ReadPam(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  Picture picture;
+  std::string word;
+  while (in >> word && word != "ENDHDR") {
+    if (word == "WIDTH") in >> picture.width;
+    if (word == "HEIGHT") in >> picture.height;
+  }
+  in.get();  // the line end after ENDHDR
+  for (int i = 0; i < picture.width * picture.height; ++i) {
+    unsigned char rgb[3] = {};
+    in.read(reinterpret_cast<char*>(rgb), 3);
+    picture.pixels.push_back(std::uint32_t(rgb[0]) << 16 | rgb[1] << 8 | rgb[2]);
+  }
+  return picture;
+}
+
+std::string Cp932(const std::filesystem::path& path) {
+  const std::wstring wide = path.wstring();
+  const int size = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(std::size_t(size), '\0');
+  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
+  text.pop_back();
+  return text;
+}
+
+std::unique_ptr<ZoBmpImage> Solid(int width, int height, std::uint32_t colour) {
+  auto image = std::make_unique<ZoBmpImage>();
+  std::istringstream is(test::StreamForm(test::SolidDib(width, height, colour)));
+  image->Read(is);
+  return image;
+}
+
+// Three standing sprites placed at random (so the seed decides where), of three colours,
+// the middle one with a round mask, over the background that CONTROL.INI names.
+class SaverWithAnimation : public ScreenSaver {
+ protected:
+  SaverWithAnimation() {
+    std::ostringstream objects;
+    objects << "FO--1.00" << std::string(24, '\0') << '\x03' << '\0';
+    const std::uint32_t colours[] = {0xE04040, 0x40E040, 0x4040E0};
+    for (int i = 0; i < 3; ++i) {
+      ZoSpriteData object;
+      object.name = "star" + std::to_string(i);
+      object.AddImage(Solid(48, 48, colours[i]), 0, 0);
+      if (i == 1) object.AddImage(Solid(48, 48, 0x000000), 0, 1);  // a mask that covers all
+      object.Write(objects);
+    }
+    std::ofstream(folder / "sky.foe", std::ios::binary) << objects.str();
+    ZoSpriteAnimation scene;
+    scene.objectFileName = Cp932(folder / "sky.foe");
+    for (int i = 0; i < 3; ++i) {
+      ZoAnimatedSprite* sprite = scene.NewSprite();
+      sprite->SetObjectName("star" + std::to_string(i));
+      sprite->depth = short(3 - i);
+      sprite->imageWidth = sprite->imageHeight = 48;
+      sprite->frameCount = 1;
+    }
+    scene.Write(Cp932(folder / "sky.anm").c_str());
+    std::ofstream(folder / "centre.bmp", std::ios::binary) << test::StreamForm(test::SolidDib(300, 200, 0x336699));
+    test::Bytes tile = test::SolidDib(100, 80, 0x996633);
+    std::fill(tile.begin() + 40, tile.begin() + 40 + 300, 0x20);  // a dark bottom row
+    std::ofstream(folder / "tile.bmp", std::ios::binary) << test::StreamForm(tile);
+  }
+
+  void WriteSettings(int mode, const std::string& image, const std::string& music = "") {
+    std::ofstream(settings / "CONTROL.INI", std::ios::binary)
+        << "[Screen Saver.Vesk]\r\nIntervalTime=40\r\nBGImageFile=" << image << "\r\nBGImageMode=" << mode
+        << "\r\nBGMusicFile=" << music << "\r\nBGMusicRepeat=1\r\nWaveSound=0\r\nAnimationFile="
+        << Cp932(folder / "sky.anm") << "\r\n";
+  }
+
+  // What kelna-tool renders for the same animation, seed and background.
+  Picture Render(int mode, const std::filesystem::path& background) {
+    const Picture screen = CaptureScreen();
+    std::wstring arguments = L"render \"" + (folder / "sky.anm").wstring() + L"\" --size " +
+                             std::to_wstring(screen.width) + L"x" + std::to_wstring(screen.height) +
+                             L" --ticks 3 --seed 42 --format pam --no-sound --mode " + std::to_wstring(mode) +
+                             L" --out \"" + (folder / "render").wstring() + L"\"";
+    if (!background.empty()) arguments += L" --background \"" + background.wstring() + L"\"";
+    std::wstring commandLine = L"\"" + ToolPath() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+      return {};
+    ::WaitForSingleObject(process.hProcess, 60000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return ReadPam(folder / "render" / "tick-0003.pam");
+  }
+
+  static std::wstring ToolPath() {
+    std::wstring saver = ScreenSaverPath();
+    return saver.substr(0, saver.find_last_of(L"\\/") + 1) + L"kelna-tool.exe";
+  }
+
+  // Runs the saver until it has drawn a few frames and compares the whole screen with
+  // what the tool renders.
+  void ExpectTheSaverShowsWhatTheToolRenders(int mode, const std::filesystem::path& background,
+                                             const std::filesystem::path& toolBackground) {
+    WriteSettings(mode, background.empty() ? std::string() : Cp932(background));
+    ScreenSaverProcess run(L"/s");
+    HWND saver = run.WaitForWindow(L"SaverWnd");
+    ASSERT_NE(saver, nullptr);
+    PumpUntil([] { return false; }, 1500ms);
+    const Picture shown = CaptureScreen();
+    ::PostMessageW(saver, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(run.ExitCode(5s), 0u);
+    const Picture expected = Render(mode, toolBackground);
+    ASSERT_EQ(expected.width, shown.width);
+    ASSERT_EQ(expected.height, shown.height);
+    std::size_t differences = 0;
+    int firstX = -1, firstY = -1;
+    for (int y = 0; y < shown.height; ++y)
+      for (int x = 0; x < shown.width; ++x)
+        if (shown.At(x, y) != expected.At(x, y) && differences++ == 0) firstX = x, firstY = y;
+    EXPECT_EQ(differences, 0u) << "first at " << firstX << "," << firstY << ": shown " << std::hex
+                               << shown.At(std::max(firstX, 0), std::max(firstY, 0)) << ", rendered "
+                               << expected.At(std::max(firstX, 0), std::max(firstY, 0));
+    // And the sprites are there at all: the three colours show.
+    for (std::uint32_t colour : {0xE04040u, 0x40E040u, 0x4040E0u})
+      EXPECT_NE(std::find(shown.pixels.begin(), shown.pixels.end(), colour), shown.pixels.end()) << std::hex << colour;
+  }
+
+  test::TemporaryFolder folder;
+  test::ScopedVariable seed{test::Text("KELNA_RANDOM_SEED"), test::Text("42")};
+};
+
+TEST_F(SaverWithAnimation, CentredImageWithSpritesWhereTheToolPutsThem) {
+  ExpectTheSaverShowsWhatTheToolRenders(0, folder / "centre.bmp", folder / "centre.bmp");
+}
+
+TEST_F(SaverWithAnimation, TiledImageWithSpritesWhereTheToolPutsThem) {
+  ExpectTheSaverShowsWhatTheToolRenders(1, folder / "tile.bmp", folder / "tile.bmp");
+}
+
+TEST_F(SaverWithAnimation, DesktopWithSpritesWhereTheToolPutsThem) {
+  // The tool takes the screen as it is now as its desktop. (Under Wine a process sees the
+  // windows of other processes as black when it copies the screen, so this screen holds
+  // none; the saver tests check the capture of a visible window in-process.)
+  WriteBmp(CaptureScreen(), folder / "desktop.bmp");
+  ExpectTheSaverShowsWhatTheToolRenders(2, {}, folder / "desktop.bmp");
+}
+
+TEST_F(SaverWithAnimation, EveryKindOfInputEndsItWithinASecond) {
+  WriteSettings(0, "");
+  POINT start{};
+  ASSERT_TRUE(::GetCursorPos(&start));
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } inputs[] = {
+      {"key", WM_KEYDOWN, VK_SPACE, 0},
+      {"click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(start.x, start.y)},
+      {"move by one pixel", WM_MOUSEMOVE, 0, MAKELPARAM(start.x, start.y + 1)},
+  };
+  for (const auto& input : inputs) {
+    ScreenSaverProcess run(L"/s");
+    HWND saver = run.WaitForWindow(L"SaverWnd");
+    ASSERT_NE(saver, nullptr) << input.what;
+    PumpUntil([] { return false; }, 300ms);  // animating
+    ::PostMessageW(saver, input.message, input.wParam, input.lParam);
+    EXPECT_EQ(run.ExitCode(1s), 0u) << input.what;
+  }
+}
+
+TEST_F(SaverWithAnimation, MusicThatIsNotMidiShowsOneMessageAndTheAnimationGoesOn) {
+  std::ofstream(folder / "song.mid") << "this is not a MIDI file";
+  WriteSettings(0, "", Cp932(folder / "song.mid"));
+  ScreenSaverProcess run(L"/s");
+  HWND box = run.WaitForWindow(L"#32770");
+  ASSERT_NE(box, nullptr) << "no message box";
+  wchar_t text[300] = {};
+  ::GetDlgItemTextW(box, 0xFFFF, text, 300);
+  EXPECT_GT(std::wcslen(text), 0u);
+  PumpUntil([] { return false; }, 300ms);  // let the box settle, then press its button
+  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  PumpUntil([] { return false; }, 1500ms);
+  EXPECT_FALSE(run.ExitCode(0ms)) << "the saver ended";
+  EXPECT_EQ(run.WaitForWindow(L"#32770", 0ms), nullptr) << "a second message box";
+  const Picture shown = CaptureScreen();
+  EXPECT_NE(std::find(shown.pixels.begin(), shown.pixels.end(), 0xE04040u), shown.pixels.end())
+      << "no sprite after the message";
+  HWND saver = run.WaitForWindow(L"SaverWnd", 0ms);
+  ASSERT_NE(saver, nullptr);
+  ::PostMessageW(saver, WM_KEYDOWN, 'A', 0);
+  EXPECT_EQ(run.ExitCode(5s), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
-// Test support: kelna-tool run through the shell as users run it, with what it printed.
+// Test support: kelna-tool (and other programs) run through the shell as users run them,
+// with what they printed.
 
 #include <sys/wait.h>
 
@@ -9,6 +10,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace kelna::test {
 
@@ -33,14 +35,24 @@ inline std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs kelna-tool with `arguments`; its output and errors pass through files in `scratch`.
-inline ToolRun RunTool(std::initializer_list<std::string> arguments, const std::filesystem::path& scratch) {
-  std::string command = ShellQuoted(KELNA_TOOL);
+// Runs a program with `arguments`; its output and errors pass through files in `scratch`.
+inline ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::filesystem::path& scratch) {
+  std::string command = ShellQuoted(program);
   for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
   const std::filesystem::path out = scratch / "tool.out", errors = scratch / "tool.err";
   command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(errors.string());
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(out), Contents(errors)};
+}
+
+// Runs kelna-tool.
+inline ToolRun RunToolWith(const std::vector<std::string>& arguments, const std::filesystem::path& scratch) {
+  return RunProgram(KELNA_TOOL, arguments, scratch);
+}
+
+inline ToolRun RunTool(std::initializer_list<std::string> arguments, const std::filesystem::path& scratch) {
+  return RunToolWith(std::vector<std::string>(arguments), scratch);
 }
 
 }  // namespace kelna::test
