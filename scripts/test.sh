@@ -26,3 +26,8 @@ mkdir -p build/all
   for preset in linux linux-asan windows; do echo "subdirs(\"$PWD/build/$preset\")"; done
 } > build/all/CTestTestfile.cmake
 ctest --test-dir build/all --output-on-failure -j "$jobs"
+
+# Every parser's fuzz target over its seeds once (clang, ASan, UBSan): what fuzzing found
+# stays fixed. Longer runs: scripts/fuzz.sh [SECONDS].
+echo "== fuzz targets over their seeds"
+scripts/fuzz.sh --smoke
