@@ -129,6 +129,16 @@ TEST_F(FrameStepTest, ARegionOutOfSightWaitsWithoutMoving) {
   EXPECT_EQ(away->flags, SpriteShown | SpriteMoved | SpriteInRegion);
 }
 
+TEST_F(FrameStepTest, DrawBackgroundCopiesTheWholeViewInOneBlit) {
+  scene.bgMode = BgCenter;
+  scene.InitAnimation(window, 640, 480, Solid(100, 100, 0x123456), nullptr);
+  presenter.ClearLog();
+  scene.DrawBackground(window, 5, 7);
+  EXPECT_EQ(Blits(), (std::vector<Rect>{{5, 7, 640, 480}}));
+  EXPECT_EQ(presenter.Window().At(5 + 270, 7 + 190), 0x123456u);  // the picture's top-left
+  EXPECT_EQ(presenter.Window().At(5 + 269, 7 + 190), 0u);
+}
+
 TEST_F(FrameStepTest, NothingHappensWithoutSpritesOrImages) {
   Prepare();
   scene.Animate(window, 0, 0);
