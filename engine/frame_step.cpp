@@ -30,7 +30,7 @@ bool ZoSpriteAnimation::Touch(const Region& a, const Region& b) {
 }
 
 void ZoSpriteAnimation::Animate(DeviceContext& hdc, short destX, short destY) {
-  if (sprites.empty() || !workDC || !bgDC || !spriteDC) return;  // not prepared
+  if (sprites.empty() || !workDC || !bgDC || !spriteDC || !imageDC) return;  // not prepared
   // One palette for the tick: that of the first image of the deepest sprite's object.
   ZoSpriteData* object = sprites.front()->spriteData;
   if (!object) return;
@@ -115,11 +115,15 @@ void ZoSpriteAnimation::DrawSprite(ZoAnimatedSprite& sprite, const Region& r) {
   Bitmap* mask = sprite.GetMaskHandle();
   Bitmap* image = sprite.GetImageHandle();
   // A mask without an image leaves its shape dark rather than OR-ing the mask's white in.
-  if (mask && spriteDC->SelectBitmap(mask))
+  // Mask and image together are drawn in one pass (the pixels of the AND and OR blits).
+  if (mask && image && spriteDC->SelectBitmap(mask) && imageDC->SelectBitmap(image)) {
+    DrawMasked(*workDC, x, y, swept.w, swept.h, *spriteDC, *imageDC, 0, 0);
+    imageDC->SelectBitmap(imagePlaceholder.get());
+  } else if (mask && !image && spriteDC->SelectBitmap(mask)) {
     BitBlt(*workDC, x, y, swept.w, swept.h, *spriteDC, 0, 0, RasterOp::SourceAnd);
-  if (image && spriteDC->SelectBitmap(image))
-    BitBlt(*workDC, x, y, swept.w, swept.h, *spriteDC, 0, 0,
-           mask ? RasterOp::SourcePaint : RasterOp::SourceCopy);
+  } else if (!mask && image && spriteDC->SelectBitmap(image)) {
+    BitBlt(*workDC, x, y, swept.w, swept.h, *spriteDC, 0, 0, RasterOp::SourceCopy);
+  }
   spriteDC->SelectBitmap(spritePlaceholder.get());
 
   if (sprite.soundOn != 0 && waveSoundOn != 0 && sprite.PlaySound() && soundListener)

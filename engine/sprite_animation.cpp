@@ -69,6 +69,8 @@ void ZoSpriteAnimation::ReleaseSurfaces() {
   if (spriteDC && spriteSaved) spriteDC->SelectBitmap(spriteSaved);
   spriteDC.reset();
   spritePlaceholder.reset();
+  imageDC.reset();
+  imagePlaceholder.reset();
   bgBitmap = workBitmap = nullptr;
   bgSaved = spriteSaved = workSaved = nullptr;
 }
@@ -95,6 +97,9 @@ void ZoSpriteAnimation::InitAnimation(DeviceContext& hdc, unsigned short width, 
   spritePlaceholder = CreateCompatibleBitmap(hdc, 1, 1);
   spriteDC = CreateCompatibleDC(&hdc);
   spriteSaved = spriteDC->SelectBitmap(spritePlaceholder.get());
+  imagePlaceholder = CreateCompatibleBitmap(hdc, 1, 1);
+  imageDC = CreateCompatibleDC(&hdc);
+  imageDC->SelectBitmap(imagePlaceholder.get());
 
   for (const auto& object : objects) object->MakeDDB(hdc);
   PlaceSprites();
@@ -140,11 +145,11 @@ void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<Me
 
   // Without a picture (a file that did not load) the background stays black.
   if (!bgImage || !bgImage->Ddb() || imageWidth <= 0 || imageHeight <= 0) return;
-  auto imageDC = CreateCompatibleDC(&hdc);
-  Bitmap* previous = imageDC->SelectBitmap(bgImage->Ddb());
+  auto pictureDC = CreateCompatibleDC(&hdc);
+  Bitmap* previous = pictureDC->SelectBitmap(bgImage->Ddb());
   const auto copy = [&](int x, int y) {
-    BitBlt(*bgDC, x, y, imageWidth, imageHeight, *imageDC, 0, 0, RasterOp::SourceCopy);
-    BitBlt(hdc, x, y, imageWidth, imageHeight, *imageDC, 0, 0, RasterOp::SourceCopy);
+    BitBlt(*bgDC, x, y, imageWidth, imageHeight, *pictureDC, 0, 0, RasterOp::SourceCopy);
+    BitBlt(hdc, x, y, imageWidth, imageHeight, *pictureDC, 0, 0, RasterOp::SourceCopy);
   };
   if (bgMode == BgCenter) {
     copy(int((width - imageWidth) * 0.5), int((height - imageHeight) * 0.5));
@@ -154,7 +159,7 @@ void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<Me
     for (int i = 0; i < columns; ++i)
       for (int j = 0; j < rows; ++j) copy(imageWidth * i, imageHeight * j);
   }
-  if (previous) imageDC->SelectBitmap(previous);
+  if (previous) pictureDC->SelectBitmap(previous);
   // The composed copy is all the scene needs; the image keeps its DIB, not a stale handle.
   bgImage->ReleaseDDB();
 }

@@ -141,6 +141,10 @@ class ZoSpriteAnimation {
   std::unique_ptr<Bitmap> ownedBgBitmap;
   std::unique_ptr<Bitmap> ownedWorkBitmap;
   std::unique_ptr<Bitmap> spritePlaceholder;
+  // A second source beside spriteDC: a frame's image while its mask is in spriteDC, so
+  // that both are drawn in one pass.
+  std::unique_ptr<MemoryDC> imageDC;
+  std::unique_ptr<Bitmap> imagePlaceholder;
 };
 
 }  // namespace kelna
