@@ -16,8 +16,6 @@
 namespace kelna {
 namespace {
 
-constexpr char kAnimationMagic[] = "AN--1.00";
-constexpr char kObjectMagic[] = "FO--1.00";
 constexpr std::size_t kMagicFieldSize = 32;
 constexpr std::size_t kPathFieldSize = 260;
 constexpr std::size_t kObjectRecordMinimum = 79 + 4;  // fixed part and the sound flag

@@ -30,6 +30,9 @@ class ZoSpriteAnimation {
   using SpriteList = std::vector<std::unique_ptr<ZoAnimatedSprite>>;
   using ObjectList = std::vector<std::unique_ptr<ZoSpriteData>>;
 
+  // The magic texts at the start of animation and object files.
+  static constexpr char kAnimationMagic[] = "AN--1.00";
+  static constexpr char kObjectMagic[] = "FO--1.00";
   // Size of the animation file's header: magic, object file name, sprite count.
   static constexpr std::size_t kHeaderSize = 294;
 
@@ -96,11 +99,6 @@ class ZoSpriteAnimation {
   // object file, or is broken. After a load the sprites are tied to nothing until
   // TieUpObjects runs.
   virtual int ReadObjects(const char* fileName);
-
-  const SpriteList& Sprites() const { return sprites; }
-  SpriteList& Sprites() { return sprites; }
-  const ObjectList& Objects() const { return objects; }
-  ObjectList& Objects() { return objects; }
 
   SpriteList sprites;
   ObjectList objects;

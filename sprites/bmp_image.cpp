@@ -21,11 +21,6 @@ constexpr std::size_t kReadChunk = 1u << 20;
 // A frame, mask or background is never larger than this (header, colours and pixels).
 constexpr std::size_t kMaxRecordBytes = kInfoHeaderSize + 4 * 256 + kMaxDibPixelBytes;
 
-std::uint32_t Little32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-         std::uint32_t(p[3]) << 24;
-}
-
 // Reads exactly `size` bytes, growing the buffer only as data arrives.
 bool ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& block) {
   block.clear();
@@ -42,10 +37,10 @@ bool ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& 
 // A header this image model can carry: 40 bytes or more, sizes within 16 bits, a stride
 // that its 16-bit field holds.
 bool UsableBlock(std::span<const std::uint8_t> block) {
-  if (block.size() < kInfoHeaderSize || Little32(block.data()) == kCoreHeaderSize) return false;
-  const auto width = std::int64_t(std::int32_t(Little32(block.data() + 4)));
-  const auto height = std::int64_t(std::int32_t(Little32(block.data() + 8)));
-  const unsigned bitCount = block[14] | block[15] << 8;
+  if (block.size() < kInfoHeaderSize || *ReadLe32(block, 0) == kCoreHeaderSize) return false;
+  const auto width = std::int64_t(std::int32_t(*ReadLe32(block, 4)));
+  const auto height = std::int64_t(std::int32_t(*ReadLe32(block, 8)));
+  const unsigned bitCount = *ReadLe16(block, 14);
   return std::abs(width) <= kMaxDibDimension && std::abs(height) <= kMaxDibDimension &&
          DibStride(bitCount, std::uint32_t(std::abs(width))) <= 0xFFFF;
 }
@@ -125,7 +120,7 @@ int ZoBmpImage::Read(std::istream& is) {
   std::uint8_t header[kFileHeaderSize];
   is.read(reinterpret_cast<char*>(header), kFileHeaderSize);
   if (!is || header[0] != 'B' || header[1] != 'M') return 0;
-  const std::uint32_t fileSize = Little32(header + 2);
+  const std::uint32_t fileSize = *ReadLe32(header, 2);
   // A record too small to hold a DIB header, or too large for any picture, is refused
   // before anything is allocated.
   if (fileSize < kFileHeaderSize + kCoreHeaderSize) return 0;

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/dib.h"
 #include "platform/text.h"
 #ifdef _WIN32
@@ -372,25 +371,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-// A name beside `target` that no other writer uses: the clock keeps processes apart, the
-// counter keeps apart the writes of this one.
-std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
-  static std::atomic<unsigned> writes{0};
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::filesystem::path temporary = target;
-  temporary += ".tmp" + std::to_string(ticks) + "-" + std::to_string(++writes);
-  return temporary;
-}
-
-bool WriteBytes(const std::filesystem::path& path, std::span<const std::uint8_t> head,
-                std::span<const std::uint8_t> body) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
-  out.close();
-  return !out.fail();
-}
-
 }  // namespace
 
 TDib::TDib(const char* fileName) : TDib(Cp932ToPath(fileName)) {}
@@ -446,16 +426,9 @@ bool TDib::WriteFile(const std::filesystem::path& file) const {
   PutLe32(head, 2, static_cast<std::uint32_t>(kFileHeaderSize + block_.size()));
   PutLe32(head, 10, static_cast<std::uint32_t>(kFileHeaderSize + Info().size()));
 
-  const std::filesystem::path temporary = TemporaryPathBeside(file);
-  std::error_code error;
-  if (!WriteBytes(temporary, head, block_)) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  std::filesystem::rename(temporary, file, error);
-  if (!error) return true;
-  std::filesystem::remove(temporary, error);
-  return false;
+  std::string content(head.begin(), head.end());
+  content.append(block_.begin(), block_.end());
+  return ReplaceFileContent(file, content).empty();
 }
 
 }  // namespace kelna

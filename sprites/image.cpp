@@ -14,13 +14,10 @@ constexpr std::size_t kFileHeaderSize = 14;
 // Header fields of a packed DIB. Every block an image holds has at least the 40 header
 // bytes (the loaders make sure), but a short one reads as zeros rather than out of bounds.
 std::uint32_t HeaderField32(std::span<const std::uint8_t> dib, std::size_t offset) {
-  if (dib.size() < offset + 4) return 0;
-  return std::uint32_t(dib[offset]) | std::uint32_t(dib[offset + 1]) << 8 |
-         std::uint32_t(dib[offset + 2]) << 16 | std::uint32_t(dib[offset + 3]) << 24;
+  return ReadLe32(dib, offset).value_or(0);
 }
 std::uint16_t HeaderField16(std::span<const std::uint8_t> dib, std::size_t offset) {
-  if (dib.size() < offset + 2) return 0;
-  return std::uint16_t(dib[offset] | dib[offset + 1] << 8);
+  return ReadLe16(dib, offset).value_or(0);
 }
 std::int32_t HeaderWidth(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 4)); }
 std::int32_t HeaderHeight(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 8)); }

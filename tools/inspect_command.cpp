@@ -41,7 +41,7 @@ Json DescribeSprite(const ZoAnimatedSprite& sprite) {
 Json DescribeAnimation(const fs::path& file) {
   const auto scene = LoadAnimationFile(file);
   Json sprites = Json::array();
-  for (const auto& sprite : scene->Sprites()) sprites.push_back(DescribeSprite(*sprite));
+  for (const auto& sprite : scene->sprites) sprites.push_back(DescribeSprite(*sprite));
   return {{"type", "animation"},
           {"objectFile", Cp932ToUtf8(scene->objectFileName.value_or(""))},
           {"sprites", std::move(sprites)}};

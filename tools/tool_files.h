@@ -27,8 +27,8 @@ int Report(std::string_view message);
 int UsageError(std::string_view usage);
 
 // What the object file starts with: this text in a 32-byte field, then the object count.
-inline constexpr char kObjectFileMagic[] = "FO--1.00";
-inline constexpr char kAnimationFileMagic[] = "AN--1.00";
+inline constexpr const char* kObjectFileMagic = ZoSpriteAnimation::kObjectMagic;
+inline constexpr const char* kAnimationFileMagic = ZoSpriteAnimation::kAnimationMagic;
 
 // The size of a file that opens for reading. ToolError (without the file's name) when it
 // does not, or is larger than `limit` bytes.

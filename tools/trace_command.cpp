@@ -39,7 +39,7 @@ void PrintTick(const TickView& view) {
   Json sounds = Json::array();
   for (const std::string& name : view.soundNames) sounds.push_back(Cp932ToUtf8(name));
   Json sprites = Json::array();
-  for (const auto& sprite : view.scene.Sprites()) sprites.push_back(Sprite(*sprite));
+  for (const auto& sprite : view.scene.sprites) sprites.push_back(Sprite(*sprite));
   const Json line = {{"tick", view.tick},
                      {"blits", Blits(view.presenter)},
                      {"sounds", std::move(sounds)},

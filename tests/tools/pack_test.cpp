@@ -96,10 +96,10 @@ TEST(PackCommandTest, InspectShowsEveryValueOfTheManifestAndTheDefaultsOfTheRest
   // The program's reader sees the same sound bytes and the name in code page 932.
   kelna::ZoSpriteAnimation scene;
   ASSERT_EQ(scene.ReadObjects((folder / "out.foe").c_str()), 1);
-  const kelna::ZoSound& sound = *scene.Objects()[0]->sound;
+  const kelna::ZoSound& sound = *scene.objects[0]->sound;
   EXPECT_EQ(std::string(sound.Wave().begin(), sound.Wave().end()), wave);
   EXPECT_STREQ(sound.FileName(), "\x8C\xF8\x89\xCA\x89\xB9.wav");
-  EXPECT_EQ(scene.Objects()[0]->name, "\x8B\x9B");
+  EXPECT_EQ(scene.objects[0]->name, "\x8B\x9B");
 }
 
 TEST(PackCommandTest, UnpackWritesTheFramesAndAManifestThatPacksToTheSameBytes) {
@@ -174,7 +174,7 @@ TEST(PackCommandTest, AnImageThatDidNotReadShowsAsEmptyAndUnpacksAsTheProgramSav
   kelna::BinaryWriter header(saved);
   header.FixedText("FO--1.00", 32, 32);
   header.I16(1);
-  scene.Objects()[0]->Write(saved);
+  scene.objects[0]->Write(saved);
   EXPECT_TRUE(Contents(folder / "b.foe") == saved.str());
 }
 
