@@ -129,6 +129,39 @@ TEST_F(FrameStepTest, ARegionOutOfSightWaitsWithoutMoving) {
   EXPECT_EQ(away->flags, SpriteShown | SpriteMoved | SpriteInRegion);
 }
 
+TEST_F(FrameStepTest, AMaskKeepsTheBackgroundWhereItIsWhite) {
+  // A 32 × 32 blue frame whose mask is white (background shows) on its left half and
+  // black (the sprite covers) on its right half, over a centred grey picture.
+  auto object = std::make_unique<ZoSpriteData>();
+  object->name = "half";
+  test::Bytes mask = test::SolidDib(32, 32, 0x000000);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 16; ++x)
+      for (int c = 0; c < 3; ++c) mask[40 + y * 96 + x * 3 + c] = 0xFF;
+  auto maskImage = std::make_unique<ZoBmpImage>();
+  std::istringstream maskStream(test::StreamForm(mask));
+  ASSERT_EQ(maskImage->Read(maskStream), 1);
+  test::Bytes picture = test::SolidDib(32, 32, 0x0000FF);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 16; ++x)
+      for (int c = 0; c < 3; ++c) picture[40 + y * 96 + x * 3 + c] = 0;  // black where clear
+  auto image = std::make_unique<ZoBmpImage>();
+  std::istringstream imageStream(test::StreamForm(picture));
+  ASSERT_EQ(image->Read(imageStream), 1);
+  object->AddImage(std::move(image), 0, 0);
+  object->AddImage(std::move(maskImage), 0, 1);
+  scene.objects.push_back(std::move(object));
+  ZoAnimatedSprite* sprite = Sprite("half", 300, 200, 0, 0);
+  sprite->SetObjectName("half");
+  sprite->frameCount = 1;
+  scene.TieUpObjects();
+  scene.InitAnimation(window, 640, 480, Solid(640, 480, 0x808080), nullptr);
+  scene.Animate(window, 0, 0);
+  EXPECT_EQ(presenter.Window().At(305, 210), 0x808080u) << "white mask: the background";
+  EXPECT_EQ(presenter.Window().At(325, 210), 0x0000FFu) << "black mask: the image";
+  EXPECT_EQ(presenter.Window().At(299, 210), 0x808080u);
+}
+
 TEST_F(FrameStepTest, DrawBackgroundCopiesTheWholeViewInOneBlit) {
   scene.bgMode = BgCenter;
   scene.InitAnimation(window, 640, 480, Solid(100, 100, 0x123456), nullptr);
