@@ -18,4 +18,17 @@ struct OptTransData {
   ZoSpriteAnimation* animation = nullptr;  // the scene, not owned
 };
 
+// What the settings dialogs ask of the application object (TApp), which they reach
+// through their window's application.
+class SettingsHost {
+ public:
+  // Saves the animation file, then the settings: 1, or 0 after telling the user why not.
+  virtual int FileSave() = 0;
+  // The application's scene.
+  virtual ZoSpriteAnimation& Scene() = 0;
+
+ protected:
+  ~SettingsHost() = default;
+};
+
 }  // namespace kelna

@@ -7,6 +7,8 @@
 #define KELNA_OPTION_DIALOG_ID 2   // the settings dialog
 #define KELNA_SPRITE_DIALOG_ID 3   // the sprite edit dialog
 #define KELNA_ABOUT_DIALOG_ID 22000
+#define KELNA_ABOUT_VERSION_ID 22001  // the About box's name and version line
+#define KELNA_ABOUT_NOTICE_ID 22002   // the About box's notice
 
 // File menu
 #define CM_FILENEW 24331

@@ -1,7 +1,9 @@
 #include "app/framework/application.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
+#include "app/framework/dialog.h"
 #include "app/framework/wide.h"
 
 namespace kelna {
@@ -47,6 +49,11 @@ std::vector<std::string> SplitCommandLine(std::wstring_view commandLine) {
 TApplication::TApplication()
     : instance_(::GetModuleHandleW(nullptr)), cmdShow_(StartupShowCommand()) {
   SetCommandLine(::GetCommandLineW());
+  // The dialog templates use the track bar, the up-down and the list view.
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
+                                     ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_LISTVIEW_CLASSES |
+                                         ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&classes);
 }
 
 TApplication::~TApplication() = default;
@@ -86,12 +93,22 @@ int TApplication::MessageLoop() {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(message.wParam);
     if (got == -1) return 1;
+    if (IsModelessDialogMessage(message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
 }
 
+bool TApplication::IsModelessDialogMessage(MSG& message) {
+  for (HWND window = message.hwnd; window; window = ::GetParent(window)) {
+    const auto* dialog = dynamic_cast<const TDialog*>(TWindow::FromHandle(window));
+    if (dialog && !dialog->IsModal()) return ::IsDialogMessageW(window, &message) != FALSE;
+  }
+  return false;
+}
+
 int TApplication::MessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT style) const {
+  if (answers.messageBox) return answers.messageBox(owner, text, caption, style);
   const std::wstring body(text);
   const std::wstring title = caption.empty() ? std::wstring(L"ケルナ") : std::wstring(caption);
   return ::MessageBoxW(owner, body.c_str(), title.c_str(), style);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,22 @@
 #include "app/framework/response_table.h"
 
 namespace kelna {
+
+class TDialog;
+class TOpenSaveDialog;
+
+// Answers for what the program would ask a person. Tests fill them; left empty, the real
+// message boxes and dialogs appear.
+struct TDialogAnswers {
+  // Instead of a message box: the button "pressed".
+  std::function<int(HWND owner, std::wstring_view text, std::wstring_view caption, UINT style)> messageBox;
+  // Instead of a common open or save dialog: set the record's FileName and answer IDOK, or
+  // answer IDCANCEL.
+  std::function<int(TOpenSaveDialog& dialog)> fileDialog;
+  // Called once a modal dialog of ours is shown, inside its message loop: drive it with
+  // messages, and end it (OK or Cancel) before returning to the loop for good.
+  std::function<void(TDialog& dialog)> modalDialogShown;
+};
 
 // The arguments of a command line as Windows splits them, as code page 932 text.
 std::vector<std::string> SplitCommandLine(std::wstring_view commandLine);
@@ -34,10 +51,12 @@ class TApplication : public TEventHandler {
   void SetMainWindow(std::unique_ptr<TFrameWindow> window);
   TFrameWindow* GetMainWindow() const { return mainWindow_.get(); }
 
-  // Shows a message box and returns the button pressed (IDOK, IDCANCEL, ...). Without a
-  // caption the box carries the program's name.
+  // Shows a message box (or asks answers.messageBox) and returns the button pressed (IDOK,
+  // IDCANCEL, ...). Without a caption the box carries the program's name.
   int MessageBox(HWND owner, std::wstring_view text, std::wstring_view caption = {},
                  UINT style = MB_OK) const;
+
+  TDialogAnswers answers;
 
   HINSTANCE GetInstance() const { return instance_; }
   int GetCmdShow() const { return cmdShow_; }
@@ -56,6 +75,8 @@ class TApplication : public TEventHandler {
 
  private:
   int MessageLoop();
+  // Gives a modeless dialog that the message is meant for its dialog keys.
+  static bool IsModelessDialogMessage(MSG& message);
 
   HINSTANCE instance_;
   int cmdShow_;

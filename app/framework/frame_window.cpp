@@ -24,6 +24,8 @@ const TResponseTable& TFrameWindow::Table() {
   static constexpr TResponseEntry entries[] = {
       OnMessage<&TFrameWindow::EvSize>(WM_SIZE),
       OnMessage<&TFrameWindow::EvSetFocus>(WM_SETFOCUS),
+      OnMessage<&TFrameWindow::EvInitMenuPopup>(WM_INITMENUPOPUP),
+      OnCommand<&TFrameWindow::CmExit>(kExitCommand),
   };
   static const TResponseTable table{entries, &TWindow::Table()};
   return table;
@@ -90,6 +92,25 @@ bool TFrameWindow::RouteCommand(UINT id) {
   if (client_ && client_->RouteCommand(id)) return true;
   return TWindow::RouteCommand(id);
 }
+
+bool TFrameWindow::TakesCommand(UINT id) const {
+  return (client_ && client_->TakesCommand(id)) || TWindow::TakesCommand(id);
+}
+
+bool TFrameWindow::CanClose() { return !client_ || !client_->GetHandle() || client_->CanClose(); }
+
+LRESULT TFrameWindow::EvInitMenuPopup(WPARAM wParam, LPARAM lParam) {
+  auto* menu = reinterpret_cast<HMENU>(wParam);
+  const int count = ::GetMenuItemCount(menu);
+  for (int position = 0; position < count; ++position) {
+    const UINT id = ::GetMenuItemID(menu, position);
+    if (id == 0 || id == static_cast<UINT>(-1)) continue;  // a separator or a submenu
+    if (CommandFindsHandler(id)) ::EnableMenuItem(menu, static_cast<UINT>(position), MF_BYPOSITION | MF_ENABLED);
+  }
+  return DefaultProcessing(WM_INITMENUPOPUP, wParam, lParam);
+}
+
+void TFrameWindow::CmExit() { PostMessage(WM_CLOSE); }
 
 LRESULT TFrameWindow::EvSize(WPARAM wParam, LPARAM lParam) {
   if (client_ && client_->GetHandle() && wParam != SIZE_MINIMIZED) {

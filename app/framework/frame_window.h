@@ -8,6 +8,9 @@
 
 namespace kelna {
 
+// The framework's own command: close the main window (File > Exit).
+inline constexpr UINT kExitCommand = 24310;
+
 class TFrameWindow : public TWindow {
  public:
   // With shrinkToClient the frame takes the size that fits the client exactly.
@@ -26,6 +29,9 @@ class TFrameWindow : public TWindow {
   void AssignMenu(int menuResourceId);
 
   bool RouteCommand(UINT id) override;
+  bool TakesCommand(UINT id) const override;
+  // A frame may close when its client may.
+  bool CanClose() override;
 
  protected:
   void SetupWindow() override;
@@ -33,6 +39,10 @@ class TFrameWindow : public TWindow {
 
   LRESULT EvSize(WPARAM, LPARAM);
   void EvSetFocus();
+  // Enables every item of an opening menu whose command some handler takes.
+  LRESULT EvInitMenuPopup(WPARAM, LPARAM);
+  // The framework's exit command: closes the window.
+  void CmExit();
 
  private:
   void ShowIcon();

@@ -1,13 +1,16 @@
 #pragma once
-// The record behind a common open or save dialog. It outlives each dialog, so the file
-// chosen last, the filter and the folder carry over from one use to the next. The dialogs
-// themselves come with the settings window.
+// The common open and save dialogs. A TOpenSaveDialog::TData record outlives each dialog,
+// so the file chosen last, the filter and the folder carry over from one use to the next;
+// after IDOK its FileName is the chosen name. Names stay code page 932 in the program; the
+// dialogs themselves are the wide ones.
 
 #include <windows.h>
 
 #include <string>
 
 namespace kelna {
+
+class TWindow;
 
 class TOpenSaveDialog {
  public:
@@ -27,6 +30,40 @@ class TOpenSaveDialog {
     int MaxPath;
     std::string FileName;  // the file chosen last
   };
+
+  enum class Kind { Open, Save };
+
+  TOpenSaveDialog(TWindow* parent, TData& data, Kind kind) : parent_(parent), data_(data), kind_(kind) {}
+  virtual ~TOpenSaveDialog() = default;
+
+  // Shows the dialog (or asks the application's dialog answers, in tests). IDOK when a
+  // name was chosen, which is then the record's FileName; IDCANCEL otherwise, and the
+  // record keeps its name.
+  int Execute();
+
+  TData& GetData() const { return data_; }
+  Kind GetKind() const { return kind_; }
+
+ private:
+  int RunCommonDialog();
+
+  TWindow* parent_;
+  TData& data_;
+  Kind kind_;
 };
+
+class TFileOpenDialog : public TOpenSaveDialog {
+ public:
+  TFileOpenDialog(TWindow* parent, TData& data) : TOpenSaveDialog(parent, data, Kind::Open) {}
+};
+
+class TFileSaveDialog : public TOpenSaveDialog {
+ public:
+  TFileSaveDialog(TWindow* parent, TData& data) : TOpenSaveDialog(parent, data, Kind::Save) {}
+};
+
+// The filter as the common dialogs want it: '|' separators become NULs, and the list ends
+// with two NULs.
+std::wstring CommonDialogFilter(const std::string& cp932Filter);
 
 }  // namespace kelna

@@ -142,6 +142,19 @@ LRESULT TWindow::EvClose(WPARAM, LPARAM) {
 
 bool TWindow::RouteCommand(UINT id) { return DispatchCommand(id); }
 
+bool TWindow::TakesCommand(UINT id) const {
+  return ResponseTable().Find(TResponseEntry::Kind::Command, id) != nullptr;
+}
+
+bool TWindow::CommandFindsHandler(UINT id) const {
+  for (HWND focus = ::GetFocus(); focus && focus != handle_; focus = ::GetParent(focus)) {
+    const TWindow* window = FromHandle(focus);
+    if (window && window->TakesCommand(id)) return true;
+  }
+  if (TakesCommand(id)) return true;
+  return application_ && application_->ResponseTable().Find(TResponseEntry::Kind::Command, id);
+}
+
 LRESULT TWindow::HandleCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   const UINT code = HIWORD(wParam);

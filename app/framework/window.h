@@ -40,7 +40,7 @@ class TWindow : public TEventHandler {
   const TResponseTable& ResponseTable() const override { return Table(); }
 
   // Makes the platform window, then runs SetupWindow. Throws std::system_error on failure.
-  void Create();
+  virtual void Create();
   void Destroy();
 
   HWND GetHandle() const { return handle_; }
@@ -68,6 +68,11 @@ class TWindow : public TEventHandler {
   // Offers a menu or accelerator command to this window's table; overridden by frames to
   // offer it to their client first.
   virtual bool RouteCommand(UINT id);
+  // Whether RouteCommand would find a handler, without calling it.
+  virtual bool TakesCommand(UINT id) const;
+  // Whether a menu command sent to this window would find a handler on its way: the
+  // focused window and its parents below this one, this window, then the application.
+  bool CommandFindsHandler(UINT id) const;
 
   TWindowAttr Attr;
 
@@ -86,13 +91,17 @@ class TWindow : public TEventHandler {
 
   LRESULT EvClose(WPARAM, LPARAM);
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleCommand(WPARAM wParam, LPARAM lParam);
-  void RegisterClassOnce();
+  // Binds this object to a window of ours (found again by FromHandle).
   void Bind(HWND handle);
   void Unbind();
+  // Stands for a window that someone else made and destroys (a dialog's control).
+  void Attach(HWND handle) { handle_ = handle; foreign_ = true; }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleCommand(WPARAM wParam, LPARAM lParam);
+  void RegisterClassOnce();
 
   HWND handle_ = nullptr;
   TWindow* parent_ = nullptr;
