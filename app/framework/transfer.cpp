@@ -33,11 +33,6 @@ void TComboBoxData::SetSelection(int index, std::string text) {
   selection_ = std::move(text);
 }
 
-std::string_view FieldText(std::span<const char> field) {
-  const auto end = std::find(field.begin(), field.end(), '\0');
-  return {field.data(), static_cast<std::size_t>(end - field.begin())};
-}
-
 void SetFieldText(std::span<char> field, std::string_view text) {
   if (field.empty()) return;
   const std::string_view fitted = FitInBuffer(text, field.size());

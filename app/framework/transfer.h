@@ -45,7 +45,7 @@ using TTransferBuffer = std::vector<TTransferField>;
 
 enum class TTransferDirection { SetData, GetData };
 
-// A text field as its bytes up to the first NUL.
+// A text field as its bytes up to the first NUL (defined in platform/binary_io.cpp).
 std::string_view FieldText(std::span<const char> field);
 // Stores text into a field: as much as fits before the closing NUL, never half a
 // double-byte character; the rest of the field is zeroed.
