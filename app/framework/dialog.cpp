@@ -125,7 +125,11 @@ void TDialog::NotifyShown() {
 
 void TDialog::EvShown() {
   TApplication* application = GetApplication();
-  if (application && application->answers.modalDialogShown) application->answers.modalDialogShown(*this);
+  if (!application || !application->answers.modalDialogShown) return;
+  // The dialog manager shows a modal dialog only once its queue is empty, which our posted
+  // message is not: show it now, so that the answer meets a dialog as the user would.
+  if (!::IsWindowVisible(GetHandle())) ::ShowWindow(GetHandle(), SW_SHOWNORMAL);
+  application->answers.modalDialogShown(*this);
 }
 
 INT_PTR TDialog::Answer(UINT message, WPARAM wParam, LPARAM lParam) {
