@@ -8,6 +8,10 @@ namespace kelna {
 
 class ZoSpriteAnimation;
 
+// Posted to the settings dialog after a File command changed the files or the scene: the
+// dialog refreshes every control. WM_USER + 1.
+inline constexpr unsigned int PM_REDRAW = 0x0400 + 1;
+
 struct OptTransData {
   int* intervalTime = nullptr;         // frame interval in milliseconds
   std::string* bgImageFile = nullptr;  // background bitmap, "(なし)" or empty for none

@@ -28,3 +28,8 @@
 // Help menu
 #define CM_HELPCONTENTS 2020
 #define CM_HELPABOUT 2009
+
+// The settings window's own help, shown when the WinHelp file or viewer is missing.
+#define KELNA_HELP_DIALOG_ID 4
+#define KELNA_HELP_TEXT_ID 401        // the help dialog's text field
+#define KELNA_HELP_FIRST_STRING 4100  // the help text's paragraphs, at consecutive ids
