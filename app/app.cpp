@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/app_texts.h"
+#include "app/framework/dialog.h"
 #include "app/framework/wide.h"
 #include "engine/sprite_animation.h"
 #include "platform/profile.h"
@@ -40,11 +41,6 @@ TApp::TApp()
 TApp::~TApp() {
   // The music ends before the scene does.
   if (musicDevice != 0) musicPlayer->Close(musicDevice, true);
-}
-
-const TResponseTable& TApp::Table() {
-  static const TResponseTable table{{}, &TApplication::Table()};
-  return table;
 }
 
 TApp::Mode TApp::ModeOf(std::string_view commandLine) {
@@ -128,7 +124,8 @@ void TApp::OpenSaverWindow() {
 void TApp::OpenSettingsWindow() {
   transData = OptTransData{&intervalTime, &bgImageFile, &bgMusicFile, &bgImageMode,
                            &bgMusicRepeat, &waveSound, scene.get()};
-  auto frame = std::make_unique<TFrameWindow>(nullptr, Wide(texts::kAppTitle), nullptr, true);
+  auto client = std::make_unique<TDialog>(nullptr, KELNA_OPTION_DIALOG_ID);
+  auto frame = std::make_unique<TFrameWindow>(nullptr, Wide(texts::kAppTitle), std::move(client), true);
   frame->Attr.Style = WS_DLGFRAME;  // replaces the frame's default style
   frame->SetIcon(KELNA_ICON_ID);
   frame->AssignMenu(KELNA_MENU_ID);

@@ -22,7 +22,7 @@ class ZoSpriteAnimation;
 // The profile section that holds the saver's settings.
 inline constexpr char kSettingsSection[] = "Screen Saver.Vesk";
 
-class TApp : public TApplication, public SaverHost {
+class TApp : public TApplication, public SaverHost, public SettingsHost {
  public:
   enum class Mode { None, Saver, Settings, Preview };
 
@@ -58,6 +58,21 @@ class TApp : public TApplication, public SaverHost {
   int IntervalTime() const override { return intervalTime; }
   ZoSpriteAnimation& Scene() override { return *scene; }
 
+  // Settings mode: the File and Help menu commands.
+  void CmFileNew();
+  void CmFileOpen();
+  void CmFileSave();
+  void CmFileSaveAs();
+  void CmObjectFileOpen();
+  void CmBgImageFileOpen();
+  void CmNoBgImage();
+  void CmBgMusicFileOpen();
+  void CmNoBgMusic();
+  void CmHelpAbout();
+  // Saves the animation to the current animation file, then the settings: 1, or 0 after
+  // a message box that says what failed.
+  int FileSave() override;
+
   std::unique_ptr<ZoSpriteAnimation> scene;
   TWndw* saverWindow = nullptr;  // the main window in saver mode
   int intervalTime = 0;
@@ -83,6 +98,13 @@ class TApp : public TApplication, public SaverHost {
 
  private:
   HWND MainHandle() const;
+  TWindow* ClientWindow() const;
+  // The file commands' common steps.
+  bool ClientAgrees() const;
+  void Redraw() const;
+  void SetCaptionFor(const std::string& animationFile);
+  int Tell(std::wstring_view text, std::wstring_view caption = {}, UINT style = MB_OK) const;
+  void ChooseBackgroundFile(TOpenSaveDialog::TData& record, std::string& setting);
   void OpenSaverWindow();
   void OpenSettingsWindow();
   bool OpenPreviewWindow();
