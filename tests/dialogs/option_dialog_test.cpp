@@ -407,6 +407,23 @@ TEST(SettingsDialog, HelpShowsTheProgramsOwnHelpWhenThereIsNoHelpFile) {
   EXPECT_NE(text.find(L"スプライトリスト"), std::wstring::npos);
   EXPECT_NE(text.find(L"\r\n\r\n"), std::wstring::npos);  // several paragraphs
   EXPECT_TRUE(app.messages.empty());
+
+  // The file is looked for on the search path, which holds the current folder.
+  wchar_t temp[MAX_PATH] = {}, previous[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"kelna-help-" + std::to_wstring(::GetCurrentProcessId());
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring helpFile = folder + L"\\pelmary.hlp";
+  HANDLE file = ::CreateFileW(helpFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ::SetCurrentDirectoryW(folder.c_str());
+  const bool found = HelpFileFound();
+  ::SetCurrentDirectoryW(previous);
+  ::DeleteFileW(helpFile.c_str());
+  ::RemoveDirectoryW(folder.c_str());
+  EXPECT_TRUE(found);
 }
 
 }  // namespace
