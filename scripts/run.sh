@@ -3,8 +3,18 @@
 # settings of its own (build/run-settings, never the user's). With a display it runs until
 # the first input; without one it runs on a private Xvfb for a few seconds and saves
 # screenshots.
+#
+#   scripts/run.sh              the saver (/s)
+#   scripts/run.sh --settings   the settings window (/c) on the same demo and settings
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+mode=/s
+case "${1:-}" in
+  --settings) mode=/c ;;
+  '') ;;
+  *) echo "usage: scripts/run.sh [--settings]" >&2; exit 2 ;;
+esac
 source scripts/setup.sh
 kelna_install_missing
 
@@ -37,11 +47,21 @@ printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=
 saver=build/windows/bin/kelna.scr
 
 if [ -n "$had_display" ]; then
-  exec /usr/lib/wine/wine64 "$saver" /s
+  exec /usr/lib/wine/wine64 "$saver" "$mode"
 fi
 
 shots=$PWD/build/screenshots
 mkdir -p "$shots"
+if [ "$mode" = /c ]; then
+  /usr/lib/wine/wine64 "$saver" /c </dev/null >/dev/null 2>&1 &
+  settings_pid=$!
+  sleep 4
+  import -window root "$shots/settings.png"
+  kill "$settings_pid" 2>/dev/null || true
+  wait "$settings_pid" 2>/dev/null || true
+  echo "Screenshot of the settings window: $shots/settings.png"
+  exit 0
+fi
 /usr/lib/wine/wine64 "$saver" /s </dev/null >/dev/null 2>&1 &
 saver_pid=$!
 for second in 2 4 6; do

@@ -13,6 +13,7 @@ kelna_packages=(
   nlohmann-json3-dev                          # JSON of kelna-tool
   wine64 xvfb xauth                           # running the Windows build
   imagemagick fonts-noto-cjk                  # screenshots; Japanese text in Wine's windows
+  fonts-wine                                  # Wine's own fonts: the glyphs of caption buttons
 )
 
 kelna_install_missing() {

@@ -21,106 +21,20 @@
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
+#include "tests/e2e/screen_saver_process.h"
+
 namespace kelna {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using test::CaptureScreen;
+using test::Clock;
+using test::Picture;
+using test::PumpUntil;
+using test::ScreenSaverPath;
+using test::ScreenSaverProcess;
+using test::WriteBmp;
 
-std::wstring ScreenSaverPath() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"kelna.scr";
-}
-
-// Pumps this thread's messages (a host window of ours must answer the child's messages)
-// until `done` says so or the time is up.
-bool PumpUntil(const std::function<bool()>& done, Clock::duration limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-    ::Sleep(10);
-  }
-  return done();
-}
-
-// One run of kelna.scr with an empty settings folder of its own.
-class ScreenSaverProcess {
- public:
-  explicit ScreenSaverProcess(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + ScreenSaverPath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process_)) {
-      ADD_FAILURE() << "kelna.scr did not start: error " << ::GetLastError();
-    }
-  }
-  ~ScreenSaverProcess() {
-    if (!process_.hProcess) return;
-    if (!ExitCode(0ms)) ::TerminateProcess(process_.hProcess, 99);
-    ::WaitForSingleObject(process_.hProcess, 5000);
-    ::CloseHandle(process_.hThread);
-    ::CloseHandle(process_.hProcess);
-  }
-  ScreenSaverProcess(const ScreenSaverProcess&) = delete;
-  ScreenSaverProcess& operator=(const ScreenSaverProcess&) = delete;
-
-  // The exit status once the process has ended within `limit`; while waiting, every window
-  // the process shows is recorded.
-  std::optional<DWORD> ExitCode(Clock::duration limit) {
-    PumpUntil([&] {
-      RecordWindows();
-      return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
-    }, limit);
-    DWORD code = STILL_ACTIVE;
-    if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) return std::nullopt;
-    ::GetExitCodeProcess(process_.hProcess, &code);
-    return code;
-  }
-
-  // The process's first visible top-level window of the given class (any class if null).
-  HWND WaitForWindow(const wchar_t* className, Clock::duration limit = 20s) {
-    HWND found = nullptr;
-    PumpUntil([&] {
-      found = FindTopLevel(className);
-      return found != nullptr;
-    }, limit);
-    return found;
-  }
-
-  const std::vector<HWND>& WindowsSeen() const { return seen_; }
-
- private:
-  HWND FindTopLevel(const wchar_t* className) {
-    struct Search {
-      DWORD pid;
-      const wchar_t* className;
-      HWND found;
-    } search{process_.dwProcessId, className, nullptr};
-    ::EnumWindows([](HWND window, LPARAM param) -> BOOL {
-      auto& s = *reinterpret_cast<Search*>(param);
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(window, &pid);
-      if (pid != s.pid || !::IsWindowVisible(window)) return TRUE;
-      wchar_t name[64] = {};
-      ::GetClassNameW(window, name, 64);
-      if (s.className && std::wstring(name) != s.className) return TRUE;
-      s.found = window;
-      return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-  void RecordWindows() {
-    if (HWND window = FindTopLevel(nullptr)) seen_.push_back(window);
-  }
-
-  PROCESS_INFORMATION process_{};
-  std::vector<HWND> seen_;
-};
 
 class ScreenSaver : public ::testing::Test {
  protected:
@@ -222,53 +136,6 @@ TEST_F(ScreenSaver, PreviewModeFillsTheHostWindowUntilTheHostGoes) {
 
 // --- The saver with an animation ------------------------------------------------------
 
-// 0x00RRGGBB pixels, rows top first.
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;
-  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
-};
-
-Picture CaptureScreen() {
-  RECT desktop{};
-  ::GetWindowRect(::GetDesktopWindow(), &desktop);
-  Picture picture{desktop.right - desktop.left, desktop.bottom - desktop.top, {}};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = -picture.height;  // rows top first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = ::SelectObject(memory, section);
-  ::BitBlt(memory, 0, 0, picture.width, picture.height, screen, 0, 0, SRCCOPY);
-  ::GdiFlush();
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
-  picture.pixels.assign(pixels, pixels + std::size_t(picture.width) * picture.height);
-  for (auto& p : picture.pixels) p &= 0xFFFFFF;
-  ::SelectObject(memory, previous);
-  ::DeleteObject(section);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-  return picture;
-}
-
-// A 32-bit BMP file of the picture (bottom-up rows of blue, green, red, 0).
-void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
-  test::Bytes dib;
-  test::Put(dib, 40, 4);
-  test::Put(dib, std::uint32_t(picture.width), 4);
-  test::Put(dib, std::uint32_t(picture.height), 4);
-  test::Put(dib, 1, 2);
-  test::Put(dib, 32, 2);
-  test::Put(dib, 0, 24);
-  for (int y = picture.height - 1; y >= 0; --y)
-    for (int x = 0; x < picture.width; ++x) test::Put(dib, picture.At(x, y), 4);
-  std::ofstream(file, std::ios::binary) << test::StreamForm(dib);
-}
 
 Picture ReadPam(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

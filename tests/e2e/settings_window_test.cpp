@@ -1,0 +1,170 @@
+// kelna.scr /c as the Display settings start it: the settings window, its menus, the About
+// box, the common dialogs, OK and Exit, driven by messages from outside the process.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "engine/sprite_animation.h"
+#include "resources/resource_ids.h"
+#include "tests/e2e/screen_saver_process.h"
+#include "tests/support/scoped_variable.h"
+#include "tests/support/temporary_folder.h"
+
+namespace kelna {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PumpUntil;
+using test::SaveScreenshot;
+using test::ScreenSaverProcess;
+
+std::string Contents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Cp932(const std::filesystem::path& path) {
+  const std::wstring wide = path.wstring();
+  const int size = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(std::size_t(size), '\0');
+  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
+  text.pop_back();
+  return text;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[256] = {};
+  ::GetWindowTextW(window, text, 256);
+  return text;
+}
+
+// A settings folder whose CONTROL.INI names an animation of two sprites over an object
+// file of two objects, all in the test's own folder.
+class SettingsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ostringstream objects(std::ios::binary);
+    objects << "FO--1.00" << std::string(24, '\0') << char(2) << char(0);
+    for (const char* name : {"fish", "crab"}) {
+      ZoSpriteData object;
+      object.name = name;
+      object.Write(objects);
+    }
+    std::ofstream(folder / "sea.foe", std::ios::binary) << objects.str();
+    ZoSpriteAnimation scene;
+    for (const char* name : {"a", "b"}) {
+      ZoAnimatedSprite* sprite = scene.NewSprite();
+      sprite->SetName(name);
+      sprite->SetObjectName("fish");
+    }
+    scene.objectFileName = Cp932(folder / "sea.foe");
+    ASSERT_EQ(scene.Write(Cp932(folder / "sea.anm").c_str()), 1);
+    animation = Contents(folder / "sea.anm");
+    std::ofstream(folder / "CONTROL.INI", std::ios::binary)
+        << "[Screen Saver.Vesk]\r\nIntervalTime=100\r\nBGImageMode=1\r\nAnimationFile="
+        << Cp932(folder / "sea.anm") << "\r\n";
+    settings = Contents(folder / "CONTROL.INI");
+  }
+
+  // The settings frame and its client dialog, once shown.
+  void Open(ScreenSaverProcess& run) {
+    frame = run.WaitForCaption(L"ケルナの設定 - sea.anm -");
+    ASSERT_NE(frame, nullptr);
+    client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    ASSERT_NE(client, nullptr) << "the settings dialog is the frame's client";
+    PumpUntil([] { return false; }, 500ms);  // let it paint
+  }
+
+  test::TemporaryFolder folder;
+  test::ScopedVariable configDir{test::Text("KELNA_CONFIG_DIR"), folder.Path().native()};
+  std::string animation, settings;
+  HWND frame = nullptr;
+  HWND client = nullptr;
+};
+
+TEST_F(SettingsWindow, ShowsTheSettingsDialogInAFrameThatFitsIt) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  RECT area{}, dialog{};
+  ::GetClientRect(frame, &area);
+  ::GetWindowRect(client, &dialog);
+  EXPECT_EQ(area.right, dialog.right - dialog.left);
+  EXPECT_EQ(area.bottom, dialog.bottom - dialog.top);
+  wchar_t name[64] = {};
+  ::GetClassNameW(::GetDlgItem(client, 107), name, 64);
+  EXPECT_STREQ(name, L"SysListView32");
+  ::GetClassNameW(::GetDlgItem(client, 113), name, 64);
+  EXPECT_STREQ(name, L"msctls_trackbar32");
+  EXPECT_EQ(TextOf(::GetDlgItem(client, IDOK)), L"ＯＫ");
+  SaveScreenshot("settings-window");
+  // Alt+F opens the File menu, as a user would.
+  ::PostMessageW(frame, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+  PumpUntil([] { return false; }, 700ms);
+  SaveScreenshot("settings-file-menu");
+  ::PostMessageW(frame, WM_CANCELMODE, 0, 0);
+  ::PostMessageW(frame, WM_COMMAND, CM_EXIT, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+  EXPECT_EQ(Contents(folder / "sea.anm"), animation) << "Exit saves nothing";
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), settings);
+}
+
+TEST_F(SettingsWindow, AboutBoxShowsTheProgramAndClosesWithOk) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  ::PostMessageW(frame, WM_COMMAND, CM_HELPABOUT, 0);
+  HWND about = run.WaitForCaption(L"ケルナについて", 10s);
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(TextOf(::GetDlgItem(about, KELNA_ABOUT_VERSION_ID)), L"ケルナ  Version 1.0");
+  EXPECT_FALSE(::IsWindowEnabled(frame)) << "the About box is modal";
+  PumpUntil([] { return false; }, 500ms);
+  SaveScreenshot("about-box");
+  ::SendMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(about); }, 5s));
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(frame) != FALSE; }, 5s));
+  ::PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+}
+
+TEST_F(SettingsWindow, TheOpenDialogIsTheCommonOneAndCancelChangesNothing) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  ::PostMessageW(frame, WM_COMMAND, CM_FILEOPEN, 0);
+  HWND dialog = nullptr;
+  PumpUntil([&] {
+    dialog = ::GetLastActivePopup(frame);
+    return dialog && dialog != frame && ::IsWindowVisible(dialog);
+  }, 10s);
+  ASSERT_NE(dialog, frame);
+  PumpUntil([] { return false; }, 1s);
+  SaveScreenshot("open-dialog");
+  ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(dialog); }, 5s));
+  EXPECT_EQ(TextOf(frame), L"ケルナの設定 - sea.anm -");
+  ::PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+}
+
+TEST_F(SettingsWindow, OkSavesTheAnimationAndTheSettingsThenCloses) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  ::SendMessageW(::GetDlgItem(client, 103), BM_CLICK, 0, 0);  // already tiled: stays 1
+  ::SendMessageW(::GetDlgItem(client, 104), BM_CLICK, 0, 0);  // the desktop
+  ::PostMessageW(::GetDlgItem(client, IDOK), BM_CLICK, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+  EXPECT_EQ(Contents(folder / "sea.anm"), animation);
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"),
+            "[Screen Saver.Vesk]\r\nIntervalTime=100\r\nBGImageMode=2\r\nAnimationFile=" +
+                Cp932(folder / "sea.anm") +
+                "\r\nBGImageFile=(\x82\xC8\x82\xB5)\r\nBGMusicFile=(\x82\xC8\x82\xB5)\r\n"
+                "BGMusicRepeat=1\r\nWaveSound=1\r\n");
+}
+
+}  // namespace
+}  // namespace kelna
