@@ -9,7 +9,6 @@
 #include "dialogs/option_transfer.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
-#include "resources/resource_ids.h"
 
 namespace kelna {
 

@@ -361,7 +361,9 @@ TEST(SettingsDialog, ABehaviourWithoutAListEntryIsKeptOrMadeOneTheEngineKnows) {
     ASSERT_NE(edited, nullptr);
     EXPECT_EQ(shownSelection, c.listSelection) << c.behaviour;
     EXPECT_EQ(edited->behaviour, c.stored) << c.isNew << " " << c.behaviour << " " << c.objectChosen;
-    if (c.objectChosen >= 0) EXPECT_FALSE(randomEnabled);  // one-shot and radial: no random start
+    if (c.objectChosen >= 0) {
+      EXPECT_FALSE(randomEnabled);  // one-shot and radial: no random start
+    }
   }
 }
 
