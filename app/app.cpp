@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/app_texts.h"
-#include "app/framework/dialog.h"
+#include "dialogs/option_dialog.h"
 #include "app/framework/wide.h"
 #include "engine/sprite_animation.h"
 #include "platform/profile.h"
@@ -124,7 +124,7 @@ void TApp::OpenSaverWindow() {
 void TApp::OpenSettingsWindow() {
   transData = OptTransData{&intervalTime, &bgImageFile, &bgMusicFile, &bgImageMode,
                            &bgMusicRepeat, &waveSound, scene.get()};
-  auto client = std::make_unique<TDialog>(nullptr, KELNA_OPTION_DIALOG_ID);
+  auto client = std::make_unique<OptionDialog>(nullptr, transData);
   auto frame = std::make_unique<TFrameWindow>(nullptr, Wide(texts::kAppTitle), std::move(client), true);
   frame->Attr.Style = WS_DLGFRAME;  // replaces the frame's default style
   frame->SetIcon(KELNA_ICON_ID);

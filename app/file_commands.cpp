@@ -14,9 +14,6 @@ namespace kelna {
 
 namespace {
 
-// The settings dialog's private message: show the application's state anew.
-constexpr UINT kRedrawMessage = WM_USER + 1;
-
 constexpr wchar_t kNewQuestion[] = L"現在のアニメーションファイルをクリアして、\n新しくファイルを作成しますか？";
 constexpr wchar_t kNewCaption[] = L"アニメーションファイルの新規作成";
 constexpr wchar_t kOpenFailed[] = L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．";
@@ -55,7 +52,7 @@ bool TApp::ClientAgrees() const {
 }
 
 void TApp::Redraw() const {
-  if (TWindow* client = ClientWindow(); client && client->GetHandle()) client->PostMessage(kRedrawMessage);
+  if (TWindow* client = ClientWindow(); client && client->GetHandle()) client->PostMessage(PM_REDRAW);
 }
 
 void TApp::SetCaptionFor(const std::string& animationFile) {

@@ -30,8 +30,6 @@ namespace fs = std::filesystem;
 using test::ScopedVariable;
 using test::TemporaryFolder;
 
-constexpr UINT kRedraw = WM_USER + 1;
-
 std::string Contents(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -142,7 +140,7 @@ class FileCommands : public ::testing::Test {
   bool Redrawn() {
     MSG message{};
     bool any = false;
-    while (::PeekMessageW(&message, Frame().GetClientWindow()->GetHandle(), kRedraw, kRedraw, PM_REMOVE)) any = true;
+    while (::PeekMessageW(&message, Frame().GetClientWindow()->GetHandle(), PM_REDRAW, PM_REDRAW, PM_REMOVE)) any = true;
     return any;
   }
   static void Pump() {
