@@ -181,6 +181,7 @@ class SaverWithAnimation : public ScreenSaver {
     for (int i = 0; i < 3; ++i) {
       ZoSpriteData object;
       object.name = "star" + std::to_string(i);
+      object.imageWidth = object.imageHeight = 48;
       object.AddImage(Solid(48, 48, colours[i]), 0, 0);
       if (i == 1) object.AddImage(Solid(48, 48, 0x000000), 0, 1);  // a mask that covers all
       object.Write(objects);
@@ -281,6 +282,52 @@ TEST_F(SaverWithAnimation, DesktopWithSpritesWhereTheToolPutsThem) {
   // none; the saver tests check the capture of a visible window in-process.)
   WriteBmp(CaptureScreen(), folder / "desktop.bmp");
   ExpectTheSaverShowsWhatTheToolRenders(2, {}, folder / "desktop.bmp");
+}
+
+// What a user does: open the settings, add a sprite, bring the deepest one to the front,
+// OK; then the saver shows the changed animation exactly as the tool renders the saved file.
+TEST_F(SaverWithAnimation, ChangesMadeInTheSettingsWindowReachTheSaver) {
+  WriteSettings(0, Cp932(folder / "centre.bmp"));
+  {
+    ScreenSaverProcess settings(L"/c");
+    HWND frame = settings.WaitForCaption(L"ケルナの設定 - sky.anm -");
+    ASSERT_NE(frame, nullptr);
+    HWND client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    ASSERT_NE(client, nullptr);
+    const auto editSprite = [&](int button, const std::function<void(HWND)>& fill) {
+      ::PostMessageW(::GetDlgItem(client, button), BM_CLICK, 0, 0);
+      HWND edit = settings.WaitForCaption(L"スプライトの編集", 10s);
+      ASSERT_NE(edit, nullptr);
+      fill(edit);
+      ::PostMessageW(::GetDlgItem(edit, IDOK), BM_CLICK, 0, 0);
+      ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(edit); }, 10s)) << "the edit dialog refused OK";
+    };
+    editSprite(106, [](HWND edit) {  // a new sprite of star1 at (10, 20), standing still
+      ::SendMessageW(::GetDlgItem(edit, 114), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"moon"));
+      HWND objects = ::GetDlgItem(edit, 113);
+      ::SendMessageW(objects, CB_SETCURSEL, 1, 0);
+      ::SendMessageW(edit, WM_COMMAND, MAKEWPARAM(113, CBN_SELCHANGE), reinterpret_cast<LPARAM>(objects));
+      ::SendMessageW(::GetDlgItem(edit, 106), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"10"));
+      ::SendMessageW(::GetDlgItem(edit, 107), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"20"));
+      ::SendMessageW(::GetDlgItem(edit, 125), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"2"));
+    });
+    // The first row is the deepest sprite (star0, depth 3): to the front.
+    ::PostMessageW(::GetDlgItem(client, 107), WM_KEYDOWN, VK_DOWN, 0);
+    PumpUntil([] { return false; }, 300ms);
+    editSprite(105, [](HWND edit) {  // its name "newsprite" must go too
+      ::SendMessageW(::GetDlgItem(edit, 114), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"sun"));
+      ::SendMessageW(::GetDlgItem(edit, 125), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0"));
+    });
+    ::PostMessageW(::GetDlgItem(client, IDOK), BM_CLICK, 0, 0);
+    ASSERT_EQ(settings.ExitCode(10s), 0u);
+  }
+  ZoSpriteAnimation saved;
+  ASSERT_EQ(saved.Read(Cp932(folder / "sky.anm").c_str(), 0), 1);
+  std::vector<std::string> rows;
+  for (const auto& sprite : saved.sprites)
+    rows.push_back(std::string(sprite->Name()) + " " + sprite->ObjectName() + " " + std::to_string(sprite->depth));
+  EXPECT_EQ(rows, (std::vector<std::string>{"newsprite star1 2", "moon star1 2", "newsprite star2 1", "sun star0 0"}));
+  ExpectTheSaverShowsWhatTheToolRenders(0, folder / "centre.bmp", folder / "centre.bmp");
 }
 
 TEST_F(SaverWithAnimation, EveryKindOfInputEndsItWithinASecond) {

@@ -39,9 +39,11 @@ std::string Cp932(const std::filesystem::path& path) {
   return text;
 }
 
+// A window's text as it answers WM_GETTEXT (GetWindowText would not ask another process's
+// edit control).
 std::wstring TextOf(HWND window) {
   wchar_t text[256] = {};
-  ::GetWindowTextW(window, text, 256);
+  ::SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
   return text;
 }
 
@@ -164,6 +166,66 @@ TEST_F(SettingsWindow, OkSavesTheAnimationAndTheSettingsThenCloses) {
                 Cp932(folder / "sea.anm") +
                 "\r\nBGImageFile=(\x82\xC8\x82\xB5)\r\nBGMusicFile=(\x82\xC8\x82\xB5)\r\n"
                 "BGMusicRepeat=1\r\nWaveSound=1\r\n");
+}
+
+TEST_F(SettingsWindow, CancelAfterChangesWritesNothing) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  for (int control : {102, 114, 120}) ::SendMessageW(::GetDlgItem(client, control), BM_CLICK, 0, 0);
+  ::SendMessageW(client, WM_HSCROLL, SB_PAGERIGHT, reinterpret_cast<LPARAM>(::GetDlgItem(client, 113)));
+  ::PostMessageW(::GetDlgItem(client, 112), BM_CLICK, 0, 0);  // delete: no row selected, nothing
+  ::PostMessageW(::GetDlgItem(client, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+  EXPECT_EQ(Contents(folder / "sea.anm"), animation);
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), settings);
+}
+
+TEST_F(SettingsWindow, AFailedSaveSaysSoAndKeepsTheWindowOpen) {
+  std::ofstream(folder / "CONTROL.INI", std::ios::binary)
+      << "[Screen Saver.Vesk]\r\nAnimationFile=" << Cp932(folder / "gone" / "sea.anm") << "\r\n";
+  settings = Contents(folder / "CONTROL.INI");
+  ScreenSaverProcess run(L"/c");
+  frame = run.WaitForCaption(L"ケルナの設定 - sea.anm -");
+  ASSERT_NE(frame, nullptr);
+  client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
+  ::PostMessageW(::GetDlgItem(client, IDOK), BM_CLICK, 0, 0);
+  HWND box = run.WaitForCaption(L"エラー", 10s);
+  ASSERT_NE(box, nullptr);
+  PumpUntil([&] { return !TextOf(::GetDlgItem(box, 0xFFFF)).empty(); }, 2s);
+  EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．\nﾌｧｲﾙ名が異常かも知れません．");
+  PumpUntil([] { return false; }, 300ms);
+  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  EXPECT_FALSE(run.ExitCode(1s)) << "the settings window closed";
+  EXPECT_TRUE(::IsWindow(client));
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), settings);
+  ::PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+}
+
+// The sprite edit dialog as a user meets it, and its first refusal.
+TEST_F(SettingsWindow, NewSpriteOpensTheEditDialogWhichRefusesItsProposedName) {
+  ScreenSaverProcess run(L"/c");
+  Open(run);
+  ::PostMessageW(::GetDlgItem(client, 106), BM_CLICK, 0, 0);
+  HWND edit = run.WaitForCaption(L"スプライトの編集", 10s);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(TextOf(::GetDlgItem(edit, 114)), L"newsprite");
+  EXPECT_EQ(::SendMessageW(::GetDlgItem(edit, 113), CB_GETCOUNT, 0, 0), 2) << "fish and crab";
+  PumpUntil([] { return false; }, 500ms);
+  SaveScreenshot("sprite-edit-dialog");
+  ::PostMessageW(::GetDlgItem(edit, IDOK), BM_CLICK, 0, 0);
+  HWND box = run.WaitForCaption(L"エラー", 10s);
+  ASSERT_NE(box, nullptr);
+  PumpUntil([&] { return !TextOf(::GetDlgItem(box, 0xFFFF)).empty(); }, 2s);
+  EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), L"\"newsprite\"はスプライト名として使用できません．");
+  PumpUntil([] { return false; }, 500ms);
+  SaveScreenshot("sprite-name-refused");
+  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  ::PostMessageW(::GetDlgItem(edit, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(edit); }, 5s));
+  ::PostMessageW(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.ExitCode(10s), 0u);
+  EXPECT_EQ(Contents(folder / "sea.anm"), animation);
 }
 
 }  // namespace
