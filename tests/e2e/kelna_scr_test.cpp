@@ -30,6 +30,7 @@ using namespace std::chrono_literals;
 using test::CaptureScreen;
 using test::Clock;
 using test::Picture;
+using test::Cp932;
 using test::PumpUntil;
 using test::ScreenSaverPath;
 using test::ScreenSaverProcess;
@@ -152,15 +153,6 @@ Picture ReadPam(const std::filesystem::path& file) {
     picture.pixels.push_back(std::uint32_t(rgb[0]) << 16 | rgb[1] << 8 | rgb[2]);
   }
   return picture;
-}
-
-std::string Cp932(const std::filesystem::path& path) {
-  const std::wstring wide = path.wstring();
-  const int size = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string text(std::size_t(size), '\0');
-  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
-  text.pop_back();
-  return text;
 }
 
 std::unique_ptr<ZoBmpImage> Solid(int width, int height, std::uint32_t colour) {

@@ -134,6 +134,16 @@ class ScreenSaverProcess {
   std::vector<HWND> seen_;
 };
 
+// A path as the program keeps names: code page 932.
+inline std::string Cp932(const std::filesystem::path& path) {
+  const std::wstring wide = path.wstring();
+  const int size = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(std::size_t(size), '\0');
+  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
+  text.pop_back();
+  return text;
+}
+
 // 0x00RRGGBB pixels, rows top first.
 struct Picture {
   int width = 0, height = 0;

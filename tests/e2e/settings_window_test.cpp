@@ -21,6 +21,7 @@ namespace kelna {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Cp932;
 using test::PumpUntil;
 using test::SaveScreenshot;
 using test::ScreenSaverProcess;
@@ -30,20 +31,24 @@ std::string Contents(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string Cp932(const std::filesystem::path& path) {
-  const std::wstring wide = path.wstring();
-  const int size = ::WideCharToMultiByte(932, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string text(std::size_t(size), '\0');
-  ::WideCharToMultiByte(932, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
-  text.pop_back();
-  return text;
-}
-
 // A window's text as it answers WM_GETTEXT (GetWindowText would not ask another process's
 // edit control).
 std::wstring TextOf(HWND window) {
   wchar_t text[256] = {};
   ::SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// The text of the next message box captioned "エラー", which is then answered with OK
+// (after a screenshot under the given name, if any). Empty when none came.
+std::wstring AnswerErrorBox(ScreenSaverProcess& run, const std::string& screenshot = "") {
+  HWND box = run.WaitForCaption(L"エラー", 10s);
+  if (!box) return {};
+  PumpUntil([&] { return !TextOf(::GetDlgItem(box, 0xFFFF)).empty(); }, 2s);
+  const std::wstring text = TextOf(::GetDlgItem(box, 0xFFFF));
+  PumpUntil([] { return false; }, 500ms);  // let it settle and paint
+  if (!screenshot.empty()) SaveScreenshot(screenshot);
+  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
   return text;
 }
 
@@ -189,12 +194,7 @@ TEST_F(SettingsWindow, AFailedSaveSaysSoAndKeepsTheWindowOpen) {
   ASSERT_NE(frame, nullptr);
   client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
   ::PostMessageW(::GetDlgItem(client, IDOK), BM_CLICK, 0, 0);
-  HWND box = run.WaitForCaption(L"エラー", 10s);
-  ASSERT_NE(box, nullptr);
-  PumpUntil([&] { return !TextOf(::GetDlgItem(box, 0xFFFF)).empty(); }, 2s);
-  EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．\nﾌｧｲﾙ名が異常かも知れません．");
-  PumpUntil([] { return false; }, 300ms);
-  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  EXPECT_EQ(AnswerErrorBox(run), L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．\nﾌｧｲﾙ名が異常かも知れません．");
   EXPECT_FALSE(run.ExitCode(1s)) << "the settings window closed";
   EXPECT_TRUE(::IsWindow(client));
   EXPECT_EQ(Contents(folder / "CONTROL.INI"), settings);
@@ -214,13 +214,7 @@ TEST_F(SettingsWindow, NewSpriteOpensTheEditDialogWhichRefusesItsProposedName) {
   PumpUntil([] { return false; }, 500ms);
   SaveScreenshot("sprite-edit-dialog");
   ::PostMessageW(::GetDlgItem(edit, IDOK), BM_CLICK, 0, 0);
-  HWND box = run.WaitForCaption(L"エラー", 10s);
-  ASSERT_NE(box, nullptr);
-  PumpUntil([&] { return !TextOf(::GetDlgItem(box, 0xFFFF)).empty(); }, 2s);
-  EXPECT_EQ(TextOf(::GetDlgItem(box, 0xFFFF)), L"\"newsprite\"はスプライト名として使用できません．");
-  PumpUntil([] { return false; }, 500ms);
-  SaveScreenshot("sprite-name-refused");
-  ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  EXPECT_EQ(AnswerErrorBox(run, "sprite-name-refused"), L"\"newsprite\"はスプライト名として使用できません．");
   ::PostMessageW(::GetDlgItem(edit, IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(edit); }, 5s));
   ::PostMessageW(frame, WM_CLOSE, 0, 0);
