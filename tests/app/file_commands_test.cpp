@@ -20,6 +20,7 @@
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "resources/resource_ids.h"
+#include "tests/support/bytes.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -30,10 +31,7 @@ namespace fs = std::filesystem;
 using test::ScopedVariable;
 using test::TemporaryFolder;
 
-std::string Contents(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::Contents;
 
 void Put(std::string& out, std::int64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(char((value >> (8 * i)) & 0xFF));

@@ -14,6 +14,7 @@
 #include "engine/sprite_animation.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/screen_saver_process.h"
+#include "tests/support/bytes.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -26,10 +27,7 @@ using test::PumpUntil;
 using test::SaveScreenshot;
 using test::ScreenSaverProcess;
 
-std::string Contents(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::Contents;
 
 // A window's text as it answers WM_GETTEXT (GetWindowText would not ask another process's
 // edit control).

@@ -5,6 +5,7 @@
 
 #include "platform/dib.h"
 #include "sprites/dib_loader.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,6 @@ const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
 // Pictures larger than this are not given to GDI: Wine would try to make them.
 constexpr std::int64_t kMaxGdiPixels = std::int64_t{1} << 22;
 
-Bytes ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void PutLe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 struct ScreenDc {
   ScreenDc() : dc(GetDC(nullptr)) {}
@@ -131,7 +124,7 @@ bool ExpectSameAsGdi(std::span<const std::uint8_t> givenInfo, std::span<const st
   Bytes info(givenInfo.begin(), givenInfo.end());
   const std::optional<DibHeader> header = ReadDibHeader(info);
   if (header && IsRle(*header) && header->sizeImage > bits.size()) {
-    PutLe32(info, 20, static_cast<std::uint32_t>(bits.size()));
+    test::PutAt(info, 20, static_cast<std::uint32_t>(bits.size()), 4);
   }
   const std::optional<DecodedDib> ours = DecodeDib(info, bits);
   if (!header) {
@@ -183,7 +176,7 @@ std::optional<FileDib> DibOfFile(std::span<const std::uint8_t> file) {
 
 class SuiteFile : public ::testing::TestWithParam<std::string> {
  protected:
-  Bytes file_ = ReadBytes(kSuite / (GetParam() + ".bmp"));
+  Bytes file_ = test::FileBytes(kSuite / (GetParam() + ".bmp"));
 };
 
 TEST_P(SuiteFile, DecodesItsDibAsGdiDoes) {
@@ -258,7 +251,7 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
     Bytes info = HeaderBytes(h);
     if (h.compression == kBiBitfields) {
       info.resize(std::max<std::size_t>(info.size(), kMasksOffset + 12));
-      for (std::size_t i = 0; i < 3; ++i) PutLe32(info, kMasksOffset + 4 * i, Mask());
+      for (std::size_t i = 0; i < 3; ++i) test::PutAt(info, kMasksOffset + 4 * i, Mask(), 4);
     }
     AddBytes(info, (h.bitCount <= 8 ? DibColorCount(h) : h.clrUsed % 4) * (h.size == 12 ? 3 : 4));
     Bytes bits;
@@ -266,7 +259,7 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
       bits = RleCodes(h);
       // biSizeImage: mostly the size of the codes, now and then less, or none (refused).
       const std::size_t size = Chance(5) ? 0 : bits.size() / (Chance(10) ? 2 : 1);
-      PutLe32(info, 20, static_cast<std::uint32_t>(size));
+      test::PutAt(info, 20, static_cast<std::uint32_t>(size), 4);
     } else {
       AddBytes(bits, DibStride(h.bitCount, h.width) * static_cast<std::size_t>(std::abs(h.height)));
     }
@@ -276,17 +269,17 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
  private:
   static Bytes HeaderBytes(const DibHeader& h) {
     Bytes info(h.size);
-    PutLe32(info, 0, h.size);
+    test::PutAt(info, 0, h.size, 4);
     const std::uint32_t planesAndBits = h.planes | std::uint32_t{h.bitCount} << 16;
     if (h.size == 12) {
-      PutLe32(info, 4, static_cast<std::uint32_t>(h.width | h.height << 16));
-      PutLe32(info, 8, planesAndBits);
+      test::PutAt(info, 4, static_cast<std::uint32_t>(h.width | h.height << 16), 4);
+      test::PutAt(info, 8, planesAndBits, 4);
       return info;
     }
     const std::uint32_t fields[] = {static_cast<std::uint32_t>(h.width),
                                     static_cast<std::uint32_t>(h.height), planesAndBits,
                                     h.compression, 0, 0, 0, h.clrUsed};
-    for (std::size_t i = 0; i < std::size(fields); ++i) PutLe32(info, 4 + 4 * i, fields[i]);
+    for (std::size_t i = 0; i < std::size(fields); ++i) test::PutAt(info, 4 + 4 * i, fields[i], 4);
     return info;
   }
 

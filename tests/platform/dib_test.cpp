@@ -2,6 +2,7 @@
 // tables, odd masks, sizes that must be refused. The expected pixels are what GDI shows for
 // these DIBs under Wine; tests/gdi compares the decoder with GDI on many more.
 #include "platform/dib.h"
+#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,9 @@
 namespace kelna {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::PutAt;
 using Pixels = std::vector<std::uint32_t>;
-
-void PutLe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 struct Header {
   std::int32_t width;
@@ -38,8 +36,8 @@ Bytes Info(const Header& h, const std::vector<std::uint32_t>& words = {}) {
                                   static_cast<std::uint32_t>(h.height),
                                   h.planes | std::uint32_t{h.bitCount} << 16, h.compression,
                                   h.sizeImage, 0, 0, h.clrUsed, 0};
-  for (std::size_t i = 0; i < 10; ++i) PutLe32(info, 4 * i, fields[i]);
-  for (std::size_t i = 0; i < words.size(); ++i) PutLe32(info, 40 + 4 * i, words[i]);
+  for (std::size_t i = 0; i < 10; ++i) PutAt(info, 4 * i, fields[i], 4);
+  for (std::size_t i = 0; i < words.size(); ++i) PutAt(info, 40 + 4 * i, words[i], 4);
   return info;
 }
 
@@ -151,7 +149,7 @@ TEST(DecodeDib, WidensColourFieldsAsGdiDoes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes bits(4);
-    PutLe32(bits, 0, c.pixel);
+    PutAt(bits, 0, c.pixel, 4);
     const Bytes info = Info({1, 1, c.bitCount, c.masks.empty() ? kBiRgb : kBiBitfields}, c.masks);
     EXPECT_EQ(Decode(info, bits), Pixels{c.expected});
   }
@@ -164,13 +162,13 @@ TEST(DecodeDib, ReadsEveryHeaderSizeGdiKnows) {
   // A 124-byte header holds the masks at offset 40.
   Bytes v5 = Info({1, 1, 16, kBiBitfields}, {0x001F, 0x03E0, 0x7C00});
   v5.resize(124);
-  PutLe32(v5, 0, 124);
+  PutAt(v5, 0, 124, 4);
   EXPECT_EQ(Decode(v5, {0x1F, 0, 0, 0}), Pixels{0xFF0000});
   // Any other size from 40 up: the colour table follows the header.
   Bytes large = Info({1, 1, 8, kBiRgb, 1});
   large.resize(72);
-  PutLe32(large, 0, 68);
-  PutLe32(large, 68, 0x123456);
+  PutAt(large, 0, 68, 4);
+  PutAt(large, 68, 0x123456, 4);
   EXPECT_EQ(Decode(large, {0, 0, 0, 0}), Pixels{0x123456});
 }
 
@@ -191,7 +189,7 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
   const std::vector<std::uint32_t> masks = {0xFF0000, 0xFF00, 0xFF};
   const std::vector<std::uint32_t> table(256);
   Bytes shortHeader = Info({1, 1, 24});
-  PutLe32(shortHeader, 0, 39);
+  PutAt(shortHeader, 0, 39, 4);
   Bytes cutHeader = Info({1, 1, 24});
   cutHeader.resize(36);
   const struct {

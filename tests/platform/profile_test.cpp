@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include "tests/support/bytes.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -32,16 +33,10 @@ constexpr std::string_view kSaver = "Screen Saver.Vesk";
 const std::string kNone = "(\x82\xC8\x82\xB5)";  // "(nashi)", meaning "none", in Shift-JIS
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  ASSERT_FALSE(out.fail()) << path;
+  ASSERT_TRUE(test::WriteBytes(path, bytes)) << path;
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string ReadBytes(const fs::path& path) { return test::Contents(path); }
 
 // A profile read from a file holding `content`.
 ProfileFile ProfileWith(const TemporaryFolder& folder, const std::string& content) {

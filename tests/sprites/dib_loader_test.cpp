@@ -2,6 +2,7 @@
 
 #include "platform/dib.h"
 #include "platform/text.h"
+#include "tests/support/bytes.h"
 #include "tests/support/temporary_folder.h"
 
 #include <gmock/gmock.h>
@@ -27,11 +28,6 @@ using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
-
-std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // An 8-bit RGB PAM file (the suite's reference pixels) as device pixels, rows top first.
 std::optional<DecodedDib> ReadPam(const fs::path& path) {
@@ -200,7 +196,7 @@ TEST(BmpSuiteOddFiles, AreLoadedOrRefusedAsRecorded) {
     std::optional<TDib> dib;
     std::string refusal;
     try {
-      dib = TDib::FromBytes(ReadBytes(kSuite / (outcome.file + ".bmp")));
+      dib = TDib::FromBytes(test::FileBytes(kSuite / (outcome.file + ".bmp")));
     } catch (const TXGdi& error) {
       refusal = error.what();
     }
@@ -232,10 +228,6 @@ TEST(BmpSuiteOddFiles, TheTableNamesEveryFile) {
 
 // ---- Edge cases of the file layout ----
 
-void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // A BMP file with a 40-byte header, `table` (0x00RRGGBB entries, biClrUsed = their number)
 // and `pixels`.
 std::vector<std::uint8_t> BmpFile(int width, int height, int bitCount, std::uint32_t compression,
@@ -244,17 +236,17 @@ std::vector<std::uint8_t> BmpFile(int width, int height, int bitCount, std::uint
   std::vector<std::uint8_t> file(54 + 4 * table.size());
   file[0] = 'B';
   file[1] = 'M';
-  PutLe32(file, 2, static_cast<std::uint32_t>(file.size() + pixels.size()));
-  PutLe32(file, 10, static_cast<std::uint32_t>(file.size()));
-  PutLe32(file, 14, 40);
-  PutLe32(file, 18, static_cast<std::uint32_t>(width));
-  PutLe32(file, 22, static_cast<std::uint32_t>(height));
+  test::PutAt(file, 2, static_cast<std::uint32_t>(file.size() + pixels.size()), 4);
+  test::PutAt(file, 10, static_cast<std::uint32_t>(file.size()), 4);
+  test::PutAt(file, 14, 40, 4);
+  test::PutAt(file, 18, static_cast<std::uint32_t>(width), 4);
+  test::PutAt(file, 22, static_cast<std::uint32_t>(height), 4);
   file[26] = 1;
   file[28] = static_cast<std::uint8_t>(bitCount);
-  PutLe32(file, 30, compression);
-  PutLe32(file, 34, static_cast<std::uint32_t>(pixels.size()));
-  PutLe32(file, 46, static_cast<std::uint32_t>(table.size()));
-  for (std::size_t i = 0; i < table.size(); ++i) PutLe32(file, 54 + 4 * i, table[i]);
+  test::PutAt(file, 30, compression, 4);
+  test::PutAt(file, 34, static_cast<std::uint32_t>(pixels.size()), 4);
+  test::PutAt(file, 46, static_cast<std::uint32_t>(table.size()), 4);
+  for (std::size_t i = 0; i < table.size(); ++i) test::PutAt(file, 54 + 4 * i, table[i], 4);
   file.insert(file.end(), pixels.begin(), pixels.end());
   return file;
 }
@@ -274,7 +266,7 @@ std::vector<std::uint32_t> DecodedPixels(const TDib& dib) {
 }
 
 TEST(TDibFile, RefusesEveryCutOfAnUncompressedFile) {
-  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal8.bmp");
+  const std::vector<std::uint8_t> file = test::FileBytes(kSuite / "g" / "pal8.bmp");
   for (std::size_t size = 0; size < file.size(); ++size) {
     const std::string refusal =
         RefusalOf({file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)});
@@ -283,7 +275,7 @@ TEST(TDibFile, RefusesEveryCutOfAnUncompressedFile) {
 }
 
 TEST(TDibFile, IgnoresBfSizeAndAnUnusableBfOffBits) {
-  const std::vector<std::uint8_t> file = ReadBytes(kSuite / "g" / "pal8.bmp");
+  const std::vector<std::uint8_t> file = test::FileBytes(kSuite / "g" / "pal8.bmp");
   const TDib original = TDib::FromBytes(file);
   const struct {
     std::size_t at;
@@ -298,7 +290,7 @@ TEST(TDibFile, IgnoresBfSizeAndAnUnusableBfOffBits) {
   for (const auto& edit : edits) {
     SCOPED_TRACE(edit.value);
     std::vector<std::uint8_t> edited = file;
-    PutLe32(edited, edit.at, edit.value);
+    test::PutAt(edited, edit.at, edit.value, 4);
     const TDib dib = TDib::FromBytes(edited);
     EXPECT_TRUE(std::ranges::equal(dib.Block(), original.Block()));
   }
@@ -373,7 +365,7 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
   EXPECT_EQ(folder.Names(), (std::set<fs::path>{Cp932ToPath("\x83\x5C.bmp")}))
       << "nothing else is left";
 
-  const std::vector<std::uint8_t> written = ReadBytes(Cp932ToPath(name));
+  const std::vector<std::uint8_t> written = test::FileBytes(Cp932ToPath(name));
   ASSERT_EQ(written.size(), 14 + dib.Block().size());
   EXPECT_EQ(written[0], 'B');
   EXPECT_EQ(written[1], 'M');

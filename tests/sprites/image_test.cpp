@@ -27,10 +27,7 @@ std::unique_ptr<ZoBmpImage> ImageOf(const Bytes& dib) {
   return image;
 }
 
-std::uint32_t Le32(const std::string& s, std::size_t at) {
-  return std::uint8_t(s[at]) | std::uint8_t(s[at + 1]) << 8 | std::uint8_t(s[at + 2]) << 16 |
-         std::uint32_t(std::uint8_t(s[at + 3])) << 24;
-}
+std::uint32_t Le32(const std::string& s, std::size_t at) { return std::uint32_t(test::ReadLe(s, at, 4)); }
 
 TEST(ZoImageTest, ColourTableSizeAndPalette) {
   auto truecolour = ImageOf(PackedDib(3, 2, 24, 0));

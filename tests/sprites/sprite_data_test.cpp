@@ -145,7 +145,7 @@ std::string FixedPart(std::string tag, std::uint16_t frames, std::uint16_t locat
   return {part.begin(), part.end()};
 }
 
-std::string Le32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string Le32(std::uint32_t v) { return test::Le(v, 4); }
 
 TEST(ObjectRecordTest, WritesTheLayoutAndReadsItBack) {
   ZoSpriteData object;

@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace kelna::test {
-
-using Bytes = std::vector<std::uint8_t>;
-
-inline void Put(Bytes& out, std::uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
-}
 
 // A packed DIB: 40-byte header, `colours` table entries (entry i = (i, 2i, 3i)), then rows
 // whose bytes count up from 1.

@@ -12,16 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace kelna::test {
 
-inline std::string Contents(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
 
 struct ToolRun {
   int status;

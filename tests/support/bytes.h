@@ -1,0 +1,62 @@
+#pragma once
+// Test support: little-endian bytes and whole files, built and read back.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelna::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Appends `value` as `size` little-endian bytes.
+inline void Put(Bytes& out, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
+}
+inline void Put(std::string& out, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) out.push_back(char(value >> (8 * i)));
+}
+
+// Overwrites `size` bytes at `at` with `value`, little-endian.
+inline void PutAt(Bytes& bytes, std::size_t at, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
+}
+
+// `value` as `size` little-endian bytes.
+inline std::string Le(std::uint64_t value, int size) {
+  std::string out;
+  Put(out, value, size);
+  return out;
+}
+
+// The `size`-byte little-endian number at `at`.
+inline std::uint64_t ReadLe(std::string_view bytes, std::size_t at, int size) {
+  std::uint64_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
+  return value;
+}
+
+// A whole file: as text, or as bytes; empty when it cannot be read.
+inline std::string Contents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline Bytes FileBytes(const std::filesystem::path& file) {
+  const std::string text = Contents(file);
+  return {text.begin(), text.end()};
+}
+
+// Writes a whole file; false when that failed.
+inline bool WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
+  std::ofstream out(file, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace kelna::test
