@@ -33,3 +33,6 @@ ctest --test-dir build/all --output-on-failure --repeat until-pass:2 -j "$jobs"
 # stays fixed. Longer runs: scripts/fuzz.sh [SECONDS].
 echo "== fuzz targets over their seeds"
 scripts/fuzz.sh --smoke
+
+echo "== lines of tests per line of code"
+scripts/test-ratio.sh
