@@ -95,7 +95,7 @@ void TApp::InitMainWindow() {
   ReadControlIni();
   // Every mode reads the animation named by the settings, with its objects. A file that
   // does not read leaves the scene as Read leaves it; nothing is said here.
-  if (!animFileData->FileName.empty()) scene->Read(animFileData->FileName.c_str(), 1);
+  if (!animFileData->FileName.empty()) scene->Read(animFileData->FileName.c_str(), true);
   switch (ModeOf(GetCmdLine())) {
     case Mode::Saver:
       OpenSaverWindow();

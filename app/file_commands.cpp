@@ -85,7 +85,7 @@ void TApp::CmFileOpen() {
   const std::string previous = animFileData->FileName;
   if (TFileOpenDialog(GetMainWindow(), *animFileData).Execute() != IDOK) return;
   const std::string chosen = animFileData->FileName;
-  if (scene->Read(chosen.c_str(), 0) != 1) {
+  if (scene->Read(chosen.c_str(), false) != 1) {
     animFileData->FileName = previous;
     Tell(kOpenFailed);
     return;

@@ -82,8 +82,15 @@ Bitmap* ZoAnimatedSprite::GetMaskHandle() const {
   return spriteData->GetMaskHandle(curFrame);
 }
 
-ZoImage* ZoAnimatedSprite::GetImage() const { return spriteData ? spriteData->GetImage(curFrame) : nullptr; }
-ZoImage* ZoAnimatedSprite::GetMask() const { return spriteData ? spriteData->GetMask(curFrame) : nullptr; }
+const ZoSpriteData::ImageSlot& ZoAnimatedSprite::GetImage() const {
+  static const ZoSpriteData::ImageSlot none;
+  return spriteData ? spriteData->GetImage(curFrame) : none;
+}
+
+const ZoSpriteData::ImageSlot& ZoAnimatedSprite::GetMask() const {
+  static const ZoSpriteData::ImageSlot none;
+  return spriteData ? spriteData->GetMask(curFrame) : none;
+}
 
 int ZoAnimatedSprite::MakeDDB(DeviceContext& dc, short frame) {
   return spriteData ? spriteData->MakeDDB(dc, frame) : 0;

@@ -46,9 +46,9 @@ class ZoAnimatedSprite {
   // on the closing blank frame of a one-shot sprite.
   Bitmap* GetImageHandle() const;
   Bitmap* GetMaskHandle() const;
-  // The object's slots of the current frame, whatever the state.
-  ZoImage* GetImage() const;
-  ZoImage* GetMask() const;
+  // The object's slots of the current frame, whatever the state (none without an object).
+  const ZoSpriteData::ImageSlot& GetImage() const;
+  const ZoSpriteData::ImageSlot& GetMask() const;
   int MakeDDB(DeviceContext& dc, short frame);
   void MakeDDB(DeviceContext& dc);
   // Plays the object's sound when the current frame is its play frame and the sprite

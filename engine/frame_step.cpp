@@ -13,6 +13,13 @@ std::int16_t Low16(int value) { return static_cast<std::int16_t>(value); }
 
 bool Has(const ZoAnimatedSprite& sprite, std::uint16_t flags) { return (sprite.flags & flags) == flags; }
 
+// The image slot of the object's first frame whose image slot is not empty, or nullptr.
+const ZoSpriteData::ImageSlot* FirstFilledSlot(const ZoSpriteData& object) {
+  for (int f = 0; f < object.PairCount() && f <= 0x7FFF; ++f)
+    if (const auto& slot = object.GetImage(short(f)); !slot.IsNone()) return &slot;
+  return nullptr;
+}
+
 }  // namespace
 
 // The rectangle a sprite sweeps in this tick: its old and its new place.
@@ -35,16 +42,11 @@ void ZoSpriteAnimation::Animate(DeviceContext& hdc, short destX, short destY) {
   ZoSpriteData* object = sprites.front()->spriteData;
   if (!object) return;
   object->frameCount = std::uint16_t(object->PairCount());
-  const ZoImage* first = nullptr;
-  for (int f = 0; f < object->PairCount() && f <= 0x7FFF && !first; ++f) first = object->GetImage(short(f));
+  const ZoSpriteData::ImageSlot* first = FirstFilledSlot(*object);
   if (!first) return;
   // A frame that borrows from an earlier one is no image of its own: no palette from it.
-  const Palette* palette = first != ZoSpriteData::UsePrevious ? first->GetPalette() : nullptr;
-  const Palette* previousPalette = nullptr;
-  if (palette) {
-    previousPalette = hdc.SelectPalette(palette, false);
-    hdc.RealizePalette();
-  }
+  const ScopedPalette palette(hdc, first->Image() ? first->Image()->GetPalette() : nullptr,
+                              PaletteRestore::BackgroundRealised);
 
   for (const auto& sprite : sprites) sprite->flags |= SpriteMoved;
   for (std::size_t i = 0; i < sprites.size(); ++i) {
@@ -53,11 +55,6 @@ void ZoSpriteAnimation::Animate(DeviceContext& hdc, short destX, short destY) {
     // A region out of sight is not drawn; its sprites wait for a later region.
     if (!Touch(region, {viewLeft, viewTop, Low16(screenWidth), Low16(screenHeight)})) continue;
     DrawRegion(hdc, region, destX, destY);
-  }
-
-  if (palette) {
-    hdc.SelectPalette(previousPalette, true);
-    hdc.RealizePalette();
   }
 }
 
@@ -111,20 +108,7 @@ void ZoSpriteAnimation::DrawSprite(ZoAnimatedSprite& sprite, const Region& r) {
   const std::int16_t ny = Low16(Low16(sprite.y) + Low16(sprite.speedY));
   const Region swept = SweptRectangle(sprite);
   const int x = Low16(nx - r.x), y = Low16(ny - r.y);
-  // The copy is swept-sized; only the part inside the frame's own bitmap is drawn.
-  Bitmap* mask = sprite.GetMaskHandle();
-  Bitmap* image = sprite.GetImageHandle();
-  // A mask without an image leaves its shape dark rather than OR-ing the mask's white in.
-  // Mask and image together are drawn in one pass (the pixels of the AND and OR blits).
-  if (mask && image && spriteDC->SelectBitmap(mask) && imageDC->SelectBitmap(image)) {
-    DrawMasked(*workDC, x, y, swept.w, swept.h, *spriteDC, *imageDC, 0, 0);
-    imageDC->SelectBitmap(imagePlaceholder.get());
-  } else if (mask && !image && spriteDC->SelectBitmap(mask)) {
-    BitBlt(*workDC, x, y, swept.w, swept.h, *spriteDC, 0, 0, RasterOp::SourceAnd);
-  } else if (!mask && image && spriteDC->SelectBitmap(image)) {
-    BitBlt(*workDC, x, y, swept.w, swept.h, *spriteDC, 0, 0, RasterOp::SourceCopy);
-  }
-  spriteDC->SelectBitmap(spritePlaceholder.get());
+  DrawFrame(sprite, x, y, swept.w, swept.h);
 
   if (sprite.soundOn != 0 && waveSoundOn != 0 && sprite.PlaySound() && soundListener)
     soundListener(sprite);
@@ -135,6 +119,26 @@ void ZoSpriteAnimation::DrawSprite(ZoAnimatedSprite& sprite, const Region& r) {
   sprite.y = ny;
   AdjustSpritePosition(&sprite);
   sprite.flags &= std::uint16_t(~(SpriteMoved | SpriteInRegion));
+}
+
+// The copy is swept-sized; only the part inside the frame's own bitmap is drawn. A bitmap
+// that is selected elsewhere cannot be selected here (nor in GDI) and is not drawn.
+void ZoSpriteAnimation::DrawFrame(const ZoAnimatedSprite& sprite, int x, int y, int width, int height) {
+  Bitmap* mask = sprite.GetMaskHandle();
+  Bitmap* image = sprite.GetImageHandle();
+  if (mask && image) {
+    // Mask and image are drawn in one pass: the pixels of the AND and the OR blits.
+    const ScopedSelection maskSelection(*spriteDC, mask);
+    const ScopedSelection imageSelection(*imageDC, image);
+    if (maskSelection && imageSelection) DrawMasked(*workDC, x, y, width, height, *spriteDC, *imageDC, 0, 0);
+  } else if (mask) {
+    // A mask without an image leaves its shape dark rather than OR-ing the mask's white in.
+    const ScopedSelection maskSelection(*spriteDC, mask);
+    if (maskSelection) BitBlt(*workDC, x, y, width, height, *spriteDC, 0, 0, RasterOp::SourceAnd);
+  } else if (image) {
+    const ScopedSelection imageSelection(*spriteDC, image);
+    if (imageSelection) BitBlt(*workDC, x, y, width, height, *spriteDC, 0, 0, RasterOp::SourceCopy);
+  }
 }
 
 void ZoSpriteAnimation::DrawBackground(DeviceContext& hdc, short x, short y) {

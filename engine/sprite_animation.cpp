@@ -27,9 +27,8 @@ std::int32_t Low16(std::int32_t value) { return static_cast<std::int16_t>(value)
 
 void FillBlack(DeviceContext& dc, int width, int height) {
   const SolidBrush black(0x000000);
-  const SolidBrush* previous = dc.SelectBrush(&black);
+  const ScopedBrush brush(dc, black);
   PatBlt(dc, 0, 0, width, height, RasterOp::PatternCopy);
-  dc.SelectBrush(previous);
 }
 
 }  // namespace
@@ -48,56 +47,31 @@ ZoSpriteAnimation::ZoSpriteAnimation(const DeviceContext*, unsigned short, unsig
 }
 
 ZoSpriteAnimation::~ZoSpriteAnimation() {
-  ReleaseSurfaces();
-  // Objects go after the sprites that point at them.
+  // Objects go after the sprites that point at them; the surfaces then go in the reverse
+  // order of their declaration, a borrowed background before the image it belongs to.
   sprites.clear();
   objects.clear();
-}
-
-// The contexts get their first bitmaps back before they go; the background image goes
-// before a background bitmap the scene made, and the borrowed one goes with the image.
-void ZoSpriteAnimation::ReleaseSurfaces() {
-  if (workDC && workSaved) workDC->SelectBitmap(workSaved);
-  ownedWorkBitmap.reset();
-  workDC.reset();
-  if (bgDC && bgSaved) bgDC->SelectBitmap(bgSaved);
-  bgDC.reset();
-  bgImage.reset();
-  ownedBgBitmap.reset();
-  if (spriteDC && spriteSaved) spriteDC->SelectBitmap(spriteSaved);
-  spriteDC.reset();
-  spritePlaceholder.reset();
-  imageDC.reset();
-  imagePlaceholder.reset();
-  bgBitmap = workBitmap = nullptr;
-  bgSaved = spriteSaved = workSaved = nullptr;
 }
 
 // --- Preparing for display ---
 
 void ZoSpriteAnimation::InitAnimation(DeviceContext& hdc, unsigned short width, unsigned short height,
                                       std::unique_ptr<ZoImage> image, std::unique_ptr<MemoryDC> desktopDC) {
-  // Called once per scene; a second call starts from fresh surfaces instead of leaking.
-  ReleaseSurfaces();
   viewTop = viewLeft = 0;
   screenWidth = width;
   screenHeight = height;
+  // Called once per scene; a second call replaces the surfaces of the first. The old
+  // background may be the old image's bitmap, so it is let go before the image is.
+  bgBitmap = {};
   bgImage = std::move(image);
-  bgBitmapBorrowed = 0;
 
   ComposeBackground(hdc, std::move(desktopDC));
 
-  ownedWorkBitmap = CreateCompatibleBitmap(hdc, width, height);
-  workBitmap = ownedWorkBitmap.get();
+  workBitmap = CreateCompatibleBitmap(hdc, width, height);
   workDC = CreateCompatibleDC(&hdc);
-  if (workBitmap) workSaved = workDC->SelectBitmap(workBitmap);
-
-  spritePlaceholder = CreateCompatibleBitmap(hdc, 1, 1);
+  if (workBitmap) workDC->SelectBitmap(workBitmap.get());
   spriteDC = CreateCompatibleDC(&hdc);
-  spriteSaved = spriteDC->SelectBitmap(spritePlaceholder.get());
-  imagePlaceholder = CreateCompatibleBitmap(hdc, 1, 1);
   imageDC = CreateCompatibleDC(&hdc);
-  imageDC->SelectBitmap(imagePlaceholder.get());
 
   for (const auto& object : objects) object->MakeDDB(hdc);
   PlaceSprites();
@@ -106,10 +80,9 @@ void ZoSpriteAnimation::InitAnimation(DeviceContext& hdc, unsigned short width, 
 void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<MemoryDC> desktopDC) {
   const int width = screenWidth, height = screenHeight;
   if (bgMode == BgDesktop) {
-    ownedBgBitmap = CreateCompatibleBitmap(hdc, width, height);
-    bgBitmap = ownedBgBitmap.get();
+    bgBitmap = BitmapHandle::Owned(CreateCompatibleBitmap(hdc, width, height));
     bgDC = CreateCompatibleDC(&hdc);
-    if (bgBitmap) bgSaved = bgDC->SelectBitmap(bgBitmap);
+    if (bgBitmap) bgDC->SelectBitmap(bgBitmap.Get());
     if (desktopDC) {
       BitBlt(*bgDC, 0, 0, width, height, *desktopDC, 0, 0, RasterOp::SourceCopy);
       BitBlt(hdc, 0, 0, width, height, *desktopDC, 0, 0, RasterOp::SourceCopy);
@@ -117,34 +90,33 @@ void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<Me
     return;  // the desktop context (and the capture it holds) goes here
   }
 
-  int imageWidth = 0, imageHeight = 0;
-  bool compose = true;
   if (bgImage) {
     if (!bgImage->GetPalette() && bgImage->NumColors() != 0) bgImage->MakePalette();
     bgImage->DIBtoDDB(hdc);
-    imageWidth = bgImage->Width();
-    imageHeight = bgImage->Height();
     // An image larger than the scene both ways is the background itself; its top-left
     // part shows.
-    if (bgImage->Ddb() && width < imageWidth && height < imageHeight) {
-      bgBitmap = bgImage->Ddb();
-      bgBitmapBorrowed = 1;
-      compose = false;
-    }
+    if (bgImage->Ddb() && width < bgImage->Width() && height < bgImage->Height())
+      bgBitmap = BitmapHandle::Borrowed(bgImage->Ddb());
   }
-  if (compose) {
-    ownedBgBitmap = CreateCompatibleBitmap(hdc, width, height);
-    bgBitmap = ownedBgBitmap.get();
-  }
+  const bool compose = !bgBitmap.IsBorrowed();
+  if (compose) bgBitmap = BitmapHandle::Owned(CreateCompatibleBitmap(hdc, width, height));
   bgDC = CreateCompatibleDC(&hdc);
-  if (bgBitmap) bgSaved = bgDC->SelectBitmap(bgBitmap);
+  if (bgBitmap) bgDC->SelectBitmap(bgBitmap.Get());
   if (!compose) return;
   FillBlack(*bgDC, width, height);
-
   // Without a picture (a file that did not load) the background stays black.
-  if (!bgImage || !bgImage->Ddb() || imageWidth <= 0 || imageHeight <= 0) return;
+  if (!bgImage || !bgImage->Ddb() || bgImage->Width() <= 0 || bgImage->Height() <= 0) return;
+  DrawPicture(hdc);
+  // The composed copy is all the scene needs; the image keeps its DIB, not a stale handle.
+  bgImage->ReleaseDDB();
+}
+
+// Centres or tiles the background image on bgDC and on the window.
+void ZoSpriteAnimation::DrawPicture(DeviceContext& hdc) {
+  const int width = screenWidth, height = screenHeight;
+  const int imageWidth = bgImage->Width(), imageHeight = bgImage->Height();
   auto pictureDC = CreateCompatibleDC(&hdc);
-  Bitmap* previous = pictureDC->SelectBitmap(bgImage->Ddb());
+  const ScopedSelection picture(*pictureDC, bgImage->Ddb());
   const auto copy = [&](int x, int y) {
     BitBlt(*bgDC, x, y, imageWidth, imageHeight, *pictureDC, 0, 0, RasterOp::SourceCopy);
     BitBlt(hdc, x, y, imageWidth, imageHeight, *pictureDC, 0, 0, RasterOp::SourceCopy);
@@ -157,9 +129,6 @@ void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<Me
     for (int i = 0; i < columns; ++i)
       for (int j = 0; j < rows; ++j) copy(imageWidth * i, imageHeight * j);
   }
-  if (previous) pictureDC->SelectBitmap(previous);
-  // The composed copy is all the scene needs; the image keeps its DIB, not a stale handle.
-  bgImage->ReleaseDDB();
 }
 
 void ZoSpriteAnimation::PlaceSprites() {
@@ -266,7 +235,7 @@ int ZoSpriteAnimation::TieUpObjects() {
 
 // --- Files ---
 
-int ZoSpriteAnimation::Read(const char* fileName, int withObjects) {
+int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
   std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
   if (!file) return 0;
   // Everything is checked before the scene changes: a file that is not an animation file,
@@ -294,7 +263,7 @@ int ZoSpriteAnimation::Read(const char* fileName, int withObjects) {
   sprites.clear();
   for (auto& sprite : loaded) AddSprite(std::move(sprite));
   objectFileName = std::string(FieldText(objectFile));
-  if (withObjects == 0) return 1;
+  if (!withObjects) return 1;
   if (ReadObjects(objectFileName->c_str()) != 1) return 0;
   TieUpObjects();
   return 1;

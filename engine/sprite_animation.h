@@ -93,7 +93,7 @@ class ZoSpriteAnimation {
   // file cannot be loaded (the sprites stay loaded, tied to nothing). Write: 1, or 0 for
   // the no-file name, a scene without an object file name, or a failed write; the file is
   // replaced only by a complete new one.
-  virtual int Read(const char* fileName, int withObjects);
+  virtual int Read(const char* fileName, bool withObjects);
   virtual int Write(const char* fileName) const;
   // The object file: 1, or 0 (the objects unchanged) when it does not open, is not an
   // object file, or is broken. After a load the sprites are tied to nothing until
@@ -111,16 +111,16 @@ class ZoSpriteAnimation {
   std::uint16_t screenHeight = 0;
   std::int32_t waveSoundOn = 0;
   std::int32_t bgMode = BgCenter;
-  Bitmap* bgBitmap = nullptr;  // ownedBgBitmap, or the background image's own bitmap
-  Bitmap* workBitmap = nullptr;
-  std::int16_t bgBitmapBorrowed = 0;
+  // The composed background, or the background image's own device bitmap when the image
+  // is larger than the scene both ways (borrowed: it goes with the image).
+  BitmapHandle bgBitmap;
+  std::unique_ptr<Bitmap> workBitmap;
+  // bgDC and workDC hold their bitmaps for the scene's life; destroying a context or a
+  // bitmap undoes the selection, so nothing needs selecting back. spriteDC has a frame's
+  // bitmap selected only while the frame is drawn.
   std::unique_ptr<MemoryDC> bgDC;
   std::unique_ptr<MemoryDC> spriteDC;
   std::unique_ptr<MemoryDC> workDC;
-  // What the three contexts held when they were made; selected back before they go.
-  Bitmap* bgSaved = nullptr;
-  Bitmap* spriteSaved = nullptr;
-  Bitmap* workSaved = nullptr;
 
  private:
   struct Region {
@@ -131,18 +131,15 @@ class ZoSpriteAnimation {
   Region GatherRegion(std::size_t first);
   void DrawRegion(DeviceContext& hdc, Region region, short destX, short destY);
   void DrawSprite(ZoAnimatedSprite& sprite, const Region& region);
+  void DrawFrame(const ZoAnimatedSprite& sprite, int x, int y, int width, int height);
   void AdjustRadial(ZoAnimatedSprite& sprite, int width, int height);
   void ComposeBackground(DeviceContext& hdc, std::unique_ptr<MemoryDC> desktopDC);
+  void DrawPicture(DeviceContext& hdc);
   void PlaceSprites();
-  void ReleaseSurfaces();
 
-  std::unique_ptr<Bitmap> ownedBgBitmap;
-  std::unique_ptr<Bitmap> ownedWorkBitmap;
-  std::unique_ptr<Bitmap> spritePlaceholder;
   // A second source beside spriteDC: a frame's image while its mask is in spriteDC, so
   // that both are drawn in one pass.
   std::unique_ptr<MemoryDC> imageDC;
-  std::unique_ptr<Bitmap> imagePlaceholder;
 };
 
 }  // namespace kelna

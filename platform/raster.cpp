@@ -134,6 +134,35 @@ const Palette* DeviceContext::SelectPalette(const Palette* palette, bool /*force
   return std::exchange(palette_, palette);
 }
 
+// --- Guards and handles ---
+
+ScopedPalette::ScopedPalette(DeviceContext& dc, const Palette* palette, PaletteRestore restore)
+    : dc_(dc), selected_(palette != nullptr), restore_(restore) {
+  if (!selected_) return;
+  previous_ = dc_.SelectPalette(palette, false);
+  dc_.RealizePalette();
+}
+
+ScopedPalette::~ScopedPalette() {
+  if (!selected_) return;
+  const bool background = restore_ == PaletteRestore::BackgroundRealised;
+  dc_.SelectPalette(previous_, background);
+  if (background) dc_.RealizePalette();
+}
+
+BitmapHandle BitmapHandle::Owned(std::unique_ptr<Bitmap> bitmap) {
+  BitmapHandle handle;
+  handle.bitmap_ = bitmap.get();
+  handle.owned_ = std::move(bitmap);
+  return handle;
+}
+
+BitmapHandle BitmapHandle::Borrowed(Bitmap* bitmap) {
+  BitmapHandle handle;
+  handle.bitmap_ = bitmap;
+  return handle;
+}
+
 Rect DeviceContext::Bounds() const {
   return surface_ ? Rect{0, 0, surface_->Width(), surface_->Height()} : Rect{};
 }

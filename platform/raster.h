@@ -150,6 +150,83 @@ class DeviceContext {
   const Palette* palette_ = nullptr;
 };
 
+// --- Guards for selections ---
+//
+// Each guard selects an object into a context for as long as it lives and selects back what
+// was there before when it goes, on every way out of the scope, so that no caller keeps a
+// saved handle. A guard must not outlive its context or the object it selects back: make it
+// inside the scope that holds both.
+
+// A bitmap selected into a memory context. It tests false when the context refused the
+// bitmap (null, a window's context, a bitmap selected into another context); then nothing
+// changed and nothing is selected back.
+class ScopedSelection {
+ public:
+  ScopedSelection(DeviceContext& dc, Bitmap* bitmap) : dc_(dc), previous_(dc.SelectBitmap(bitmap)) {}
+  ~ScopedSelection() {
+    if (previous_) dc_.SelectBitmap(previous_);
+  }
+  ScopedSelection(const ScopedSelection&) = delete;
+  ScopedSelection& operator=(const ScopedSelection&) = delete;
+  explicit operator bool() const { return previous_ != nullptr; }
+
+ private:
+  DeviceContext& dc_;
+  Bitmap* previous_;
+};
+
+// A brush selected into a context (every context always has one to go back to).
+class ScopedBrush {
+ public:
+  ScopedBrush(DeviceContext& dc, const SolidBrush& brush) : dc_(dc), previous_(dc.SelectBrush(&brush)) {}
+  ~ScopedBrush() { dc_.SelectBrush(previous_); }
+  ScopedBrush(const ScopedBrush&) = delete;
+  ScopedBrush& operator=(const ScopedBrush&) = delete;
+
+ private:
+  DeviceContext& dc_;
+  const SolidBrush* previous_;
+};
+
+// How a palette that was selected for a while goes back. Converting a DIB selects the old
+// one back as a foreground palette and leaves it unrealised; a frame step gives the window
+// its old palette back in the background and realises it.
+enum class PaletteRestore { Foreground, BackgroundRealised };
+
+// A palette selected as a foreground palette and realised. A null palette selects nothing,
+// and nothing is selected back.
+class ScopedPalette {
+ public:
+  ScopedPalette(DeviceContext& dc, const Palette* palette, PaletteRestore restore);
+  ~ScopedPalette();
+  ScopedPalette(const ScopedPalette&) = delete;
+  ScopedPalette& operator=(const ScopedPalette&) = delete;
+
+ private:
+  DeviceContext& dc_;
+  bool selected_;
+  const Palette* previous_ = nullptr;  // may be the default palette, nullptr
+  PaletteRestore restore_;
+};
+
+// A bitmap that is either owned (freed with the handle) or borrowed from whoever owns it
+// (never freed here), such as a background that is a picture's own device bitmap.
+class BitmapHandle {
+ public:
+  BitmapHandle() = default;
+  static BitmapHandle Owned(std::unique_ptr<Bitmap> bitmap);
+  static BitmapHandle Borrowed(Bitmap* bitmap);
+
+  Bitmap* Get() const { return bitmap_; }
+  Bitmap* operator->() const { return bitmap_; }
+  explicit operator bool() const { return bitmap_ != nullptr; }
+  bool IsBorrowed() const { return bitmap_ && !owned_; }
+
+ private:
+  std::unique_ptr<Bitmap> owned_;
+  Bitmap* bitmap_ = nullptr;  // owned_, or the borrowed bitmap
+};
+
 // A memory context (CreateCompatibleDC). It starts with a 1 × 1 bitmap of its own selected.
 class MemoryDC final : public DeviceContext {
  public:

@@ -108,13 +108,10 @@ ZoImage::ZoImage(const DeviceContext& dc, const ZoImage* source, short x, short 
   if (!sourceBitmap) return;  // nothing to cut from: the new picture stays black
   auto sourceDC = CreateCompatibleDC(&dc);
   auto targetDC = CreateCompatibleDC(&dc);
-  Bitmap* previousSource = sourceDC->SelectBitmap(sourceBitmap);
-  Bitmap* previousTarget = targetDC->SelectBitmap(imageData->ddb.get());
+  const ScopedSelection from(*sourceDC, sourceBitmap);
+  const ScopedSelection to(*targetDC, imageData->ddb.get());
   // A source bitmap that is selected elsewhere cannot be selected here (nor in GDI).
-  if (previousSource && previousTarget)
-    BitBlt(*targetDC, 0, 0, width, height, *sourceDC, left, top, RasterOp::SourceCopy);
-  if (previousSource) sourceDC->SelectBitmap(previousSource);
-  if (previousTarget) targetDC->SelectBitmap(previousTarget);
+  if (from && to) BitBlt(*targetDC, 0, 0, width, height, *sourceDC, left, top, RasterOp::SourceCopy);
 }
 
 // --- Colours and conversions ---
@@ -154,16 +151,10 @@ void ZoImage::MakePalette() {
 void ZoImage::DIBtoDDB(DeviceContext& dc) {
   if (!HasDib()) return;
   imageData->ddb.reset();
-  const Palette* previous = nullptr;
-  const Palette* palette = imageData->palette.get();
-  if (palette) {
-    previous = dc.SelectPalette(palette, false);
-    dc.RealizePalette();
-  }
+  const ScopedPalette palette(dc, imageData->palette.get(), PaletteRestore::Foreground);
   const auto dib = imageData->dib;
   const std::size_t offset = std::min(PixelOffset(), dib.size());
   imageData->ddb = CreateDIBitmap(dc, dib, dib.subspan(offset));
-  if (palette) dc.SelectPalette(previous, false);
 }
 
 void ZoImage::DDBtoDIB() {
@@ -191,7 +182,7 @@ void ZoImage::DDBtoDIB() {
 }
 
 void ZoImage::Show(DeviceContext& dc, short srcX, short srcY, short dstX, short dstY, short width,
-                   short height, unsigned long rop) {
+                   short height, RasterOp rop) {
   if (HasDib()) {
     if (!imageData->palette && NumColors() != 0) MakePalette();
     if (!imageData->ddb) DIBtoDDB(dc);
@@ -199,12 +190,11 @@ void ZoImage::Show(DeviceContext& dc, short srcX, short srcY, short dstX, short 
   Bitmap* ddb = imageData->ddb.get();
   if (!ddb) return;
   auto memory = CreateCompatibleDC(&dc);
-  Bitmap* previous = memory->SelectBitmap(ddb);
-  if (!previous) return;  // selected into another context: GDI would refuse too
+  const ScopedSelection selection(*memory, ddb);
+  if (!selection) return;  // selected into another context: GDI would refuse too
   const int w = width == 0 ? Width() : width;
   const int h = height == 0 ? Height() : height;
-  BitBlt(dc, dstX, dstY, w, h, *memory, srcX, srcY, static_cast<RasterOp>(rop));
-  memory->SelectBitmap(previous);
+  BitBlt(dc, dstX, dstY, w, h, *memory, srcX, srcY, rop);
 }
 
 // --- Pixels, colours and the stream form ---

@@ -74,10 +74,10 @@ class ZoImage {
   void DIBtoDDB(DeviceContext& dc);
   // Builds a 32-bit DIB from the device bitmap when the image has a device bitmap and no DIB.
   void DDBtoDIB();
-  // Blits the image (a width or height of 0 means the image's) to `dc` with the raster
-  // operation `rop` (a GDI code), building the palette and device bitmap first if needed.
+  // Blits the image (a width or height of 0 means the image's) to `dc` with `rop`, building
+  // the palette and device bitmap first if needed.
   void Show(DeviceContext& dc, short srcX, short srcY, short dstX, short dstY, short width,
-            short height, unsigned long rop);
+            short height, RasterOp rop);
   // Writes the image in the BMP stream form; 1 written, 0 when there is no DIB, the stream
   // has failed, or the block is too short for what its header says.
   int WriteDIB(std::ostream& os);

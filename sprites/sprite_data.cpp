@@ -25,8 +25,6 @@ constexpr std::size_t kLocationSize = 8;
 
 }  // namespace
 
-ZoImage* const ZoSpriteData::UsePrevious = reinterpret_cast<ZoImage*>(~std::uintptr_t{0});
-
 const char* const ZoSpriteData::BehaveName[6] = {
     "\x97\xAC\x82\xEA",                      // 流れ
     "\xCA\xDE\xB3\xDD\xC4\xDE",              // ﾊﾞｳﾝﾄﾞ
@@ -67,10 +65,10 @@ const ZoSpriteData::ImagePair* ZoSpriteData::Pair(short frame) const {
   return (*images)[std::size_t(frame)].get();
 }
 
-ZoSpriteData::ImageSlot* ZoSpriteData::SlotAt(short frame, int which) const {
+ZoSpriteData::ImageSlot* ZoSpriteData::SlotAt(short frame, PairPart part) const {
   if (frame < 0 || frame >= PairCount()) return nullptr;
   ImagePair& pair = *(*images)[std::size_t(frame)];
-  return which == 0 ? &pair.image : &pair.mask;
+  return part == PairPart::Image ? &pair.image : &pair.mask;
 }
 
 int ZoSpriteData::MakeDDB(DeviceContext& dc, short frame) {
@@ -88,36 +86,38 @@ void ZoSpriteData::MakeDDB(DeviceContext& dc) {
   for (int frame = 0; frame < PairCount() && frame <= 0x7FFF; ++frame) MakeDDB(dc, short(frame));
 }
 
-ZoImage* ZoSpriteData::SearchBack(short frame, bool masks) const {
+ZoImage* ZoSpriteData::SearchBack(short frame, PairPart part) const {
   for (int i = frame; i >= 0; --i) {
-    const ImageSlot* slot = SlotAt(short(i), masks);
+    const ImageSlot* slot = SlotAt(short(i), part);
     if (!slot || slot->IsNone()) return nullptr;
     if (!slot->IsUsePrevious()) return slot->Image();
   }
   return nullptr;
 }
 
-ZoImage* ZoSpriteData::GetPrevImage(short frame) const { return SearchBack(frame, false); }
-ZoImage* ZoSpriteData::GetPrevMask(short frame) const { return SearchBack(frame, true); }
+ZoImage* ZoSpriteData::GetPrevImage(short frame) const { return SearchBack(frame, PairPart::Image); }
+ZoImage* ZoSpriteData::GetPrevMask(short frame) const { return SearchBack(frame, PairPart::Mask); }
 
 Bitmap* ZoSpriteData::GetImageHandle(short frame) const {
-  const ZoImage* image = SearchBack(frame, false);
+  const ZoImage* image = GetPrevImage(frame);
   return image ? image->Ddb() : nullptr;
 }
 
 Bitmap* ZoSpriteData::GetMaskHandle(short frame) const {
-  const ZoImage* mask = SearchBack(frame, true);
+  const ZoImage* mask = GetPrevMask(frame);
   return mask ? mask->Ddb() : nullptr;
 }
 
-ZoImage* ZoSpriteData::GetImage(short frame) const {
-  const ImageSlot* slot = SlotAt(frame, 0);
-  return slot ? slot->Get() : nullptr;
+const ZoSpriteData::ImageSlot& ZoSpriteData::GetImage(short frame) const {
+  static const ImageSlot none;
+  const ImageSlot* slot = SlotAt(frame, PairPart::Image);
+  return slot ? *slot : none;
 }
 
-ZoImage* ZoSpriteData::GetMask(short frame) const {
-  const ImageSlot* slot = SlotAt(frame, 1);
-  return slot ? slot->Get() : nullptr;
+const ZoSpriteData::ImageSlot& ZoSpriteData::GetMask(short frame) const {
+  static const ImageSlot none;
+  const ImageSlot* slot = SlotAt(frame, PairPart::Mask);
+  return slot ? *slot : none;
 }
 
 void ZoSpriteData::SetNumFrames(unsigned short n) {
@@ -134,26 +134,27 @@ int ZoSpriteData::ExpandImageArray(int n) {
   return n;
 }
 
-short ZoSpriteData::AddImage(std::unique_ptr<ZoImage> image, short frame, int which) {
+short ZoSpriteData::AddImage(std::unique_ptr<ZoImage> image, short frame, PairPart part) {
   if (frame < 0) return frame;
   if (PairCount() <= frame) ExpandImageArray(frame + 1);
   ImagePair& pair = *(*images)[std::size_t(frame)];
-  ImageSlot& target = which == 0 ? pair.image : pair.mask;
+  const bool toImage = part == PairPart::Image;
+  ImageSlot& target = toImage ? pair.image : pair.mask;
   // A frame that borrowed this slot from an earlier frame no longer borrows the other one.
-  if (target.IsUsePrevious()) (which == 0 ? pair.mask : pair.image).SetNone();
+  if (target.IsUsePrevious()) (toImage ? pair.mask : pair.image).SetNone();
   target.Set(std::move(image));
   return frame;
 }
 
-short ZoSpriteData::AddUsePrevious(short frame, int which) {
+short ZoSpriteData::AddUsePrevious(short frame, PairPart part) {
   if (frame < 0) return frame;
   if (PairCount() <= frame) ExpandImageArray(frame + 1);
-  SlotAt(frame, which)->SetUsePrevious();
+  SlotAt(frame, part)->SetUsePrevious();
   return frame;
 }
 
-void ZoSpriteData::LoadImage(const char* fileName, short frame, int which) {
-  ImageSlot* slot = SlotAt(frame, which);
+void ZoSpriteData::LoadImage(const char* fileName, short frame, PairPart part) {
+  ImageSlot* slot = SlotAt(frame, part);
   if (!slot || slot->IsUsePrevious()) return;
   slot->Set(std::make_unique<ZoBmpImage>(fileName));
 }
@@ -177,7 +178,7 @@ void ZoSpriteData::SetLocation(const TPoint& p, short index) {
 
 // --- Copy ---
 
-void ZoSpriteData::Copy(const ZoSpriteData* source, int deep) {
+void ZoSpriteData::Copy(const ZoSpriteData* source, bool deep) {
   if (!source || source == this) return;
   images = source->images;
   locations = source->locations;
@@ -197,7 +198,7 @@ void ZoSpriteData::Copy(const ZoSpriteData* source, int deep) {
   speedX = source->speedX;
   speedY = source->speedY;
   useCount = source->useCount;
-  if (deep == 0) return;
+  if (!deep) return;
   // Own lists; the pairs, their images and the sound stay shared with the source.
   images = std::make_shared<ImagePairs>(*source->images);
   if (source->locations) locations = std::make_shared<Locations>(*source->locations);
@@ -271,7 +272,7 @@ int ZoSpriteData::Read(std::istream& is) {
     return 0;
   }
   const std::int16_t uses = useCount;
-  Copy(&next, 0);
+  Copy(&next, false);
   useCount = uses;  // counted by the scene, not stored
   return 1;
 }

@@ -32,25 +32,25 @@ struct TPoint {
   friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+// Which slot of a frame's image pair: the picture or its mask.
+enum class PairPart { Image, Mask };
+
 class ZoSpriteData {
  public:
-  // The marker of a slot that reuses the nearest earlier frame's image (or mask).
-  static ZoImage* const UsePrevious;
-
-  // One frame slot: none, UsePrevious, or an image the slot owns.
+  // One frame slot: none, UsePrevious (the nearest earlier frame's image or mask), or an
+  // image the slot owns.
   class ImageSlot {
    public:
-    ZoImage* Get() const { return usePrevious_ ? UsePrevious : image_.get(); }
-    ZoImage* Image() const { return image_.get(); }  // the real image, or nullptr
     bool IsNone() const { return !usePrevious_ && !image_; }
     bool IsUsePrevious() const { return usePrevious_; }
+    ZoImage* Image() const { return image_.get(); }  // the slot's own image, or nullptr
     void SetNone() { image_.reset(), usePrevious_ = false; }
     void SetUsePrevious() { image_.reset(), usePrevious_ = true; }
     void Set(std::unique_ptr<ZoImage> image) { image_ = std::move(image), usePrevious_ = false; }
 
    private:
     std::unique_ptr<ZoImage> image_;
-    bool usePrevious_ = false;
+    bool usePrevious_ = false;  // never set together with image_
   };
 
   struct ImagePair {
@@ -82,9 +82,9 @@ class ZoSpriteData {
   // The device bitmap to draw for the frame, or nullptr.
   Bitmap* GetImageHandle(short frame) const;
   Bitmap* GetMaskHandle(short frame) const;
-  // The slot as stored: an image, nullptr, or UsePrevious.
-  ZoImage* GetImage(short frame) const;
-  ZoImage* GetMask(short frame) const;
+  // The slot as stored: an image, none, or UsePrevious; a frame without a pair gives none.
+  const ImageSlot& GetImage(short frame) const;
+  const ImageSlot& GetMask(short frame) const;
   const ImagePair* Pair(short frame) const;
   int PairCount() const { return int(images ? images->size() : 0); }
 
@@ -92,13 +92,13 @@ class ZoSpriteData {
   // Makes the pair list hold exactly n pairs (deleting pairs from the end, or appending
   // empty ones); frameCount becomes n. Returns n.
   int ExpandImageArray(int n);
-  // Puts an image (which 0) or mask (which not 0) into a frame, growing the list; the pair
-  // owns it from then on. Returns the frame.
-  short AddImage(std::unique_ptr<ZoImage> image, short frame, int which);
+  // Puts an image or mask into a frame, growing the list; the pair owns it from then on.
+  // Returns the frame.
+  short AddImage(std::unique_ptr<ZoImage> image, short frame, PairPart part);
   // Marks a slot UsePrevious, growing the list. Returns the frame.
-  short AddUsePrevious(short frame, int which);
+  short AddUsePrevious(short frame, PairPart part);
   // Loads a BMP file into an existing frame's slot (an unreadable file gives an empty image).
-  void LoadImage(const char* fileName, short frame, int which);
+  void LoadImage(const char* fileName, short frame, PairPart part);
 
   void AddLocation(const TPoint& p);
   // Inserts at `index` (0 ... count; an index past the count appends).
@@ -106,9 +106,9 @@ class ZoSpriteData {
   // Replaces the position at 0 <= index < count; otherwise nothing.
   void SetLocation(const TPoint& p, short index);
 
-  // Copies the other object's fields. Shallow (deep 0): frames, locations and sound are
-  // shared. Deep: own lists holding the same pairs, and the same sound.
-  void Copy(const ZoSpriteData* source, int deep);
+  // Copies the other object's fields. Shallow: frames, locations and sound are shared.
+  // Deep: own lists holding the same pairs, and the same sound.
+  void Copy(const ZoSpriteData* source, bool deep);
 
   // One bare record in a file of its own.
   virtual int Read(const char* fileName);
@@ -142,8 +142,8 @@ class ZoSpriteData {
   std::int16_t useCount = 0;
 
  private:
-  ImageSlot* SlotAt(short frame, int which) const;
-  ZoImage* SearchBack(short frame, bool masks) const;
+  ImageSlot* SlotAt(short frame, PairPart part) const;
+  ZoImage* SearchBack(short frame, PairPart part) const;
 };
 
 }  // namespace kelna

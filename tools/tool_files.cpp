@@ -100,7 +100,7 @@ std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const fs::path& file) {
   const std::string shown = PathText(file);
   const std::string name = ReaderName(file, shown);
   auto scene = std::make_unique<ZoSpriteAnimation>();
-  if (scene->Read(name.c_str(), 0) == 1) return scene;
+  if (scene->Read(name.c_str(), false) == 1) return scene;
   if (LeadingField(file) != kAnimationFileMagic) throw ToolError(shown + ": not an animation file");
   throw ToolError(shown + ": broken animation file (cut short)");
 }
@@ -109,7 +109,7 @@ std::unique_ptr<ZoSpriteAnimation> LoadScene(const fs::path& file) {
   const std::string shown = PathText(file);
   const std::string name = ReaderName(file, shown);
   auto scene = std::make_unique<ZoSpriteAnimation>();
-  if (scene->Read(name.c_str(), 1) == 1) return scene;
+  if (scene->Read(name.c_str(), true) == 1) return scene;
   // The reader says only that it failed: the animation file's reason first, then its
   // object file's (opened as stored, relative to the working folder).
   LoadAnimationFile(file);

@@ -35,8 +35,8 @@ struct Scene {
     auto object = std::make_unique<ZoSpriteData>();
     object->name = "ball";
     for (short f = 0; f < 4; ++f) {
-      object->AddImage(Solid(32, 0x00FF0000u >> (f * 4)), f, 0);
-      object->AddImage(Solid(32, 0x000000), f, 1);
+      object->AddImage(Solid(32, 0x00FF0000u >> (f * 4)), f, PairPart::Image);
+      object->AddImage(Solid(32, 0x000000), f, PairPart::Mask);
     }
     scene.objects.push_back(std::move(object));
     SeedRandom(7);

@@ -174,8 +174,8 @@ class SaverWithAnimation : public ScreenSaver {
       ZoSpriteData object;
       object.name = "star" + std::to_string(i);
       object.imageWidth = object.imageHeight = 48;
-      object.AddImage(Solid(48, 48, colours[i]), 0, 0);
-      if (i == 1) object.AddImage(Solid(48, 48, 0x000000), 0, 1);  // a mask that covers all
+      object.AddImage(Solid(48, 48, colours[i]), 0, PairPart::Image);
+      if (i == 1) object.AddImage(Solid(48, 48, 0x000000), 0, PairPart::Mask);  // a mask that covers all
       object.Write(objects);
     }
     std::ofstream(folder / "sky.foe", std::ios::binary) << objects.str();
@@ -314,7 +314,7 @@ TEST_F(SaverWithAnimation, ChangesMadeInTheSettingsWindowReachTheSaver) {
     ASSERT_EQ(settings.ExitCode(10s), 0u);
   }
   ZoSpriteAnimation saved;
-  ASSERT_EQ(saved.Read(Cp932(folder / "sky.anm").c_str(), 0), 1);
+  ASSERT_EQ(saved.Read(Cp932(folder / "sky.anm").c_str(), false), 1);
   std::vector<std::string> rows;
   for (const auto& sprite : saved.sprites)
     rows.push_back(std::string(sprite->Name()) + " " + sprite->ObjectName() + " " + std::to_string(sprite->depth));

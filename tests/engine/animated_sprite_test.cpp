@@ -21,7 +21,7 @@ std::unique_ptr<ZoSpriteData> ObjectWithFrames(int frames) {
     auto image = std::make_unique<ZoBmpImage>();
     std::istringstream is(test::StreamForm(test::PackedDib(1, 1, 24, 0)));
     image->Read(is);
-    object->AddImage(std::move(image), short(i), 0);
+    object->AddImage(std::move(image), short(i), PairPart::Image);
   }
   auto dc = CreateCompatibleDC(nullptr);
   object->MakeDDB(*dc);

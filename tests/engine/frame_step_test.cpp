@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ class FrameStepTest : public ::testing::Test {
   FrameStepTest() {
     auto object = std::make_unique<ZoSpriteData>();
     object->name = "ball";
-    for (short f = 0; f < 8; ++f) object->AddImage(Solid(32, 32, kRed), f, 0);
+    for (short f = 0; f < 8; ++f) object->AddImage(Solid(32, 32, kRed), f, PairPart::Image);
     scene.objects.push_back(std::move(object));
   }
 
@@ -148,8 +149,8 @@ TEST_F(FrameStepTest, AMaskKeepsTheBackgroundWhereItIsWhite) {
   auto image = std::make_unique<ZoBmpImage>();
   std::istringstream imageStream(test::StreamForm(picture));
   ASSERT_EQ(image->Read(imageStream), 1);
-  object->AddImage(std::move(image), 0, 0);
-  object->AddImage(std::move(maskImage), 0, 1);
+  object->AddImage(std::move(image), 0, PairPart::Image);
+  object->AddImage(std::move(maskImage), 0, PairPart::Mask);
   scene.objects.push_back(std::move(object));
   ZoAnimatedSprite* sprite = Sprite("half", 300, 200, 0, 0);
   sprite->SetObjectName("half");
@@ -182,6 +183,54 @@ TEST_F(FrameStepTest, NothingHappensWithoutSpritesOrImages) {
   scene.Animate(window, 0, 0);
   EXPECT_TRUE(Blits().empty()) << "the deepest sprite has no object";
   EXPECT_EQ(lone->x, 10);
+}
+
+TEST(FrameStepPaletteTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
+  // The deepest sprite's object, frame by frame: 'I' an 8-bit image with a palette, 'P' a
+  // slot that borrows the frame before (UsePrevious), '-' none.
+  struct Case {
+    const char* what;
+    const char* frames;
+    bool draws;
+  };
+  const Case cases[] = {
+      {"no slot holds anything", "--", false},
+      {"a borrowing first slot counts, though it gives no palette", "P-", true},
+      {"the first image may come after an empty frame", "-I", true},
+  };
+  for (const Case& c : cases) {
+    auto object = std::make_unique<ZoSpriteData>();
+    object->name = "odd";
+    object->ExpandImageArray(int(std::strlen(c.frames)));
+    for (short f = 0; c.frames[f]; ++f) {
+      if (c.frames[f] == 'P') object->AddUsePrevious(f, PairPart::Image);
+      if (c.frames[f] != 'I') continue;
+      auto image = std::make_unique<ZoBmpImage>();
+      std::istringstream is(test::StreamForm(test::PackedDib(8, 8, 8, 256)));
+      ASSERT_EQ(image->Read(is), 1);
+      object->AddImage(std::move(image), f, PairPart::Image);
+    }
+    ZoSpriteAnimation scene;
+    scene.objects.push_back(std::move(object));
+    ZoAnimatedSprite* sprite = scene.NewSprite();
+    sprite->SetObjectName("odd");
+    sprite->randomStart = 0;
+    sprite->imageWidth = sprite->imageHeight = 8;
+    sprite->x = sprite->y = 20;
+    sprite->speedX = 1;
+    RecordingPresenter presenter(64, 64);
+    WindowDC window(presenter, 64, 64);
+    const Palette windowPalette({{1, 2, 3, 0}});
+    window.SelectPalette(&windowPalette, false);
+    scene.TieUpObjects();
+    scene.InitAnimation(window, 64, 64, nullptr, nullptr);
+    presenter.ClearLog();
+
+    scene.Animate(window, 0, 0);
+    EXPECT_EQ(presenter.Log().size(), c.draws ? 1u : 0u) << c.what;
+    EXPECT_EQ(sprite->x, c.draws ? 21 : 20) << c.what;
+    EXPECT_EQ(window.SelectedPalette(), &windowPalette) << c.what << ": the window's palette is back";
+  }
 }
 
 class RecordingWavePlayer : public WavePlayer {

@@ -166,7 +166,7 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
                                      {100, 100, 200, 120}, {200, 0, 250, 100}, {200, 100, 250, 120}};
     ASSERT_EQ(view.presenter.Log().size(), tiles.size()) << "column by column";
     for (std::size_t i = 0; i < tiles.size(); ++i) EXPECT_EQ(view.presenter.Log()[i].target, tiles[i]);
-    EXPECT_EQ(scene.bgBitmapBorrowed, 0);
+    EXPECT_FALSE(scene.bgBitmap.IsBorrowed());
     EXPECT_EQ(scene.bgImage->Ddb(), nullptr) << "the image's bitmap is released after composing";
     EXPECT_EQ(scene.bgBitmap->At(249, 119), scene.bgBitmap->At(49, 19));
   }
@@ -183,15 +183,15 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
     ZoSpriteAnimation scene;
     Prepared view(100, 100);
     scene.InitAnimation(view.window, 100, 100, Picture(100, 100), nullptr);
-    EXPECT_EQ(scene.bgBitmapBorrowed, 0) << "the same size is composed";
+    EXPECT_FALSE(scene.bgBitmap.IsBorrowed()) << "the same size is composed";
   }
   {
     ZoSpriteAnimation scene;
     Prepared view(100, 100);
     scene.InitAnimation(view.window, 100, 100, Picture(101, 101), nullptr);
-    EXPECT_EQ(scene.bgBitmapBorrowed, 1) << "larger both ways: the image's own bitmap";
-    EXPECT_EQ(scene.bgBitmap, scene.bgImage->Ddb());
-    EXPECT_EQ(scene.bgDC->Surface(), scene.bgBitmap);
+    EXPECT_TRUE(scene.bgBitmap.IsBorrowed()) << "larger both ways: the image's own bitmap";
+    EXPECT_EQ(scene.bgBitmap.Get(), scene.bgImage->Ddb());
+    EXPECT_EQ(scene.bgDC->Surface(), scene.bgBitmap.Get());
   }  // and the scene goes without freeing the borrowed bitmap twice (ASan would see it)
   {
     ZoSpriteAnimation scene;
@@ -267,7 +267,7 @@ TEST_F(SceneFileTest, WritesAndReadsBackTheSameSprites) {
   EXPECT_EQ(content.substr(292, 2), "\x03\x00"s);
 
   ZoSpriteAnimation read;
-  ASSERT_EQ(read.Read(File("three.anm").c_str(), 0), 1);
+  ASSERT_EQ(read.Read(File("three.anm").c_str(), false), 1);
   EXPECT_EQ(read.objectFileName, scene.objectFileName);
   EXPECT_EQ(SpriteRecords(read), SpriteRecords(scene));
   EXPECT_EQ(Names(read), (std::vector<std::string>{"sprite0", "sprite1", "sprite2"}));
@@ -293,13 +293,13 @@ TEST_F(SceneFileTest, ReadRefusesWhatIsNotAWholeAnimationFileAndKeepsTheSprites)
     ZoSpriteAnimation scene;
     Add(scene, "mine", 1);
     scene.objectFileName = "mine.foe";
-    EXPECT_EQ(scene.Read(File("bad.anm").c_str(), 0), 0) << c.what;
+    EXPECT_EQ(scene.Read(File("bad.anm").c_str(), false), 0) << c.what;
     EXPECT_EQ(Names(scene), std::vector<std::string>{"mine"}) << c.what;
     EXPECT_EQ(scene.objectFileName, "mine.foe") << c.what;
   }
   ZoSpriteAnimation scene;
   Add(scene, "mine", 1);
-  EXPECT_EQ(scene.Read(File("missing.anm").c_str(), 0), 0);
+  EXPECT_EQ(scene.Read(File("missing.anm").c_str(), false), 0);
   EXPECT_EQ(scene.sprites.size(), 1u);
 }
 
@@ -307,7 +307,7 @@ TEST_F(SceneFileTest, EmptyFilesAndRecordsWithAWrongTag) {
   std::ofstream(folder / "empty.anm", std::ios::binary) << "AN--1.00" + std::string(286, '\0');
   ZoSpriteAnimation scene;
   Add(scene, "old", 1);
-  ASSERT_EQ(scene.Read(File("empty.anm").c_str(), 0), 1);
+  ASSERT_EQ(scene.Read(File("empty.anm").c_str(), false), 1);
   EXPECT_TRUE(scene.sprites.empty());
   EXPECT_EQ(scene.objectFileName, "");
 
@@ -317,7 +317,7 @@ TEST_F(SceneFileTest, EmptyFilesAndRecordsWithAWrongTag) {
   std::string content = Contents(folder / "tagged.anm");
   content[294] = 'X', content[295] = 'Y';  // the first record
   std::ofstream(folder / "tagged.anm", std::ios::binary) << content;
-  ASSERT_EQ(scene.Read(File("tagged.anm").c_str(), 0), 1);
+  ASSERT_EQ(scene.Read(File("tagged.anm").c_str(), false), 1);
   // A default sprite (depth 1) in the place its depth gives it; the later records read.
   EXPECT_EQ(Names(scene), (std::vector<std::string>{"sprite1", "", "sprite2"}));
 }
@@ -349,7 +349,7 @@ std::string ObjectFile(std::int16_t count, const std::vector<const ZoSpriteData*
 TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
   ZoSpriteData fish;
   fish.name = "fish";
-  fish.AddImage(Picture(4, 4), 0, 0);
+  fish.AddImage(Picture(4, 4), 0, PairPart::Image);
   ZoSpriteData crab;
   crab.name = "crab";
   const std::string good = ObjectFile(2, {&fish, &crab});
@@ -394,14 +394,14 @@ TEST_F(SceneFileTest, ReadWithObjectsLoadsAndTiesThem) {
   source.Write(File("sea.anm").c_str());
 
   ZoSpriteAnimation scene;
-  ASSERT_EQ(scene.Read(File("sea.anm").c_str(), 1), 1);
+  ASSERT_EQ(scene.Read(File("sea.anm").c_str(), true), 1);
   ASSERT_EQ(scene.objects.size(), 1u);
   EXPECT_EQ(scene.objects[0]->useCount, 3);
   EXPECT_EQ(scene.sprites[2]->spriteData, scene.objects[0].get());
 
   std::filesystem::remove(folder / "sea.foe");
   ZoSpriteAnimation untied;
-  EXPECT_EQ(untied.Read(File("sea.anm").c_str(), 1), 0);
+  EXPECT_EQ(untied.Read(File("sea.anm").c_str(), true), 0);
   EXPECT_EQ(untied.sprites.size(), 3u) << "the sprites stay loaded";
   EXPECT_EQ(untied.sprites[0]->spriteData, nullptr);
 }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string objects = WriteTemporary(".foe", data, size);
   scene.ReadObjects(objects.c_str());
   const std::string animation = WriteTemporary(".anm", data, size);
-  scene.Read(animation.c_str(), 0);
+  scene.Read(animation.c_str(), false);
   scene.TieUpObjects();
   kelna::RecordingPresenter presenter(64, 48);
   kelna::WindowDC window(presenter, 64, 48);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <vector>
 
 namespace kelna {
@@ -220,6 +222,102 @@ TEST(GetDIBitsTest, WritesBottomUpRowsOfBlueGreenRed) {
             (std::vector<std::uint8_t>{0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0}));
   EXPECT_EQ(GetDIBits(bitmap, 0, 2, 8, bits32), 0);
   EXPECT_EQ(GetDIBits(bitmap, 0, 2, 32, std::span(bits32).first(15)), 0) << "buffer too small";
+}
+
+// --- Guards ---
+
+// The ways out of a scope that holds a guard.
+enum class Exit { AtTheEnd, EarlyReturn, Exception };
+constexpr Exit kExits[] = {Exit::AtTheEnd, Exit::EarlyReturn, Exit::Exception};
+const char* const kExitNames[] = {"at the end", "early return", "exception"};
+
+// Makes a guard with `select`, runs `inside` while it lives, and leaves as `exit` says.
+template <class Select>
+void GuardedScope(Exit exit, Select select, const std::function<void()>& inside) {
+  try {
+    const auto guard = select();
+    inside();
+    if (exit == Exit::EarlyReturn) return;
+    if (exit == Exit::Exception) throw std::runtime_error("leaving by exception");
+    inside();  // the scope goes on to its end
+  } catch (const std::runtime_error&) {
+  }
+}
+
+TEST(ScopedSelectionTest, SelectsForTheScopeAndThePreviousBitmapBackOnEveryExit) {
+  for (Exit exit : kExits) {
+    const char* name = kExitNames[int(exit)];
+    auto dc = CreateCompatibleDC(nullptr);
+    auto before = CreateCompatibleBitmap(*dc, 2, 2);
+    auto bitmap = CreateCompatibleBitmap(*dc, 3, 3);
+    dc->SelectBitmap(before.get());  // not the context's own: that one must come back
+    GuardedScope(exit, [&] { return ScopedSelection(*dc, bitmap.get()); },
+                 [&] { EXPECT_EQ(dc->Surface(), bitmap.get()) << name; });
+    EXPECT_EQ(dc->Surface(), before.get()) << name;
+    EXPECT_EQ(bitmap->SelectedInto(), nullptr) << name << ": free for another context";
+  }
+}
+
+TEST(ScopedSelectionTest, ARefusedSelectionChangesNothing) {
+  auto holder = CreateCompatibleDC(nullptr);
+  auto dc = CreateCompatibleDC(nullptr);
+  auto bitmap = CreateCompatibleBitmap(*dc, 3, 3);
+  holder->SelectBitmap(bitmap.get());
+  Bitmap* own = dc->Surface();
+  {
+    const ScopedSelection refused(*dc, bitmap.get());
+    EXPECT_FALSE(refused) << "selected into another context";
+    const ScopedSelection none(*dc, nullptr);
+    EXPECT_FALSE(none);
+    EXPECT_EQ(dc->Surface(), own);
+  }
+  EXPECT_EQ(holder->Surface(), bitmap.get()) << "still where it was";
+  EXPECT_EQ(dc->Surface(), own);
+}
+
+TEST(ScopedBrushAndPaletteTest, SelectForTheScopeAndThePreviousBackOnEveryExit) {
+  const SolidBrush brushBefore(0x112233), brush(0x445566);
+  const Palette paletteBefore({{1, 2, 3, 0}}), palette({{4, 5, 6, 0}});
+  for (Exit exit : kExits) {
+    const char* name = kExitNames[int(exit)];
+    auto dc = CreateCompatibleDC(nullptr);
+    dc->SelectBrush(&brushBefore);
+    dc->SelectPalette(&paletteBefore, false);
+    GuardedScope(exit, [&] { return ScopedBrush(*dc, brush); },
+                 [&] { EXPECT_EQ(dc->SelectedBrush(), &brush) << name; });
+    EXPECT_EQ(dc->SelectedBrush(), &brushBefore) << name;
+    for (PaletteRestore restore : {PaletteRestore::Foreground, PaletteRestore::BackgroundRealised}) {
+      GuardedScope(exit, [&] { return ScopedPalette(*dc, &palette, restore); },
+                   [&] { EXPECT_EQ(dc->SelectedPalette(), &palette) << name; });
+      EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name;
+    }
+    GuardedScope(exit, [&] { return ScopedPalette(*dc, nullptr, PaletteRestore::Foreground); },
+                 [&] { EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name << ": no palette, no selection"; });
+    EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name;
+  }
+}
+
+TEST(BitmapHandleTest, FreesAnOwnedBitmapAndNeverABorrowedOne) {
+  // A context shows whether a bitmap selected into it was freed: it falls back to its own.
+  auto dc = CreateCompatibleDC(nullptr);
+  Bitmap* own = dc->Surface();
+  {
+    const auto owned = BitmapHandle::Owned(std::make_unique<Bitmap>(4, 4));
+    EXPECT_FALSE(owned.IsBorrowed());
+    dc->SelectBitmap(owned.Get());
+  }
+  EXPECT_EQ(dc->Surface(), own) << "freed with its handle";
+
+  auto kept = std::make_unique<Bitmap>(5, 5);
+  {
+    const auto borrowed = BitmapHandle::Borrowed(kept.get());
+    EXPECT_TRUE(borrowed.IsBorrowed());
+    EXPECT_EQ(borrowed->Width(), 5);
+    dc->SelectBitmap(borrowed.Get());
+  }
+  EXPECT_EQ(dc->Surface(), kept.get()) << "left to its owner";
+  EXPECT_FALSE(BitmapHandle().IsBorrowed());
+  EXPECT_FALSE(BitmapHandle());
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(ZoImageTest, ShowBlitsTheWholeImageForSizeZeroAndNothingWhenEmpty) {
   auto image = ImageOf(dib);
   RecordingPresenter presenter(4, 4);
   WindowDC window(presenter, 4, 4);
-  image->Show(window, 0, 0, 1, 1, 0, 0, 0x00CC0020);
+  image->Show(window, 0, 0, 1, 1, 0, 0, RasterOp::SourceCopy);
   ASSERT_EQ(presenter.Log().size(), 1u);
   EXPECT_EQ(presenter.Log()[0].target, (Rect{1, 1, 3, 3}));
   EXPECT_EQ(presenter.Window().At(1, 1), 0x0000FFu) << "top row: blue";
@@ -104,7 +104,7 @@ TEST(ZoImageTest, ShowBlitsTheWholeImageForSizeZeroAndNothingWhenEmpty) {
   EXPECT_NE(image->Ddb(), nullptr) << "Show builds the device bitmap";
 
   ZoImage empty;
-  empty.Show(window, 0, 0, 0, 0, 0, 0, 0x00CC0020);
+  empty.Show(window, 0, 0, 0, 0, 0, 0, RasterOp::SourceCopy);
   EXPECT_EQ(presenter.Log().size(), 1u);
 }
 

@@ -31,9 +31,10 @@ std::unique_ptr<ZoSpriteData> Frames(std::initializer_list<const char*> frames) 
   ZoSpriteData& object = *owned;
   short frame = 0;
   for (const char* pair : frames) {
-    for (int which = 0; which < 2; ++which) {
-      if (pair[which] == 'I') object.AddImage(Image(), frame, which);
-      if (pair[which] == 'P') object.AddUsePrevious(frame, which);
+    for (const PairPart part : {PairPart::Image, PairPart::Mask}) {
+      const char slot = pair[part == PairPart::Image ? 0 : 1];
+      if (slot == 'I') object.AddImage(Image(), frame, part);
+      if (slot == 'P') object.AddUsePrevious(frame, part);
     }
     object.ExpandImageArray(std::max<int>(object.PairCount(), frame + 1));
     ++frame;
@@ -46,15 +47,15 @@ std::unique_ptr<ZoSpriteData> Frames(std::initializer_list<const char*> frames) 
 TEST(ZoSpriteDataTest, UsePreviousResolvesImageAndMaskSeparately) {
   auto aOwned = Frames({"II", "PP", "I-"});
   ZoSpriteData& a = *aOwned;
-  EXPECT_EQ(a.GetImageHandle(1), a.GetImage(0)->Ddb());
-  EXPECT_EQ(a.GetMaskHandle(1), a.GetMask(0)->Ddb());
-  EXPECT_EQ(a.GetImageHandle(2), a.GetImage(2)->Ddb());
+  EXPECT_EQ(a.GetImageHandle(1), a.GetImage(0).Image()->Ddb());
+  EXPECT_EQ(a.GetMaskHandle(1), a.GetMask(0).Image()->Ddb());
+  EXPECT_EQ(a.GetImageHandle(2), a.GetImage(2).Image()->Ddb());
   EXPECT_EQ(a.GetMaskHandle(2), nullptr) << "frame 2 draws opaque";
-  EXPECT_EQ(a.GetImage(1), ZoSpriteData::UsePrevious);
+  EXPECT_TRUE(a.GetImage(1).IsUsePrevious());
 
   auto bOwned = Frames({"I-", "PP"});
   ZoSpriteData& b = *bOwned;
-  EXPECT_EQ(b.GetImageHandle(1), b.GetImage(0)->Ddb());
+  EXPECT_EQ(b.GetImageHandle(1), b.GetImage(0).Image()->Ddb());
   EXPECT_EQ(b.GetMaskHandle(1), nullptr) << "the mask search stops at frame 0's empty slot";
 
   auto cOwned = Frames({"PP", "I-"});
@@ -84,21 +85,21 @@ TEST(ZoSpriteDataTest, FrameListGrowsShrinksAndReplacesSlots) {
   EXPECT_EQ(object.frameCount, 3);
   object.ExpandImageArray(5);
   EXPECT_EQ(object.PairCount(), 5);
-  EXPECT_EQ(object.GetImage(4), nullptr);
+  EXPECT_TRUE(object.GetImage(4).IsNone());
 
   // Replacing a borrowed mask ends the frame's borrowing of the image too.
   auto borrowingOwned = Frames({"II", "PP"});
   ZoSpriteData& borrowing = *borrowingOwned;
-  borrowing.AddImage(Image(), 1, 1);
-  EXPECT_EQ(borrowing.GetImage(1), nullptr);
-  EXPECT_NE(borrowing.GetMask(1), nullptr);
-  EXPECT_EQ(borrowing.AddImage(Image(), 3, 0), 3);
+  borrowing.AddImage(Image(), 1, PairPart::Mask);
+  EXPECT_TRUE(borrowing.GetImage(1).IsNone());
+  EXPECT_NE(borrowing.GetMask(1).Image(), nullptr);
+  EXPECT_EQ(borrowing.AddImage(Image(), 3, PairPart::Image), 3);
   EXPECT_EQ(borrowing.PairCount(), 4);
 
   // A file that does not load still gives an image, an empty one.
-  borrowing.LoadImage("no such file.bmp", 0, 0);
-  ASSERT_NE(borrowing.GetImage(0), nullptr);
-  EXPECT_FALSE(borrowing.GetImage(0)->HasDib());
+  borrowing.LoadImage("no such file.bmp", 0, PairPart::Image);
+  ASSERT_NE(borrowing.GetImage(0).Image(), nullptr);
+  EXPECT_FALSE(borrowing.GetImage(0).Image()->HasDib());
 }
 
 TEST(ZoSpriteDataTest, LocationsAndNames) {
@@ -121,11 +122,11 @@ TEST(ZoSpriteDataTest, CopySharesOrDuplicatesTheLists) {
   source.name = "fish";
   source.AddLocation({1, 1});
   ZoSpriteData shallow, deep;
-  shallow.Copy(&source, 0);
-  deep.Copy(&source, 1);
+  shallow.Copy(&source, false);
+  deep.Copy(&source, true);
   EXPECT_EQ(shallow.images, source.images);
   EXPECT_NE(deep.images, source.images);
-  EXPECT_EQ(deep.GetImage(0), source.GetImage(0)) << "the pairs stay shared";
+  EXPECT_EQ(deep.GetImage(0).Image(), source.GetImage(0).Image()) << "the pairs stay shared";
   deep.AddLocation({2, 2});
   EXPECT_EQ(source.locations->size(), 1u);
   source.Clear();
@@ -152,7 +153,7 @@ TEST(ObjectRecordTest, WritesTheLayoutAndReadsItBack) {
   object.name = std::string(32, 'n');
   object.reserved1 = 256;
   object.behaviour = BehaveOneShot;
-  object.AddImage(Image(), 0, 0);
+  object.AddImage(Image(), 0, PairPart::Image);
   object.AddLocation({1, 2});
   object.AddLocation({3, 4});
   object.AddLocation({5, 6});
@@ -173,10 +174,10 @@ TEST(ObjectRecordTest, WritesTheLayoutAndReadsItBack) {
   EXPECT_EQ(read.reserved1, 256);
   EXPECT_EQ(read.name, std::string(30, 'n'));
   EXPECT_TRUE(read.locations->empty());
-  ASSERT_NE(read.GetImage(0), nullptr);
-  EXPECT_TRUE(std::equal(read.GetImage(0)->Dib().begin(), read.GetImage(0)->Dib().end(),
-                         object.GetImage(0)->Dib().begin(), object.GetImage(0)->Dib().end()));
-  EXPECT_EQ(read.GetMask(0), nullptr);
+  ASSERT_NE(read.GetImage(0).Image(), nullptr);
+  EXPECT_TRUE(std::equal(read.GetImage(0).Image()->Dib().begin(), read.GetImage(0).Image()->Dib().end(),
+                         object.GetImage(0).Image()->Dib().begin(), object.GetImage(0).Image()->Dib().end()));
+  EXPECT_TRUE(read.GetMask(0).IsNone());
   EXPECT_EQ(read.sound, nullptr);
 }
 
@@ -194,10 +195,10 @@ TEST(ObjectRecordTest, MarkersLocationsAndSoundRoundTrip) {
   ZoSpriteData read;
   std::istringstream is(os.str());
   ASSERT_EQ(read.Read(is), 1);
-  EXPECT_EQ(read.GetImage(1), ZoSpriteData::UsePrevious);
-  EXPECT_EQ(read.GetMask(1), ZoSpriteData::UsePrevious);
-  EXPECT_EQ(read.GetImage(2), nullptr);
-  EXPECT_NE(read.GetMask(2), nullptr);
+  EXPECT_TRUE(read.GetImage(1).IsUsePrevious());
+  EXPECT_TRUE(read.GetMask(1).IsUsePrevious());
+  EXPECT_TRUE(read.GetImage(2).IsNone());
+  EXPECT_NE(read.GetMask(2).Image(), nullptr);
   EXPECT_EQ(*read.locations, (std::vector<TPoint>{{-1, 70000}}));
   ASSERT_NE(read.sound, nullptr);
   EXPECT_EQ(read.sound->PlayFrame(), 5);
@@ -241,13 +242,13 @@ TEST(ObjectRecordTest, TagsAndBrokenRecords) {
 
 TEST(ObjectRecordTest, AnImageWithoutPictureIsStoredAsAnEmptySlot) {
   ZoSpriteData object;
-  object.AddImage(std::make_unique<ZoImage>(), 0, 0);  // no stream form of its own
+  object.AddImage(std::make_unique<ZoImage>(), 0, PairPart::Image);  // no stream form of its own
   std::ostringstream os;
   object.Write(os);
   ZoSpriteData read;
   std::istringstream is(os.str());
   ASSERT_EQ(read.Read(is), 1);
-  EXPECT_EQ(read.GetImage(0), nullptr);
+  EXPECT_TRUE(read.GetImage(0).IsNone());
 }
 
 TEST(ObjectRecordTest, BareRecordFiles) {
