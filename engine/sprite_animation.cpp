@@ -16,8 +16,6 @@
 namespace kelna {
 namespace {
 
-constexpr std::size_t kMagicFieldSize = 32;
-constexpr std::size_t kPathFieldSize = 260;
 constexpr std::size_t kObjectRecordMinimum = 79 + 4;  // fixed part and the sound flag
 constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
 constexpr char kNoObject[] = "None";
@@ -279,6 +277,7 @@ int ZoSpriteAnimation::Read(const char* fileName, int withObjects) {
   in.Bytes(objectFile);
   const std::int16_t count = in.I16();
   if (!in.Ok()) return 0;
+  static_assert(sizeof magic + sizeof objectFile + sizeof count == kHeaderSize);
   const std::size_t records = count > 0 ? std::size_t(count) : 0;
   if (records * ZoAnimatedSprite::kRecordSize > in.Remaining()) return 0;
 
@@ -293,7 +292,9 @@ int ZoSpriteAnimation::Read(const char* fileName, int withObjects) {
 
   sprites.clear();
   for (auto& sprite : loaded) AddSprite(std::move(sprite));
-  objectFileName = std::string(FieldText(objectFile));
+  // A path without its NUL ends where a writer would have put one, so that it survives
+  // being written back.
+  objectFileName = std::string(FieldText(std::span<const char>(objectFile).first(kPathLimit)));
   if (withObjects == 0) return 1;
   if (ReadObjects(objectFileName->c_str()) != 1) return 0;
   TieUpObjects();
@@ -306,7 +307,7 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);
   out.FixedText(kAnimationMagic, kMagicFieldSize, kMagicFieldSize);
-  out.FixedText(*objectFileName, kPathFieldSize, kPathFieldSize - 1);
+  out.FixedText(*objectFileName, kPathFieldSize, kPathLimit);
   out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
   for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
   if (!out.Ok()) return 0;

@@ -273,6 +273,28 @@ TEST_F(SceneFileTest, WritesAndReadsBackTheSameSprites) {
   EXPECT_EQ(Names(read), (std::vector<std::string>{"sprite0", "sprite1", "sprite2"}));
 }
 
+// The writer keeps the path field's last byte for the NUL, so the reader of a field without
+// one takes no more than the writer can give back: a round trip keeps the name.
+TEST_F(SceneFileTest, AnObjectFileNameWithoutItsNulReadsAsMuchAsAWriterKeeps) {
+  ZoSpriteAnimation source;
+  FillScene(source);
+  ASSERT_EQ(source.Write(File("full.anm").c_str()), 1);
+  std::string content = Contents(folder / "full.anm");
+  std::string path(260, '\0');
+  for (std::size_t i = 0; i < path.size(); ++i) path[i] = char('a' + i % 26);
+  content.replace(32, path.size(), path);
+  std::ofstream(folder / "full.anm", std::ios::binary) << content;
+
+  ZoSpriteAnimation read;
+  ASSERT_EQ(read.Read(File("full.anm").c_str(), 0), 1);
+  EXPECT_EQ(read.objectFileName, path.substr(0, 259));
+  ASSERT_EQ(read.Write(File("again.anm").c_str()), 1);
+  ZoSpriteAnimation again;
+  ASSERT_EQ(again.Read(File("again.anm").c_str(), 0), 1);
+  EXPECT_EQ(again.objectFileName, read.objectFileName);
+  EXPECT_EQ(SpriteRecords(again), SpriteRecords(source)) << "the records still start at the same place";
+}
+
 TEST_F(SceneFileTest, ReadRefusesWhatIsNotAWholeAnimationFileAndKeepsTheSprites) {
   ZoSpriteAnimation source;
   FillScene(source);
