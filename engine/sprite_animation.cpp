@@ -16,7 +16,9 @@
 namespace kelna {
 namespace {
 
-constexpr std::size_t kObjectRecordMinimum = 79 + 4;  // fixed part and the sound flag
+// The least a record of the object file takes: its fixed part, which is all that a record
+// with a wrong tag takes.
+constexpr std::size_t kObjectRecordMinimum = 79;
 constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
 constexpr char kNoObject[] = "None";
 constexpr char kNewSpriteName[] = "newsprite";
