@@ -28,10 +28,11 @@ int Wrap(int position, int size, int extent, int entry) {
 }
 
 // |base| × percent / 100, truncated, with a random sign: sign first, then the percentage.
-std::int32_t RandomSpeed(std::int32_t base) {
+// Like every rule it takes the base speed's low 16 bits only.
+std::int32_t RandomSpeed(std::int16_t base) {
   const int sign = draws::Sign();
-  const long long percent = Random() % 100;
-  return Low16(sign * (std::llabs(base) * percent / 100));
+  const int percent = Random() % 100;
+  return Low16(sign * (std::abs(int(base)) * percent / 100));
 }
 
 }  // namespace
@@ -63,8 +64,8 @@ void ZoSpriteAnimation::AdjustSpritePosition(ZoAnimatedSprite* sprite) {
       return;
     case BehaveRandomWalk: {
       Place(s, Wrap(px, w, W, W - 2), Wrap(py, h, H, H - 2));
-      const std::int32_t speedX = RandomSpeed(s.baseSpeedX);
-      s.speedY = RandomSpeed(s.baseSpeedY);
+      const std::int32_t speedX = RandomSpeed(Low16(s.baseSpeedX));
+      s.speedY = RandomSpeed(Low16(s.baseSpeedY));
       s.speedX = speedX;
       return;
     }
