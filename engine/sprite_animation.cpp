@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "engine/positions.h"
 #include "engine/random_draws.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
@@ -168,12 +169,9 @@ void ZoSpriteAnimation::PlaceSprites() {
     const std::int32_t behaviour = sprite->behaviour;
     if ((behaviour == BehaveFlow || behaviour == BehaveBound || behaviour == BehaveRandomWalk) &&
         sprite->randomStart != 0) {
-      const std::int32_t x = 20 + draws::Offset(screenWidth - 40 - sprite->imageWidth);
-      const std::int32_t y = 20 + draws::Offset(screenHeight - 40 - sprite->imageHeight);
-      sprite->prevX = sprite->x;
-      sprite->prevY = sprite->y;
-      sprite->x = Low16(x);
-      sprite->y = Low16(y);
+      const draws::Place place =
+          draws::RandomPlace(screenWidth, screenHeight, sprite->imageWidth, sprite->imageHeight);
+      MoveTo(*sprite, place.x, place.y);
     } else if (behaviour == BehaveOneShot) {
       ++sprite->frameCount;  // room for the closing blank frame
     } else if (behaviour == BehaveRadial) {
@@ -182,10 +180,7 @@ void ZoSpriteAnimation::PlaceSprites() {
       sprite->directionY = d.b / d.length;
       const auto y = std::int32_t((screenHeight - sprite->imageHeight) * 0.5);
       const auto x = std::int32_t((screenWidth - sprite->imageWidth) * 0.5);
-      sprite->prevX = sprite->x;
-      sprite->prevY = sprite->y;
-      sprite->x = Low16(x);
-      sprite->y = Low16(y);
+      MoveTo(*sprite, x, y);
     }
     sprite->baseSpeedX = sprite->speedX;
     sprite->baseSpeedY = sprite->speedY;
@@ -246,7 +241,7 @@ ZoAnimatedSprite* ZoSpriteAnimation::GetSpriteAt(short x, short y) const {
   for (auto it = sprites.rbegin(); it != sprites.rend(); ++it) {
     const ZoAnimatedSprite& sprite = **it;
     if (!(sprite.flags & SpriteShown)) continue;
-    const int sx = std::int16_t(sprite.x), sy = std::int16_t(sprite.y);
+    const int sx = Low16(sprite.x), sy = Low16(sprite.y);
     if (sx <= x && sy <= y && x <= sx + sprite.imageWidth - 1 && y <= sy + sprite.imageHeight - 1)
       return it->get();
   }

@@ -244,10 +244,12 @@ TEST_F(BehaviourTest, FlowAndRandomWalkWrapAround) {
     ScriptedRandom script({0, 0, 0, 0});
     sprite.behaviour = c.behaviour;
     sprite.x = c.x;
-    sprite.y = 100;
+    sprite.y = 0x10000 + 100;  // 100 in its low 16 bits, where the rule works
     scene.AdjustSpritePosition(&sprite);
     EXPECT_EQ(sprite.x, c.expected) << c.behaviour << " at " << c.x;
+    EXPECT_EQ(sprite.y, 100) << "stored as its low 16 bits";
     EXPECT_EQ(sprite.prevX, c.x);
+    EXPECT_EQ(sprite.prevY, 0x10000 + 100) << "the old value as it was";
   }
 }
 
