@@ -13,6 +13,7 @@
 #include "dialogs/edit_sprite_dialog.h"
 #include "dialogs/help_dialog.h"
 #include "engine/animated_sprite.h"
+#include "engine/positions.h"
 #include "engine/sprite_animation.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
@@ -43,11 +44,9 @@ const char* BehaviourName(std::int32_t behaviour) {
 
 // Text values were checked against ranges that fit 16 bits; they are stored through a
 // signed 16-bit value as the sprite's file record holds them.
-std::int16_t ShortValue(const SpriteTransferStruct::Text& text) {
-  return static_cast<std::int16_t>(AsciiToLong(FieldText(text)));
-}
+std::int16_t ShortValue(const SpriteTransferStruct::Text& text) { return Low16(AsciiToLong(FieldText(text))); }
 
-std::string ShortText(std::uint16_t value) { return IntToDecimal(static_cast<std::int16_t>(value)); }
+std::string ShortText(std::uint16_t value) { return IntToDecimal(Low16(value)); }
 
 }  // namespace
 
@@ -333,10 +332,7 @@ void OptionDialog::TakeTransfer(ZoAnimatedSprite& s) {
     s.behaviour = BehaveFlow;
   }
   s.randomStart = t.randomStart == 1 ? 1 : 0;
-  s.prevX = s.x;
-  s.prevY = s.y;
-  s.x = ShortValue(t.startX);
-  s.y = ShortValue(t.startY);
+  MoveTo(s, ShortValue(t.startX), ShortValue(t.startY));
   s.speedX = ShortValue(t.speedX);
   s.speedY = ShortValue(t.speedY);
   s.depth = ShortValue(t.depth);

@@ -4,20 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/positions.h"
 #include "engine/random_draws.h"
 #include "engine/sprite_animation.h"
 
 namespace kelna {
 namespace {
-
-std::int32_t Low16(long long value) { return static_cast<std::int16_t>(value); }
-
-void Place(ZoAnimatedSprite& s, int x, int y) {
-  s.prevX = s.x;
-  s.prevY = s.y;
-  s.x = Low16(x);
-  s.y = Low16(y);
-}
 
 // Leaving one side, the sprite comes back at the other: `entry` is where it re-enters
 // after leaving on the low side.
@@ -28,10 +20,11 @@ int Wrap(int position, int size, int extent, int entry) {
 }
 
 // |base| × percent / 100, truncated, with a random sign: sign first, then the percentage.
-std::int32_t RandomSpeed(std::int32_t base) {
+// Like every rule it takes the base speed's low 16 bits only.
+std::int32_t RandomSpeed(std::int16_t base) {
   const int sign = draws::Sign();
-  const long long percent = Random() % 100;
-  return Low16(sign * (std::llabs(base) * percent / 100));
+  const int percent = Random() % 100;
+  return Low16(sign * (std::abs(int(base)) * percent / 100));
 }
 
 }  // namespace
@@ -39,15 +32,15 @@ std::int32_t RandomSpeed(std::int32_t base) {
 void ZoSpriteAnimation::AdjustSpritePosition(ZoAnimatedSprite* sprite) {
   if (!sprite || sprite->state != SpriteNewFrame) return;
   ZoAnimatedSprite& s = *sprite;
-  const int W = std::int16_t(screenWidth), H = std::int16_t(screenHeight);
+  const int W = Low16(screenWidth), H = Low16(screenHeight);
   const int w = s.imageWidth, h = s.imageHeight;
-  const int px = std::int16_t(s.x), py = std::int16_t(s.y);
-  const int sx = std::int16_t(s.speedX), sy = std::int16_t(s.speedY);
+  const int px = Low16(s.x), py = Low16(s.y);
+  const int sx = Low16(s.speedX), sy = Low16(s.speedY);
 
   switch (s.behaviour) {
     case BehaveFlow:
       // In again whole from the left or top; only 2 pixels show from the right or bottom.
-      Place(s, Wrap(px, w, W, W - w - 2), Wrap(py, h, H, H - h - 2));
+      MoveTo(s, Wrap(px, w, W, W - w - 2), Wrap(py, h, H, H - h - 2));
       return;
     case BehaveBound:
       if (px <= 0 || px >= W - w) s.speedX = Low16(-sx);
@@ -55,16 +48,15 @@ void ZoSpriteAnimation::AdjustSpritePosition(ZoAnimatedSprite* sprite) {
       return;
     case BehaveOneShot:
       if (s.curFrame == 0) {
-        const int x = 20 + draws::Offset(W - 40 - w);
-        const int y = 20 + draws::Offset(H - 40 - h);
-        Place(s, x, y);
+        const draws::Place place = draws::RandomPlace(W, H, w, h);
+        MoveTo(s, place.x, place.y);
       }
       s.speedX = s.speedY = 0;
       return;
     case BehaveRandomWalk: {
-      Place(s, Wrap(px, w, W, W - 2), Wrap(py, h, H, H - 2));
-      const std::int32_t speedX = RandomSpeed(s.baseSpeedX);
-      s.speedY = RandomSpeed(s.baseSpeedY);
+      MoveTo(s, Wrap(px, w, W, W - 2), Wrap(py, h, H, H - 2));
+      const std::int32_t speedX = RandomSpeed(Low16(s.baseSpeedX));
+      s.speedY = RandomSpeed(Low16(s.baseSpeedY));
       s.speedX = speedX;
       return;
     }
@@ -74,8 +66,8 @@ void ZoSpriteAnimation::AdjustSpritePosition(ZoAnimatedSprite* sprite) {
           std::size_t(s.curFrame) >= s.spriteData->locations->size())
         return;
       const TPoint& p = (*s.spriteData->locations)[std::size_t(s.curFrame)];
-      s.speedX = Low16(static_cast<long long>(p.x) - px);
-      s.speedY = Low16(static_cast<long long>(p.y) - py);
+      s.speedX = Low16(std::int64_t(p.x) - px);
+      s.speedY = Low16(std::int64_t(p.y) - py);
       return;
     }
     case BehaveRadial:
@@ -90,7 +82,7 @@ void ZoSpriteAnimation::AdjustSpritePosition(ZoAnimatedSprite* sprite) {
 // sprite; frames 1 to 4 head for 7.5 %, 18.75 %, 37.5 % and 75 % of the scene width out.
 void ZoSpriteAnimation::AdjustRadial(ZoAnimatedSprite& s, int W, int H) {
   const int w = s.imageWidth, h = s.imageHeight;
-  const int px = std::int16_t(s.x), py = std::int16_t(s.y);
+  const int px = Low16(s.x), py = Low16(s.y);
   if (s.curFrame == 0) {
     const draws::Direction d = draws::RadialDirection();
     const int signA = draws::Sign();
@@ -99,7 +91,7 @@ void ZoSpriteAnimation::AdjustRadial(ZoAnimatedSprite& s, int W, int H) {
     s.directionY = d.b / (float(signB) * d.length);
     const int y = int((H - h) * 0.5);
     const int x = int((W - w) * 0.5);
-    Place(s, x, y);
+    MoveTo(s, x, y);
     s.speedX = s.speedY = 0;
     return;
   }

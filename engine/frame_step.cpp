@@ -4,12 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/positions.h"
 #include "engine/sprite_animation.h"
 
 namespace kelna {
 namespace {
-
-std::int16_t Low16(int value) { return static_cast<std::int16_t>(value); }
 
 bool Has(const ZoAnimatedSprite& sprite, std::uint16_t flags) { return (sprite.flags & flags) == flags; }
 
@@ -113,10 +112,7 @@ void ZoSpriteAnimation::DrawSprite(ZoAnimatedSprite& sprite, const Region& r) {
   if (sprite.soundOn != 0 && waveSoundOn != 0 && sprite.PlaySound() && soundListener)
     soundListener(sprite);
   sprite.IncFrame();
-  sprite.prevX = sprite.x;
-  sprite.prevY = sprite.y;
-  sprite.x = nx;  // moved by its speed whatever its state
-  sprite.y = ny;
+  MoveTo(sprite, nx, ny);  // moved by its speed whatever its state
   AdjustSpritePosition(&sprite);
   sprite.flags &= std::uint16_t(~(SpriteMoved | SpriteInRegion));
 }

@@ -16,6 +16,18 @@ inline std::int32_t Offset(std::int32_t margin) { return margin == 0 ? 0 : Rando
 // +1 for an even draw, -1 for an odd one.
 inline int Sign() { return Random() % 2 == 0 ? 1 : -1; }
 
+struct Place {
+  std::int32_t x = 0, y = 0;
+};
+
+// A place 20 pixels in from the edges of a width × height area for a w × h sprite: x, then
+// y, each 20 + Offset(extent - 40 - size), so an axis without room to spare draws nothing.
+inline Place RandomPlace(int width, int height, int w, int h) {
+  const std::int32_t x = 20 + Offset(width - 40 - w);
+  const std::int32_t y = 20 + Offset(height - 40 - h);
+  return {x, y};
+}
+
 struct Direction {
   float a = 0, b = 0, length = 0;
 };

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "engine/positions.h"
 #include "engine/random_draws.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
@@ -16,9 +17,9 @@
 namespace kelna {
 namespace {
 
-constexpr std::size_t kMagicFieldSize = 32;
-constexpr std::size_t kPathFieldSize = 260;
-constexpr std::size_t kObjectRecordMinimum = 79 + 4;  // fixed part and the sound flag
+// The least a record of the object file takes: its fixed part, which is all that a record
+// with a wrong tag takes.
+constexpr std::size_t kObjectRecordMinimum = 79;
 constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
 constexpr char kNoObject[] = "None";
 constexpr char kNewSpriteName[] = "newsprite";
@@ -137,12 +138,9 @@ void ZoSpriteAnimation::PlaceSprites() {
     const std::int32_t behaviour = sprite->behaviour;
     if ((behaviour == BehaveFlow || behaviour == BehaveBound || behaviour == BehaveRandomWalk) &&
         sprite->randomStart != 0) {
-      const std::int32_t x = 20 + draws::Offset(screenWidth - 40 - sprite->imageWidth);
-      const std::int32_t y = 20 + draws::Offset(screenHeight - 40 - sprite->imageHeight);
-      sprite->prevX = sprite->x;
-      sprite->prevY = sprite->y;
-      sprite->x = Low16(x);
-      sprite->y = Low16(y);
+      const draws::Place place =
+          draws::RandomPlace(screenWidth, screenHeight, sprite->imageWidth, sprite->imageHeight);
+      MoveTo(*sprite, place.x, place.y);
     } else if (behaviour == BehaveOneShot) {
       ++sprite->frameCount;  // room for the closing blank frame
     } else if (behaviour == BehaveRadial) {
@@ -151,10 +149,7 @@ void ZoSpriteAnimation::PlaceSprites() {
       sprite->directionY = d.b / d.length;
       const auto y = std::int32_t((screenHeight - sprite->imageHeight) * 0.5);
       const auto x = std::int32_t((screenWidth - sprite->imageWidth) * 0.5);
-      sprite->prevX = sprite->x;
-      sprite->prevY = sprite->y;
-      sprite->x = Low16(x);
-      sprite->y = Low16(y);
+      MoveTo(*sprite, x, y);
     }
     sprite->baseSpeedX = sprite->speedX;
     sprite->baseSpeedY = sprite->speedY;
@@ -215,7 +210,7 @@ ZoAnimatedSprite* ZoSpriteAnimation::GetSpriteAt(short x, short y) const {
   for (auto it = sprites.rbegin(); it != sprites.rend(); ++it) {
     const ZoAnimatedSprite& sprite = **it;
     if (!(sprite.flags & SpriteShown)) continue;
-    const int sx = std::int16_t(sprite.x), sy = std::int16_t(sprite.y);
+    const int sx = Low16(sprite.x), sy = Low16(sprite.y);
     if (sx <= x && sy <= y && x <= sx + sprite.imageWidth - 1 && y <= sy + sprite.imageHeight - 1)
       return it->get();
   }
@@ -248,6 +243,7 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
   in.Bytes(objectFile);
   const std::int16_t count = in.I16();
   if (!in.Ok()) return 0;
+  static_assert(sizeof magic + sizeof objectFile + sizeof count == kHeaderSize);
   const std::size_t records = count > 0 ? std::size_t(count) : 0;
   if (records * ZoAnimatedSprite::kRecordSize > in.Remaining()) return 0;
 
@@ -262,7 +258,9 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
 
   sprites.clear();
   for (auto& sprite : loaded) AddSprite(std::move(sprite));
-  objectFileName = std::string(FieldText(objectFile));
+  // A path without its NUL ends where a writer would have put one, so that it survives
+  // being written back.
+  objectFileName = std::string(FieldText(std::span<const char>(objectFile).first(kPathLimit)));
   if (!withObjects) return 1;
   if (ReadObjects(objectFileName->c_str()) != 1) return 0;
   TieUpObjects();
@@ -275,7 +273,7 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);
   out.FixedText(kAnimationMagic, kMagicFieldSize, kMagicFieldSize);
-  out.FixedText(*objectFileName, kPathFieldSize, kPathFieldSize - 1);
+  out.FixedText(*objectFileName, kPathFieldSize, kPathLimit);
   out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
   for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
   if (!out.Ok()) return 0;

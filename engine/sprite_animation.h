@@ -30,11 +30,15 @@ class ZoSpriteAnimation {
   using SpriteList = std::vector<std::unique_ptr<ZoAnimatedSprite>>;
   using ObjectList = std::vector<std::unique_ptr<ZoSpriteData>>;
 
-  // The magic texts at the start of animation and object files.
+  // The magic texts at the start of animation and object files, each in a field of its own.
   static constexpr char kAnimationMagic[] = "AN--1.00";
   static constexpr char kObjectMagic[] = "FO--1.00";
-  // Size of the animation file's header: magic, object file name, sprite count.
-  static constexpr std::size_t kHeaderSize = 294;
+  static constexpr std::size_t kMagicFieldSize = 32;
+  // The animation file's header: magic, the object file's path, the 16-bit sprite count.
+  // The path field keeps its last byte for the NUL, so a path holds at most kPathLimit bytes.
+  static constexpr std::size_t kPathFieldSize = 260;
+  static constexpr std::size_t kPathLimit = kPathFieldSize - 1;
+  static constexpr std::size_t kHeaderSize = kMagicFieldSize + kPathFieldSize + 2;
 
   ZoSpriteAnimation();
   // With a background image from a BMP file (code page 932 name). The context and sizes

@@ -23,7 +23,9 @@ ZoSound::ZoSound(const char* fileName) {
 ZoSound::~ZoSound() { Stop(); }
 
 void ZoSound::SetData(std::vector<std::uint8_t> data) {
-  Stop();  // the platform may still be playing the old block
+  // Stopping silences whatever wave plays, another object's too, so it is done only when
+  // this sound's own block goes: the platform may still be playing it.
+  if (!waveData.empty()) Stop();
   waveData = std::move(data);
 }
 
@@ -46,7 +48,8 @@ int ZoSound::GetSound(const char* path) {
 }
 
 void ZoSound::DeleteSound() {
-  SetData({});
+  Stop();  // whether or not it holds data, as destroying it does
+  waveData = std::vector<std::uint8_t>();
   waveSize = 0;
   fileName.fill('\0');
   playFrame = 0;

@@ -21,7 +21,8 @@ class ZoSound {
   ZoSound& operator=(const ZoSound&) = delete;
 
   // Loads the whole file (a code page 932 path): 1, or 0 when it does not open, is empty,
-  // is larger than a sound may be, or reads short (the sound then has no data).
+  // is larger than a sound may be, or reads short (the sound then has no data). A wave that
+  // is playing goes on, unless it may be this sound's old data.
   int GetSound(const char* path);
   // Back to the empty sound (playback stopped first).
   void DeleteSound();

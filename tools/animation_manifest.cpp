@@ -12,10 +12,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The sprite count is a positive 16-bit number; names keep their field's last two bytes
-// zero, and the object file's path its last one.
+// zero (and the object file's path its last one, ZoSpriteAnimation::kPathLimit).
 constexpr std::size_t kMaxSprites = 0x7FFF;
 constexpr std::size_t kNameLimit = 30;
-constexpr std::size_t kPathLimit = 259;
 
 KeySet SpriteKeys() {
   KeySet keys = {"name", "objectName"};
@@ -54,7 +53,8 @@ std::unique_ptr<ZoSpriteAnimation> SceneFromManifest(const Json& manifest) {
   if (!manifest.contains("objectFile")) Fail("top level", "no \"objectFile\"");
   if (!manifest.contains("sprites")) Fail("top level", "no \"sprites\" list");
   auto scene = std::make_unique<ZoSpriteAnimation>();
-  scene->objectFileName = Cp932Text(manifest.at("objectFile"), kPathLimit, "objectFile");
+  scene->objectFileName =
+      Cp932Text(manifest.at("objectFile"), ZoSpriteAnimation::kPathLimit, "objectFile");
   if (scene->objectFileName->empty()) Fail("objectFile", "must name the object file");
   std::size_t index = 0;
   for (const Json& entry : Array(manifest.at("sprites"), kMaxSprites, "sprites"))

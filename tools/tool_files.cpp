@@ -17,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kMagicFieldSize = 32;
 // A BMP file larger than the largest picture the loader accepts, with room for headers.
 constexpr std::uintmax_t kMaxBitmapFileSize = kMaxDibPixelBytes + (16u << 20);
 
@@ -41,7 +40,7 @@ std::string ReaderName(const fs::path& file, const std::string& shown) {
 
 // The text in the file's first 32-byte field: its magic when it is one of ours.
 std::string LeadingField(const fs::path& file) {
-  std::array<char, kMagicFieldSize> field{};
+  std::array<char, ZoSpriteAnimation::kMagicFieldSize> field{};
   std::ifstream in(file, std::ios::binary);
   in.read(field.data(), field.size());
   return std::string(FieldText(std::span<const char>(field.data(), std::size_t(in.gcount()))));
@@ -125,7 +124,8 @@ std::unique_ptr<ZoSpriteAnimation> LoadScene(const fs::path& file) {
 std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects) {
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);
-  out.FixedText(kObjectFileMagic, kMagicFieldSize, kMagicFieldSize);
+  constexpr std::size_t kMagicField = ZoSpriteAnimation::kMagicFieldSize;
+  out.FixedText(kObjectFileMagic, kMagicField, kMagicField);
   out.I16(static_cast<std::int16_t>(objects.size()));
   for (const auto& object : objects) object->Write(content);
   if (!content) throw ToolError("cannot build the object file in memory");

@@ -293,10 +293,12 @@ TEST_F(BehaviourTest, FlowAndRandomWalkWrapAround) {
     ScriptedRandom script({0, 0, 0, 0});
     sprite.behaviour = c.behaviour;
     sprite.x = c.x;
-    sprite.y = 100;
+    sprite.y = 0x10000 + 100;  // 100 in its low 16 bits, where the rule works
     scene.AdjustSpritePosition(&sprite);
     EXPECT_EQ(sprite.x, c.expected) << c.behaviour << " at " << c.x;
+    EXPECT_EQ(sprite.y, 100) << "stored as its low 16 bits";
     EXPECT_EQ(sprite.prevX, c.x);
+    EXPECT_EQ(sprite.prevY, 0x10000 + 100) << "the old value as it was";
   }
 }
 
@@ -312,22 +314,27 @@ TEST_F(BehaviourTest, BounceReversesAtTheEdges) {
   }
 }
 
+// Draws: sign for x, percentage for x, sign for y, percentage for y; an even sign draw is +.
 TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
   sprite.behaviour = BehaveRandomWalk;
-  sprite.baseSpeedX = -7;
-  sprite.baseSpeedY = 10;
-  sprite.x = sprite.y = 100;
-  {
-    ScriptedRandom script({4, 50, 7, 99});  // +, 50 %; -, 99 %
+  const struct {
+    std::int32_t baseX, baseY;
+    std::vector<std::int32_t> draws;
+    std::int32_t speedX, speedY;
+  } cases[] = {
+      {-7, 10, {4, 50, 7, 99}, 3, -9},  // the size of the base, truncated, with the drawn sign
+      {-7, 10, {1, 99, 0, 0}, -6, 0},
+      // Only the low 16 bits of the base count, as in every rule: 0x10007 is 7, 40000 is -25536.
+      {0x10007, 40000, {0, 50, 0, 50}, 3, 12768},
+      {-32768, -32768, {0, 99, 1, 99}, 32440, -32440},
+  };
+  for (const auto& c : cases) {
+    ScriptedRandom script(c.draws);
+    sprite.baseSpeedX = c.baseX, sprite.baseSpeedY = c.baseY;
+    sprite.x = sprite.y = 100;
     scene.AdjustSpritePosition(&sprite);
-    EXPECT_EQ(sprite.speedX, 3);
-    EXPECT_EQ(sprite.speedY, -9);
-  }
-  {
-    ScriptedRandom script({1, 99, 0, 0});
-    scene.AdjustSpritePosition(&sprite);
-    EXPECT_EQ(sprite.speedX, -6);
-    EXPECT_EQ(sprite.speedY, 0);
+    EXPECT_EQ(sprite.speedX, c.speedX) << c.baseX;
+    EXPECT_EQ(sprite.speedY, c.speedY) << c.baseY;
   }
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -301,19 +303,51 @@ TEST(ZoSoundTest, LoadsAWaveFileWithTwoZeroBytesAfterIt) {
   EXPECT_EQ(sound.WaveSize(), 0);
 }
 
-TEST(ZoSoundTest, PlaysFromMemoryAndStopsBeforeTheDataGoes) {
-  RecordingWavePlayer player;
-  ScopedWavePlayer scoped(player);
-  {
-    ZoSound sound;
-    std::istringstream is(std::string(258, '\0') + Le32(4) + "data");
-    ASSERT_EQ(sound.Read(is), 1);
-    sound.Play();
-    player.log.push_back("destroying");
+// Stopping stops whatever wave plays, another object's too: only taking away data that may
+// be playing does it, never loading a sound.
+TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
+  test::TemporaryFolder folder;
+  std::ofstream(folder / "ten.wav", std::ios::binary) << "RIFF123456";
+  const std::string wave = PathToCp932(folder / "ten.wav");
+  const std::string missing = PathToCp932(folder / "missing.wav");
+  const std::string record = std::string(258, '\0') + Le32(4) + "data";
+  using Log = std::vector<std::string>;
+  const struct {
+    const char* what;
+    bool loaded;  // the sound holds the record's 4 bytes before the step
+    std::function<void(std::unique_ptr<ZoSound>&, Log&)> step;
+    Log log;
+  } cases[] = {
+      {"reading a record", false, [&](auto& s, auto&) { std::istringstream is(record); s->Read(is); }, {}},
+      {"loading a wave file", false, [&](auto& s, auto&) { s->GetSound(wave.c_str()); }, {}},
+      {"a load that fails", false, [&](auto& s, auto&) { s->GetSound(missing.c_str()); }, {}},
+      {"making a sound from a file",
+       false,
+       [&](auto&, Log& log) {
+         ZoSound made(wave.c_str());
+         log.push_back("made");
+       },
+       {"made", "stop"}},
+      {"playing", true, [](auto& s, auto&) { s->Play(); }, {"play 6"}},  // the data and its 2 zero bytes
+      {"playing without data", false, [](auto& s, auto&) { s->Play(); }, {}},
+      {"deleting the data", true, [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}},
+      {"deleting the data of an empty sound", false, [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}},
+      {"loading over data that may be playing", true, [&](auto& s, auto&) { s->GetSound(wave.c_str()); }, {"stop"}},
+      {"destroying it", true, [](auto& s, auto&) { s.reset(); }, {"stop"}},
+      {"destroying an empty sound", false, [](auto& s, auto&) { s.reset(); }, {"stop"}},
+  };
+  for (const auto& c : cases) {
+    RecordingWavePlayer player;
+    ScopedWavePlayer scoped(player);
+    auto sound = std::make_unique<ZoSound>();
+    std::istringstream is(record);
+    if (c.loaded) {
+      ASSERT_EQ(sound->Read(is), 1) << c.what;
+    }
+    player.log.clear();
+    c.step(sound, player.log);
+    EXPECT_EQ(player.log, c.log) << c.what;
   }
-  ZoSound silent;
-  silent.Play();  // no data: nothing to play
-  EXPECT_EQ(player.log, (std::vector<std::string>{"stop", "play 6", "destroying", "stop"}));
 }
 
 TEST(ZoSoundTest, RefusesSizesTheStreamCannotHold) {
