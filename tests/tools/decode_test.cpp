@@ -7,12 +7,10 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
-using kelna::test::Contents;
-using kelna::test::RunTool;
-using kelna::test::ToolRun;
 
 const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
 
@@ -52,3 +50,4 @@ TEST(DecodeCommandTest, AnUnreadableFileGivesOneLineNamingItAndStatus1) {
 }
 
 }  // namespace
+}  // namespace kelna::test

@@ -16,15 +16,11 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using kelna::test::Contents;
-using kelna::test::RunProgram;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
 
 json Inspect(const fs::path& file, const fs::path& scratch) {
   const ToolRun run = RunTool({"inspect", file.string()}, scratch);
@@ -161,3 +157,4 @@ TEST(DemoTest, AnInstallFolderMustBeAbsolute) {
 }
 
 }  // namespace
+}  // namespace kelna::test

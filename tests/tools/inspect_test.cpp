@@ -11,15 +11,11 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using kelna::test::Contents;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
-using kelna::test::WriteBytes;
 
 const fs::path kFrames = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "g";
 
@@ -135,3 +131,4 @@ TEST(InspectCommandTest, AFileThatCannotBeReadAsItsKindGivesOneLineAndStatus1) {
 }
 
 }  // namespace
+}  // namespace kelna::test

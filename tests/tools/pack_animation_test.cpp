@@ -10,15 +10,11 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using kelna::test::Contents;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
-using kelna::test::WriteBytes;
 
 ToolRun Pack(const TemporaryFolder& folder, const std::string& manifest, const std::string& output) {
   WriteBytes(folder / "animation.json", manifest);
@@ -95,3 +91,4 @@ TEST(PackAnimationTest, ABadEntryIsNamedOnOneLineAndNothingIsWritten) {
 }
 
 }  // namespace
+}  // namespace kelna::test

@@ -17,15 +17,11 @@
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using kelna::test::Contents;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
-using kelna::test::WriteBytes;
 
 const fs::path kFrames = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "g";
 
@@ -243,3 +239,4 @@ TEST(PackCommandTest, ABadManifestEntryIsNamedOnOneLineAndNothingIsWritten) {
 }
 
 }  // namespace
+}  // namespace kelna::test

@@ -15,14 +15,10 @@
 
 #include "tests/tools/scene_files.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
-using kelna::test::kGreen;
-using kelna::test::kRed;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
 
 // A decoded PNG: its size and 0xRRGGBB pixels.
 struct Picture {
@@ -134,3 +130,4 @@ TEST(RenderCommandTest, WritesPamWhenAskedFor) {
 }
 
 }  // namespace
+}  // namespace kelna::test

@@ -12,14 +12,11 @@
 
 #include "tests/tools/scene_files.h"
 
+namespace kelna::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using kelna::test::RunTool;
-using kelna::test::TemporaryFolder;
-using kelna::test::ToolRun;
-using kelna::test::WriteBytes;
 
 std::vector<json> Lines(const std::string& out) {
   std::vector<json> lines;
@@ -189,3 +186,4 @@ TEST(TraceCommandTest, ProblemsGiveOneLineAndTheirStatus) {
 }
 
 }  // namespace
+}  // namespace kelna::test
