@@ -4,22 +4,10 @@
 #include <istream>
 #include <ostream>
 
+#include "engine/sprite_record.h"
 #include "platform/binary_io.h"
 
 namespace kelna {
-namespace {
-
-constexpr std::size_t kNameFieldSize = 32;
-constexpr std::size_t kNameLimit = 30;  // written names keep the field's last two bytes zero
-
-void CopyName(std::array<char, 32>& field, std::string_view text) {
-  field.fill('\0');
-  text = text.substr(0, std::min(text.find('\0'), field.size() - 1));
-  std::copy(text.begin(), text.end(), field.begin());
-}
-
-}  // namespace
-
 bool ZoAnimatedSprite::Drawn() const { return state == SpriteNewFrame || state == SpriteHeldFrame; }
 
 void ZoAnimatedSprite::IncFrame() {
@@ -126,56 +114,20 @@ void ZoAnimatedSprite::CopyDefault() {
   frameCount = std::uint16_t(std::max(frames - 1, 0));
 }
 
-void ZoAnimatedSprite::SetName(std::string_view text) { CopyName(name, text); }
-void ZoAnimatedSprite::SetObjectName(std::string_view text) { CopyName(objectName, text); }
+void ZoAnimatedSprite::SetName(std::string_view text) { AssignFieldText(name, text); }
+void ZoAnimatedSprite::SetObjectName(std::string_view text) { AssignFieldText(objectName, text); }
 
 int ZoAnimatedSprite::Read(std::istream& is) {
-  std::array<char, kRecordSize> record{};
-  if (!BinaryReader(is).Bytes(record)) return 0;
-  SpanReader in(record);
-  if (in.Text(3) != "AS") return 0;
-  reserved1 = in.I16();
-  SetName(in.Text(kNameFieldSize));
-  SetObjectName(in.Text(kNameFieldSize));
-  depth = in.I16();
-  behaviour = in.I32();
-  autoRepeat = in.I32();
-  randomStart = in.I32();
-  reserved2 = in.I32();
-  imageWidth = in.U16();
-  imageHeight = in.U16();
-  startFrame = in.U16();
-  frameCount = in.U16();
-  skipCount = in.U16();
-  x = in.I32();
-  y = in.I32();
-  speedX = in.I32();
-  speedY = in.I32();
-  soundOn = in.I16() == 1 ? 1 : 0;  // only the value 1 means on
+  std::array<char, kSpriteRecordSize> record{};
+  if (!BinaryReader(is).Bytes(record) || !HasTags(kSpriteRecord, record)) return 0;
+  ReadFields(kSpriteRecord, *this, record);
+  soundOn = soundOn == 1 ? 1 : 0;  // only the value 1 means on
   return 1;
 }
 
 int ZoAnimatedSprite::Write(std::ostream& os) const {
   BinaryWriter out(os);
-  out.Bytes(std::span<const char>("AS", 3));  // with its NUL
-  out.I16(reserved1);
-  out.FixedText(std::string_view(name.data(), name.size()), kNameFieldSize, kNameLimit);
-  out.FixedText(std::string_view(objectName.data(), objectName.size()), kNameFieldSize, kNameLimit);
-  out.I16(depth);
-  out.I32(behaviour);
-  out.I32(autoRepeat);
-  out.I32(randomStart);
-  out.I32(reserved2);
-  out.U16(imageWidth);
-  out.U16(imageHeight);
-  out.U16(startFrame);
-  out.U16(frameCount);
-  out.U16(skipCount);
-  out.I32(x);
-  out.I32(y);
-  out.I32(speedX);
-  out.I32(speedY);
-  out.I16(std::int16_t(soundOn));
+  WriteFields(kSpriteRecord, *this, out);
   return 1;
 }
 

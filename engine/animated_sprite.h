@@ -29,9 +29,6 @@ enum SpriteState : std::int32_t {
 
 class ZoAnimatedSprite {
  public:
-  // Size of the sprite record in the animation file.
-  static constexpr std::size_t kRecordSize = 115;
-
   ZoAnimatedSprite() = default;
   virtual ~ZoAnimatedSprite() = default;
 
@@ -59,7 +56,7 @@ class ZoAnimatedSprite {
   void SetupFrameBounds() {}
   int InitImages(const char*) { return 0; }
 
-  // The 115-byte record. Read: 1, or 0 with the sprite unchanged when the tag is not "AS"
+  // The record (engine/sprite_record.h). Read: 1, or 0 with the sprite unchanged when the tag is not "AS"
   // or the record is cut short. Write: always 1.
   virtual int Read(std::istream& is);
   virtual int Write(std::ostream& os) const;

@@ -9,17 +9,16 @@
 
 #include "engine/positions.h"
 #include "engine/random_draws.h"
+#include "engine/sprite_record.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
+#include "sprites/object_record.h"
 
 namespace kelna {
 namespace {
 
-// The least a record of the object file takes: its fixed part, which is all that a record
-// with a wrong tag takes.
-constexpr std::size_t kObjectRecordMinimum = 79;
 constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
 constexpr char kNoObject[] = "None";
 constexpr char kNewSpriteName[] = "newsprite";
@@ -245,7 +244,7 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
   if (!in.Ok()) return 0;
   static_assert(sizeof magic + sizeof objectFile + sizeof count == kHeaderSize);
   const std::size_t records = count > 0 ? std::size_t(count) : 0;
-  if (records * ZoAnimatedSprite::kRecordSize > in.Remaining()) return 0;
+  if (records * kSpriteRecordSize > in.Remaining()) return 0;
 
   SpriteList loaded;
   loaded.reserve(std::max<std::size_t>(records, 64));
@@ -290,7 +289,8 @@ int ZoSpriteAnimation::ReadObjects(const char* fileName) {
   const std::int16_t count = in.I16();
   if (!in.Ok()) return 0;
   const std::size_t records = count > 0 ? std::size_t(count) : 0;
-  if (records * kObjectRecordMinimum > in.Remaining()) return 0;
+  // Each record takes at least its fixed part, all that a record with a wrong tag takes.
+  if (records * kObjectRecordSize > in.Remaining()) return 0;
 
   // The new objects are read aside; a broken file leaves the current ones in place.
   ObjectList loaded;

@@ -10,13 +10,11 @@
 #include "platform/binary_io.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
+#include "sprites/object_record.h"
 
 namespace kelna {
 namespace {
 
-constexpr std::size_t kFixedPartSize = 79;
-constexpr std::size_t kNameFieldSize = 32;
-constexpr std::size_t kNameLimit = 30;  // written names keep the field's last two bytes zero
 constexpr std::uint32_t kNoImage = 0;
 constexpr std::uint32_t kPreviousImage = 0xFFFFFFFF;
 constexpr std::uint32_t kImageFollows = 1;  // any other value announces an image
@@ -44,18 +42,10 @@ ZoSpriteData::ZoSpriteData(std::shared_ptr<ImagePairs> pairs, short depthValue, 
 
 ZoSpriteData::~ZoSpriteData() = default;
 
+// A new object's values are its members' initial ones.
 void ZoSpriteData::Clear() {
-  images = std::make_shared<ImagePairs>();
-  locations = std::make_shared<Locations>();
-  sound.reset();
-  name.clear();
-  reserved1 = 0;
-  depth = 1;
-  behaviour = BehaveFlow;
-  autoRepeat = randomStart = ownsImages = 1;
-  imageWidth = imageHeight = frameCount = 0;
-  startX = startY = speedX = speedY = 0;
-  useCount = 0;
+  const ZoSpriteData fresh;
+  Copy(&fresh, false);
 }
 
 // --- Frames ---
@@ -183,20 +173,7 @@ void ZoSpriteData::Copy(const ZoSpriteData* source, bool deep) {
   images = source->images;
   locations = source->locations;
   sound = source->sound;
-  reserved1 = source->reserved1;
-  name = source->name;
-  depth = source->depth;
-  behaviour = source->behaviour;
-  autoRepeat = source->autoRepeat;
-  randomStart = source->randomStart;
-  ownsImages = source->ownsImages;
-  imageWidth = source->imageWidth;
-  imageHeight = source->imageHeight;
-  frameCount = source->frameCount;
-  startX = source->startX;
-  startY = source->startY;
-  speedX = source->speedX;
-  speedY = source->speedY;
+  CopyFields(kObjectRecord, *this, *source);
   useCount = source->useCount;
   if (!deep) return;
   // Own lists; the pairs, their images and the sound stay shared with the source.
@@ -206,32 +183,25 @@ void ZoSpriteData::Copy(const ZoSpriteData* source, bool deep) {
 
 // --- The record ---
 
+std::uint16_t ZoSpriteData::StoredLocationCount() const {
+  const bool withLocations = locations && behaviour == BehaveSpecified;
+  return std::uint16_t(withLocations ? std::min<std::size_t>(locations->size(), 0xFFFF) : 0);
+}
+
 int ZoSpriteData::Read(std::istream& is) {
   BinaryReader in(is);
-  std::array<char, kFixedPartSize> fixedPart{};
+  std::array<char, kObjectRecordSize> fixedPart{};
   if (!in.Bytes(fixedPart)) return 0;
-  SpanReader record(fixedPart);
-  // The tag is compared as a NUL-terminated text, so byte 3 must be 0.
-  if (record.Text(4) != "SPD") return 0;
+  // The tag is compared as a NUL-terminated text, so the byte after it (reserved1's low
+  // byte) must be 0.
+  if (!HasTags(kObjectRecord, fixedPart) || fixedPart[FieldOffset(kObjectRecord, "reserved1")] != 0) return 0;
 
   // Everything goes into a new object first, so that a broken record changes nothing.
   ZoSpriteData next;
-  record = SpanReader(std::span<const char>(fixedPart).subspan(3));
-  next.reserved1 = record.I16();
-  next.name = std::string(record.Text(kNameFieldSize));
-  next.depth = record.I16();
-  next.behaviour = record.I32();
-  next.autoRepeat = record.I32();
-  next.randomStart = record.I32();
-  next.ownsImages = record.I32();
-  next.imageWidth = record.U16();
-  next.imageHeight = record.U16();
-  const std::uint16_t frames = record.U16();
-  next.startX = record.I32();
-  next.startY = record.I32();
-  next.speedX = record.I32();
-  next.speedY = record.I32();
-  const std::uint16_t locationCount = record.U16();
+  ReadFields(kObjectRecord, next, fixedPart);
+  const std::uint16_t frames = next.frameCount;
+  const std::uint16_t locationCount =
+      SpanReader(std::span<const char>(fixedPart).subspan(FieldOffset(kObjectRecord, "locationCount"))).U16();
 
   // Each frame holds at least its two markers: a count the stream cannot hold is refused
   // before anything is made for it.
@@ -279,24 +249,8 @@ int ZoSpriteData::Read(std::istream& is) {
 
 int ZoSpriteData::Write(std::ostream& os) const {
   BinaryWriter out(os);
-  const bool withLocations = locations && behaviour == BehaveSpecified;
-  const auto locationCount = std::uint16_t(withLocations ? std::min<std::size_t>(locations->size(), 0xFFFF) : 0);
-  out.Bytes(std::span<const char>("SPD", 3));
-  out.I16(reserved1);
-  out.FixedText(name, kNameFieldSize, kNameLimit);
-  out.I16(depth);
-  out.I32(behaviour);
-  out.I32(autoRepeat);
-  out.I32(randomStart);
-  out.I32(ownsImages);
-  out.U16(imageWidth);
-  out.U16(imageHeight);
-  out.U16(frameCount);
-  out.I32(startX);
-  out.I32(startY);
-  out.I32(speedX);
-  out.I32(speedY);
-  out.U16(locationCount);
+  WriteFields(kObjectRecord, *this, out);
+  const std::uint16_t locationCount = StoredLocationCount();
 
   for (int frame = 0; frame < frameCount; ++frame) {
     const ImagePair* pair = frame <= 0x7FFF ? Pair(short(frame)) : nullptr;

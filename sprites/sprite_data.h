@@ -110,7 +110,10 @@ class ZoSpriteData {
   // Deep: own lists holding the same pairs, and the same sound.
   void Copy(const ZoSpriteData* source, bool deep);
 
-  // One bare record in a file of its own.
+  // The locations the record stores: the specified-position behaviour's, up to 65535.
+  std::uint16_t StoredLocationCount() const;
+
+  // One bare record in a file of its own (sprites/object_record.h describes its fields).
   virtual int Read(const char* fileName);
   virtual int Write(const char* fileName) const;
   // One record at the stream's position. Read gives 1, or 0 with the object unchanged when

@@ -18,7 +18,7 @@ constexpr std::size_t kNameLimit = 30;
 
 KeySet SpriteKeys() {
   KeySet keys = {"name", "objectName"};
-  for (const auto& field : kSpriteFields) keys.emplace(field.key);
+  for (const auto& field : kSpriteFields) keys.emplace(field.name);
   return keys;
 }
 
@@ -33,8 +33,8 @@ std::unique_ptr<ZoAnimatedSprite> Sprite(const Json& entry, const std::string& w
   CheckKeys(entry, SpriteKeys(), where);
   auto sprite = NewSprite();
   for (const auto& field : kSpriteFields)
-    if (const auto it = entry.find(field.key); it != entry.end())
-      field.set(*sprite, Integer(*it, field.min, field.max, where + "." + std::string(field.key)));
+    if (const auto it = entry.find(field.name); it != entry.end())
+      field.set(*sprite, Integer(*it, field.min, field.max, where + "." + std::string(field.name)));
   // The reader takes any other value as off, so it would not read back as written.
   if (sprite->soundOn != 0 && sprite->soundOn != 1)
     Fail(where + ".soundOn", std::to_string(sprite->soundOn) + " is neither 0 (off) nor 1 (on)");

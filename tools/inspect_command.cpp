@@ -29,7 +29,7 @@ std::uint32_t Little32(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 template <class Record, std::size_t N>
 void AddFields(Json& out, const Record& record, const std::array<IntegerField<Record>, N>& fields) {
-  for (const auto& field : fields) out[std::string(field.key)] = field.get(record);
+  for (const auto& field : fields) out[std::string(field.name)] = field.get(record);
 }
 
 Json DescribeSprite(const ZoAnimatedSprite& sprite) {

@@ -60,8 +60,8 @@ class ManifestReader {
 
   static void Fields(const Json& entry, ZoSpriteData& object, const std::string& where) {
     for (const auto& field : kObjectFields)
-      if (const auto it = entry.find(field.key); it != entry.end())
-        field.set(object, Integer(*it, field.min, field.max, where + "." + std::string(field.key)));
+      if (const auto it = entry.find(field.name); it != entry.end())
+        field.set(object, Integer(*it, field.min, field.max, where + "." + std::string(field.name)));
     // The reader takes the record's tag as "SPD" and a NUL, and that NUL is this field's low
     // byte: any other value makes the program refuse the object.
     if (object.reserved1 & 0xFF)
@@ -71,7 +71,7 @@ class ManifestReader {
 
   static KeySet ObjectKeys() {
     KeySet keys = {"name", "frameCount", "frames", "locations", "sound"};
-    for (const auto& field : kObjectFields) keys.emplace(field.key);
+    for (const auto& field : kObjectFields) keys.emplace(field.name);
     return keys;
   }
 

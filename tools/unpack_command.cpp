@@ -41,7 +41,7 @@ class Unpacker {
     const std::string prefix = std::to_string(index);
     const std::string where = "objects[" + prefix + "]";
     Json out = {{"name", Cp932ToUtf8(object.name)}};
-    for (const auto& field : kObjectFields) out[std::string(field.key)] = field.get(object);
+    for (const auto& field : kObjectFields) out[std::string(field.name)] = field.get(object);
     Json frames = Json::array();
     for (int i = 0; i < object.PairCount(); ++i) {
       const ZoSpriteData::ImagePair& pair = *(*object.images)[std::size_t(i)];
