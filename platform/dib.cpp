@@ -105,10 +105,8 @@ void ConvertRow32Fields(const PixelFormat& format, std::span<const std::uint8_t>
   }
 }
 
-bool IsRle(const DibHeader& header) {
-  return header.compression == kBiRle8 || header.compression == kBiRle4;
-}
-
+// GDI knows BI_BITFIELDS only (IsKnownFormat refuses BI_ALPHABITFIELDS), never after a
+// core header.
 bool HasMasks(const DibHeader& header) {
   return !header.IsCore() && header.compression == kBiBitfields;
 }
@@ -143,19 +141,16 @@ bool IsAcceptable(const DibHeader& header) {
   const std::int64_t height = std::abs(std::int64_t{header.height});
   if (width > kMaxDibDimension || height > kMaxDibDimension) return false;
   if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) return false;
-  const std::uint64_t dataSize = DibStride(header.bitCount, header.width) * height;
-  return IsRle(header) || dataSize <= kMaxDibPixelBytes;
+  return IsRle(header) || DibRowsSize(header) <= kMaxDibPixelBytes;
 }
 
 bool ReadColorTable(const DibHeader& header, std::span<const std::uint8_t> info,
                     PixelFormat& format) {
   const std::size_t count = DibColorCount(header);
-  const std::size_t entrySize = header.IsCore() ? 3 : 4;
+  const std::size_t entrySize = ColorEntrySize(header);
   if (info.size() - header.size < count * entrySize) return false;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t at = header.size + i * entrySize;
-    format.colors[i] =
-        info[at] | std::uint32_t{info[at + 1]} << 8 | std::uint32_t{info[at + 2]} << 16;
+    format.colors[i] = ColorEntryAt(info, header.size + i * entrySize);
   }
   return true;
 }
@@ -338,50 +333,6 @@ class RleDecoder {
 };
 
 }  // namespace
-
-std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < 2) return std::nullopt;
-  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < 4) return std::nullopt;
-  return bytes[offset] | std::uint32_t{bytes[offset + 1]} << 8 |
-         std::uint32_t{bytes[offset + 2]} << 16 | std::uint32_t{bytes[offset + 3]} << 24;
-}
-
-std::optional<DibHeader> ReadDibHeader(std::span<const std::uint8_t> info) {
-  const std::optional<std::uint32_t> size = ReadLe32(info, 0);
-  if (!size || *size > info.size()) return std::nullopt;
-  DibHeader header;
-  header.size = *size;
-  if (*size == kCoreHeaderSize) {
-    header.width = *ReadLe16(info, 4);
-    header.height = *ReadLe16(info, 6);
-    header.planes = *ReadLe16(info, 8);
-    header.bitCount = *ReadLe16(info, 10);
-    return header;
-  }
-  if (*size < kInfoHeaderSize) return std::nullopt;
-  header.width = static_cast<std::int32_t>(*ReadLe32(info, 4));
-  header.height = static_cast<std::int32_t>(*ReadLe32(info, 8));
-  header.planes = *ReadLe16(info, 12);
-  header.bitCount = *ReadLe16(info, 14);
-  header.compression = *ReadLe32(info, 16);
-  header.sizeImage = *ReadLe32(info, 20);
-  header.xPelsPerMeter = static_cast<std::int32_t>(*ReadLe32(info, 24));
-  header.yPelsPerMeter = static_cast<std::int32_t>(*ReadLe32(info, 28));
-  header.clrUsed = *ReadLe32(info, 32);
-  header.clrImportant = *ReadLe32(info, 36);
-  return header;
-}
-
-std::size_t DibColorCount(const DibHeader& header) {
-  if (header.bitCount > 8) return 0;
-  const std::size_t full = std::size_t{1} << header.bitCount;
-  if (header.IsCore() || header.clrUsed == 0) return full;
-  return std::min<std::size_t>(header.clrUsed, full);
-}
 
 std::optional<DecodedDib> DecodeDib(std::span<const std::uint8_t> info,
                                     std::span<const std::uint8_t> bits) {

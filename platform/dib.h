@@ -12,56 +12,13 @@
 #include <span>
 #include <vector>
 
+#include "platform/bmp_format.h"
+
 namespace kelna {
 
 // Width and height must fit signed 16 bits; pixel data, and the decoded 32-bit pixels, 256 MiB.
 inline constexpr int kMaxDibDimension = 32767;
 inline constexpr std::size_t kMaxDibPixelBytes = 256u << 20;
-
-// biCompression values.
-inline constexpr std::uint32_t kBiRgb = 0;
-inline constexpr std::uint32_t kBiRle8 = 1;
-inline constexpr std::uint32_t kBiRle4 = 2;
-inline constexpr std::uint32_t kBiBitfields = 3;
-
-inline constexpr std::size_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER
-inline constexpr std::size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
-// BI_BITFIELDS masks sit here after a 40-byte header and inside every larger one.
-inline constexpr std::size_t kMasksOffset = 40;
-
-// The BITMAPINFOHEADER fields. A BITMAPCOREHEADER reads as one (size 12, BI_RGB, clrUsed 0).
-struct DibHeader {
-  std::uint32_t size = 0;  // as given: 12, or 40 and more
-  std::int32_t width = 0;
-  std::int32_t height = 0;  // negative: the rows come top first
-  std::uint16_t planes = 0;
-  std::uint16_t bitCount = 0;
-  std::uint32_t compression = kBiRgb;
-  std::uint32_t sizeImage = 0;
-  std::int32_t xPelsPerMeter = 0;
-  std::int32_t yPelsPerMeter = 0;
-  std::uint32_t clrUsed = 0;
-  std::uint32_t clrImportant = 0;
-
-  bool IsCore() const { return size == kCoreHeaderSize; }
-};
-
-// The header at the start of `info`, when it is one GDI knows (12 bytes, or 40 and more) and
-// `info` holds all of it. Nothing else is checked.
-std::optional<DibHeader> ReadDibHeader(std::span<const std::uint8_t> info);
-
-// Bytes in one row of pixels: rows are padded to whole 32-bit words.
-constexpr std::size_t DibStride(std::uint32_t bitCount, std::uint32_t width) {
-  return static_cast<std::size_t>((std::uint64_t{bitCount} * width + 31) / 32 * 4);
-}
-
-// The colour table entries GDI takes for this header: biClrUsed (at most 2^bitCount) or,
-// when it is 0, 2^bitCount; none above 8 bits per pixel.
-std::size_t DibColorCount(const DibHeader& header);
-
-// Little-endian reads of the sizes a DIB uses, or nothing when they would pass the end.
-std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset);
-std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
 
 struct DecodedDib {
   int width = 0;

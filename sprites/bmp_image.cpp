@@ -1,6 +1,7 @@
 #include "sprites/bmp_image.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <istream>
 #include <sstream>
@@ -14,7 +15,6 @@
 namespace kelna {
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
 // Reading grows the block by at most this much beyond what has arrived, so a record that
 // claims more than the stream holds never makes us allocate what the file cannot justify.
 constexpr std::size_t kReadChunk = 1u << 20;
@@ -37,12 +37,13 @@ bool ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& 
 // A header this image model can carry: 40 bytes or more, sizes within 16 bits, a stride
 // that its 16-bit field holds.
 bool UsableBlock(std::span<const std::uint8_t> block) {
-  if (block.size() < kInfoHeaderSize || *ReadLe32(block, 0) == kCoreHeaderSize) return false;
-  const auto width = std::int64_t(std::int32_t(*ReadLe32(block, 4)));
-  const auto height = std::int64_t(std::int32_t(*ReadLe32(block, 8)));
-  const unsigned bitCount = *ReadLe16(block, 14);
+  if (block.size() < kInfoHeaderSize) return false;
+  const DibHeader header = ReadBlockHeader(block);
+  if (header.IsCore()) return false;
+  const auto width = std::int64_t(header.width);
+  const auto height = std::int64_t(header.height);
   return std::abs(width) <= kMaxDibDimension && std::abs(height) <= kMaxDibDimension &&
-         DibStride(bitCount, std::uint32_t(std::abs(width))) <= 0xFFFF;
+         DibStride(header.bitCount, std::uint32_t(std::abs(width))) <= 0xFFFF;
 }
 
 }  // namespace
@@ -117,10 +118,10 @@ int ZoBmpImage::Write(const char* fileName) {
 
 int ZoBmpImage::Read(std::istream& is) {
   if (!is) return 0;
-  std::uint8_t header[kFileHeaderSize];
-  is.read(reinterpret_cast<char*>(header), kFileHeaderSize);
-  if (!is || header[0] != 'B' || header[1] != 'M') return 0;
-  const std::uint32_t fileSize = *ReadLe32(header, 2);
+  std::array<std::uint8_t, kFileHeaderSize> header{};
+  is.read(reinterpret_cast<char*>(header.data()), kFileHeaderSize);
+  if (!is || !HasBmpSignature(header)) return 0;
+  const std::uint32_t fileSize = *ReadLe32(header, kFileSizeField);
   // A record too small to hold a DIB header, or too large for any picture, is refused
   // before anything is allocated.
   if (fileSize < kFileHeaderSize + kCoreHeaderSize) return 0;

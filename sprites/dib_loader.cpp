@@ -18,10 +18,8 @@
 namespace kelna {
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
 // Room for headers, colour tables, colour profiles and gaps around the largest pixel data.
 constexpr std::uintmax_t kMaxFileSize = kMaxDibPixelBytes + (16u << 20);
-constexpr std::uint32_t kBiAlphaBitfields = 6;  // bitfields with a fourth, alpha, mask
 
 [[noreturn]] void Refuse(const std::string& why) { throw TXGdi(why); }
 
@@ -64,14 +62,6 @@ DibHeader ReadSourceHeader(std::span<const std::uint8_t> dib, HeaderKind& kind) 
   return header;
 }
 
-bool IsRle(const DibHeader& header) {
-  return header.compression == kBiRle8 || header.compression == kBiRle4;
-}
-
-bool IsBitfields(const DibHeader& header) {
-  return header.compression == kBiBitfields || header.compression == kBiAlphaBitfields;
-}
-
 void CheckFormat(const DibHeader& header, HeaderKind kind) {
   // OS/2 gives 3 and 4 other meanings (Huffman 1D, RLE24), which we do not read.
   const std::uint32_t compression = header.compression;
@@ -107,12 +97,6 @@ void CheckSize(const DibHeader& header) {
   if (IsRle(header) && header.height < 0) Refuse("top-down RLE bitmap");
 }
 
-// Bytes of masks between a 40-byte header and the colour table; larger headers hold them.
-std::size_t MaskBytes(const DibHeader& header) {
-  if (!IsBitfields(header) || header.size != kInfoHeaderSize) return 0;
-  return header.compression == kBiAlphaBitfields ? 16 : 12;
-}
-
 // Where the colour table and the pixels are, and the colour table itself (0x00RRGGBB).
 struct SourceLayout {
   std::vector<std::uint32_t> palette;
@@ -122,10 +106,10 @@ struct SourceLayout {
 // The pixels start at the file's offset when it lies between the headers and the end of the
 // file, else right after the colour table. A colour table that the pixels cut short keeps the
 // entries before them.
-SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header, HeaderKind kind,
+SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header,
                     std::optional<std::size_t> pixelOffset) {
-  const std::size_t tableOffset = header.size + MaskBytes(header);
-  const std::size_t entrySize = kind == HeaderKind::kCore ? 3 : 4;
+  const std::size_t tableOffset = header.size + MaskBytesAfterHeader(header);
+  const std::size_t entrySize = ColorEntrySize(header);
   std::size_t count = DibColorCount(header);
   std::uint64_t offset = 0;
   if (pixelOffset && *pixelOffset >= tableOffset && *pixelOffset <= dib.size()) {
@@ -140,9 +124,7 @@ SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header, 
 
   SourceLayout layout;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t at = tableOffset + i * entrySize;
-    layout.palette.push_back(dib[at] | std::uint32_t{dib[at + 1]} << 8 |
-                             std::uint32_t{dib[at + 2]} << 16);
+    layout.palette.push_back(ColorEntryAt(dib, tableOffset + i * entrySize));
   }
   // A table with no entries at all shows every pixel black; one black entry says so.
   if (header.bitCount <= 8 && layout.palette.empty()) layout.palette.push_back(0);
@@ -151,16 +133,6 @@ SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header, 
 }
 
 // ---- Writing the packed DIB ----
-
-void PutLe16(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-  out[at] = static_cast<std::uint8_t>(value);
-  out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutLe32(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-  PutLe16(out, at, value);
-  PutLe16(out, at + 2, value >> 16);
-}
 
 // A new block with its header and colour table written and its rows zeroed.
 class BlockWriter {
@@ -171,19 +143,18 @@ class BlockWriter {
         stride_(DibStride(bitCount, width_)),
         rowsOffset_(kInfoHeaderSize + 4 * palette.size()),
         block_(rowsOffset_ + stride_ * static_cast<std::size_t>(height_)) {
-    const std::span<std::uint8_t> out(block_);
-    PutLe32(out, 0, kInfoHeaderSize);
-    PutLe32(out, 4, static_cast<std::uint32_t>(width_));
-    PutLe32(out, 8, static_cast<std::uint32_t>(height_));
-    PutLe16(out, 12, 1);
-    PutLe16(out, 14, static_cast<std::uint32_t>(bitCount));
-    PutLe32(out, 16, kBiRgb);
-    PutLe32(out, 20, static_cast<std::uint32_t>(block_.size() - rowsOffset_));
-    PutLe32(out, 24, static_cast<std::uint32_t>(source.xPelsPerMeter));
-    PutLe32(out, 28, static_cast<std::uint32_t>(source.yPelsPerMeter));
-    PutLe32(out, 32, static_cast<std::uint32_t>(palette.size()));
+    DibHeader header;
+    header.width = width_;
+    header.height = height_;
+    header.planes = 1;
+    header.bitCount = static_cast<std::uint16_t>(bitCount);
+    header.sizeImage = static_cast<std::uint32_t>(block_.size() - rowsOffset_);
+    header.xPelsPerMeter = source.xPelsPerMeter;
+    header.yPelsPerMeter = source.yPelsPerMeter;
+    header.clrUsed = static_cast<std::uint32_t>(palette.size());
+    WriteInfoHeader(block_, header);
     for (std::size_t i = 0; i < palette.size(); ++i) {
-      PutLe32(out, kInfoHeaderSize + 4 * i, palette[i]);  // B, G, R, 0
+      WriteLe32(block_, kInfoHeaderSize + 4 * i, palette[i]);  // B, G, R, 0
     }
   }
 
@@ -209,8 +180,7 @@ class BlockWriter {
 // The source's pixel rows, `stride` bytes each, or a refusal when the file ends early.
 std::span<const std::uint8_t> SourceRows(const DibHeader& header,
                                          std::span<const std::uint8_t> pixels) {
-  const std::size_t size = DibStride(header.bitCount, static_cast<std::uint32_t>(header.width)) *
-                           static_cast<std::size_t>(std::abs(std::int64_t{header.height}));
+  const auto size = static_cast<std::size_t>(DibRowsSize(header));
   if (pixels.size() < size) Refuse("file is truncated");
   return pixels.first(size);
 }
@@ -270,18 +240,19 @@ std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header,
 std::vector<std::uint8_t> BitfieldsAsRgb24(std::span<const std::uint8_t> dib,
                                            const DibHeader& header, const SourceLayout& source) {
   std::array<std::uint8_t, kMasksOffset + 12> info{};
-  PutLe32(info, 0, kInfoHeaderSize);
-  PutLe32(info, 4, static_cast<std::uint32_t>(header.width));
-  PutLe32(info, 8, static_cast<std::uint32_t>(header.height));
-  PutLe16(info, 12, 1);
-  PutLe16(info, 14, header.bitCount);
-  PutLe32(info, 16, kBiBitfields);
+  DibHeader gdiHeader;
+  gdiHeader.width = header.width;
+  gdiHeader.height = header.height;
+  gdiHeader.planes = 1;
+  gdiHeader.bitCount = header.bitCount;
+  gdiHeader.compression = kBiBitfields;  // GDI does not know BI_ALPHABITFIELDS
+  WriteInfoHeader(info, gdiHeader);
   for (std::size_t i = 0; i < 3; ++i) {
     const std::optional<std::uint32_t> mask = ReadLe32(dib, kMasksOffset + 4 * i);
     if (!mask) Refuse("file is truncated");
     // GDI refuses a bitmap with a colour that has no bits.
     if (*mask == 0) Refuse("empty colour mask");
-    PutLe32(info, kMasksOffset + 4 * i, *mask);
+    WriteLe32(info, kMasksOffset + 4 * i, *mask);
   }
   const std::optional<DecodedDib> decoded = DecodeDib(info, SourceRows(header, source.pixels));
   if (!decoded) Refuse("unreadable bitfields");
@@ -346,7 +317,7 @@ std::vector<std::uint8_t> Normalise(std::span<const std::uint8_t> dib,
   const DibHeader header = ReadSourceHeader(dib, kind);
   CheckFormat(header, kind);
   CheckSize(header);
-  SourceLayout source = Locate(dib, header, kind, pixelOffset);
+  SourceLayout source = Locate(dib, header, pixelOffset);
   if (IsRle(header)) return DecodeRleRows(header, std::move(source));
   if (IsBitfields(header)) return BitfieldsAsRgb24(dib, header, source);
   if (header.bitCount == 2) return WidenTwoBitRows(header, source);
@@ -385,8 +356,8 @@ TDib::TDib(const std::filesystem::path& file) {
 }
 
 TDib TDib::FromBytes(std::span<const std::uint8_t> file) {
-  if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') Refuse("not a BMP file");
-  const std::optional<std::uint32_t> offBits = ReadLe32(file, 10);
+  if (!HasBmpSignature(file)) Refuse("not a BMP file");
+  const std::optional<std::uint32_t> offBits = ReadLe32(file, kOffBitsField);
   if (!offBits || file.size() <= kFileHeaderSize) Refuse("file is truncated");
   std::optional<std::size_t> pixelOffset;
   if (*offBits >= kFileHeaderSize) pixelOffset = *offBits - kFileHeaderSize;
@@ -401,18 +372,15 @@ TDib::TDib(void* module, int resourceId) {
 }
 #endif
 
-int TDib::Width() const { return static_cast<std::int32_t>(ReadLe32(block_, 4).value_or(0)); }
-int TDib::Height() const { return static_cast<std::int32_t>(ReadLe32(block_, 8).value_or(0)); }
-int TDib::BitCount() const { return ReadLe16(block_, 14).value_or(0); }
+int TDib::Width() const { return ReadBlockHeader(block_).width; }
+int TDib::Height() const { return ReadBlockHeader(block_).height; }
+int TDib::BitCount() const { return ReadBlockHeader(block_).bitCount; }
 
-std::size_t TDib::NumColors() const {
-  const std::uint32_t used = ReadLe32(block_, 32).value_or(0);
-  if (used != 0) return used;
-  const int bits = BitCount();
-  return bits == 1 || bits == 4 || bits == 8 ? std::size_t{1} << bits : 0;
-}
+std::size_t TDib::NumColors() const { return DeclaredColorCount(ReadBlockHeader(block_)); }
 
 std::span<const std::uint8_t> TDib::Info() const {
+  // The blocks we make never declare more than 256 entries; the cut keeps a changed block
+  // (Block() is writable) from pointing the pixels past the table's largest size.
   const std::size_t size = kInfoHeaderSize + 4 * std::min<std::size_t>(NumColors(), 256);
   return Block().first(std::min(size, block_.size()));
 }
@@ -422,9 +390,9 @@ std::span<const std::uint8_t> TDib::Bits() const { return Block().subspan(Info()
 bool TDib::WriteFile(const char* fileName) const { return WriteFile(Cp932ToPath(fileName)); }
 
 bool TDib::WriteFile(const std::filesystem::path& file) const {
-  std::array<std::uint8_t, kFileHeaderSize> head{'B', 'M'};
-  PutLe32(head, 2, static_cast<std::uint32_t>(kFileHeaderSize + block_.size()));
-  PutLe32(head, 10, static_cast<std::uint32_t>(kFileHeaderSize + Info().size()));
+  const std::array<std::uint8_t, kFileHeaderSize> head =
+      MakeFileHeader(static_cast<std::uint32_t>(kFileHeaderSize + block_.size()),
+                     static_cast<std::uint32_t>(kFileHeaderSize + Info().size()));
 
   std::string content(head.begin(), head.end());
   content.append(block_.begin(), block_.end());

@@ -1,45 +1,15 @@
 #include "sprites/image.h"
 
 #include <algorithm>
+#include <array>
 #include <ostream>
 
-#include "platform/dib.h"
+#include "platform/bmp_format.h"
 #include "sprites/dib_loader.h"
 
 namespace kelna {
-namespace {
-
-constexpr std::size_t kFileHeaderSize = 14;
-
-// Header fields of a packed DIB. Every block an image holds has at least the 40 header
-// bytes (the loaders make sure), but a short one reads as zeros rather than out of bounds.
-std::uint32_t HeaderField32(std::span<const std::uint8_t> dib, std::size_t offset) {
-  return ReadLe32(dib, offset).value_or(0);
-}
-std::uint16_t HeaderField16(std::span<const std::uint8_t> dib, std::size_t offset) {
-  return ReadLe16(dib, offset).value_or(0);
-}
-std::int32_t HeaderWidth(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 4)); }
-std::int32_t HeaderHeight(std::span<const std::uint8_t> dib) { return std::int32_t(HeaderField32(dib, 8)); }
-std::uint16_t HeaderBitCount(std::span<const std::uint8_t> dib) { return HeaderField16(dib, 14); }
-std::uint32_t HeaderColorsUsed(std::span<const std::uint8_t> dib) { return HeaderField32(dib, 32); }
-
-void Put16(std::uint8_t* out, std::uint16_t value) {
-  out[0] = std::uint8_t(value);
-  out[1] = std::uint8_t(value >> 8);
-}
-void Put32(std::uint8_t* out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = std::uint8_t(value >> (8 * i));
-}
-
-}  // namespace
-
 ZoImageData::ZoImageData() = default;
 ZoImageData::~ZoImageData() = default;
-
-std::uint16_t ImageStride(unsigned bitCount, std::int32_t width) {
-  return std::uint16_t(((std::int64_t(bitCount) * width + 31) / 32) * 4);
-}
 
 // --- Sharing ---
 
@@ -73,10 +43,10 @@ void ZoImage::TakeFreshData() {
 }
 
 void ZoImage::CompleteFromHeader() {
-  const auto dib = imageData->dib;
-  imageData->stride = ImageStride(HeaderBitCount(dib), HeaderWidth(dib));
-  imageData->width = std::int16_t(HeaderWidth(dib));
-  imageData->height = std::int16_t(HeaderHeight(dib));
+  const DibHeader header = ReadBlockHeader(imageData->dib);
+  imageData->stride = DibStride16(header.bitCount, header.width);
+  imageData->width = std::int16_t(header.width);
+  imageData->height = std::int16_t(header.height);
 }
 
 // --- Input and output of the base class: nothing ---
@@ -117,15 +87,7 @@ ZoImage::ZoImage(const DeviceContext& dc, const ZoImage* source, short x, short 
 // --- Colours and conversions ---
 
 unsigned ZoImage::NumColors() const {
-  const auto dib = imageData->dib;
-  if (dib.empty()) return 0;
-  if (const std::uint32_t used = HeaderColorsUsed(dib); used != 0) return used;
-  switch (HeaderBitCount(dib)) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
-  }
+  return HasDib() ? unsigned(DeclaredColorCount(ReadBlockHeader(imageData->dib))) : 0;
 }
 
 std::size_t ZoImage::PixelOffset() const {
@@ -161,16 +123,16 @@ void ZoImage::DDBtoDIB() {
   const Bitmap* ddb = imageData->ddb.get();
   if (!ddb || HasDib()) return;
   constexpr unsigned kBitCount = 32;  // planes × bits per pixel of our device bitmaps
-  const std::uint16_t stride = ImageStride(kBitCount, ddb->Width());
+  const std::uint16_t stride = DibStride16(kBitCount, ddb->Width());
   const std::size_t imageSize = std::size_t(stride) * std::size_t(ddb->Height());
   std::vector<std::uint8_t> block(kInfoHeaderSize + imageSize);
-  std::uint8_t* header = block.data();
-  Put32(header, kInfoHeaderSize);
-  Put32(header + 4, std::uint32_t(ddb->Width()));
-  Put32(header + 8, std::uint32_t(ddb->Height()));
-  Put16(header + 12, 1);
-  Put16(header + 14, kBitCount);
-  Put32(header + 20, std::uint32_t(imageSize));  // BI_RGB, no colour table, no resolution
+  DibHeader header;  // BI_RGB, no colour table, no resolution
+  header.width = ddb->Width();
+  header.height = ddb->Height();
+  header.planes = 1;
+  header.bitCount = kBitCount;
+  header.sizeImage = std::uint32_t(imageSize);
+  WriteInfoHeader(block, header);
   if (GetDIBits(*ddb, 0, ddb->Height(), kBitCount, {block.data() + kInfoHeaderSize, imageSize}) !=
       ddb->Height())
     return;
@@ -209,11 +171,11 @@ std::uint8_t* ZoImage::GetColors() {
 }
 
 short ZoImage::Width() const {
-  return HasDib() ? short(HeaderWidth(imageData->dib)) : imageData->width;
+  return HasDib() ? short(ReadBlockHeader(imageData->dib).width) : imageData->width;
 }
 
 short ZoImage::Height() const {
-  return HasDib() ? short(HeaderHeight(imageData->dib)) : imageData->height;
+  return HasDib() ? short(ReadBlockHeader(imageData->dib).height) : imageData->height;
 }
 
 int ZoImage::WriteStreamForm(std::ostream& os, bool checkEachWrite) {
@@ -224,10 +186,8 @@ int ZoImage::WriteStreamForm(std::ostream& os, bool checkEachWrite) {
   // Whatever the header claims, never write from beyond the block.
   const std::size_t blockBytes = fileSize - kFileHeaderSize;
   if (fileSize < offBits || blockBytes > imageData->dib.size()) return 0;
-  std::uint8_t header[kFileHeaderSize] = {'B', 'M'};
-  Put32(header + 2, fileSize);
-  Put32(header + 10, offBits);
-  os.write(reinterpret_cast<const char*>(header), kFileHeaderSize);
+  const std::array<std::uint8_t, kFileHeaderSize> header = MakeFileHeader(fileSize, offBits);
+  os.write(reinterpret_cast<const char*>(header.data()), kFileHeaderSize);
   if (checkEachWrite && !os) return 0;
   os.write(reinterpret_cast<const char*>(imageData->dib.data()), std::streamsize(blockBytes));
   if (checkEachWrite && !os) return 0;

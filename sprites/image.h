@@ -26,7 +26,7 @@ struct ZoImageData {
   std::unique_ptr<Bitmap> ddb;
   std::int16_t width = 0;    // the image's width when it has no DIB
   std::int16_t height = 0;   // the image's height when it has no DIB
-  std::uint16_t stride = 0;  // bytes per pixel row, a multiple of 4
+  std::uint16_t stride = 0;  // bytes per pixel row, a multiple of 4 (DibStride16)
   std::int16_t refCount = 1;
 
   // A block that belongs to this data (read from a stream, or made from the device bitmap).
@@ -40,9 +40,6 @@ struct ZoImageData {
   ZoImageData(const ZoImageData&) = delete;
   ZoImageData& operator=(const ZoImageData&) = delete;
 };
-
-// ((bitCount × width + 31) / 32) × 4, kept in 16 bits as the data's field is.
-std::uint16_t ImageStride(unsigned bitCount, std::int32_t width);
 
 class ZoImage {
  public:

@@ -80,10 +80,6 @@ std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info,
   return picture;
 }
 
-bool IsRle(const DibHeader& header) {
-  return header.compression == kBiRle8 || header.compression == kBiRle4;
-}
-
 // The ways we knowingly refuse what GDI takes: GDI would read past the bytes it was given
 // (rows, colour table or masks missing) or makes a 1 x 1 bitmap of an empty picture.
 std::string WhyOnlyWeRefuse(const DibHeader& header, std::span<const std::uint8_t> info,

@@ -1,0 +1,118 @@
+#include "platform/bmp_format.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kelna {
+
+std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 2) return std::nullopt;
+  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 4) return std::nullopt;
+  return bytes[offset] | std::uint32_t{bytes[offset + 1]} << 8 |
+         std::uint32_t{bytes[offset + 2]} << 16 | std::uint32_t{bytes[offset + 3]} << 24;
+}
+
+void WriteLe16(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
+  out[offset] = static_cast<std::uint8_t>(value);
+  out[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void WriteLe32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
+  WriteLe16(out, offset, value);
+  WriteLe16(out, offset + 2, value >> 16);
+}
+
+bool HasBmpSignature(std::span<const std::uint8_t> file) {
+  return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
+}
+
+std::array<std::uint8_t, kFileHeaderSize> MakeFileHeader(std::uint32_t fileSize,
+                                                         std::uint32_t offBits) {
+  std::array<std::uint8_t, kFileHeaderSize> header{'B', 'M'};
+  WriteLe32(header, kFileSizeField, fileSize);
+  WriteLe32(header, kOffBitsField, offBits);
+  return header;
+}
+
+std::optional<DibHeader> ReadDibHeader(std::span<const std::uint8_t> info) {
+  const std::optional<std::uint32_t> size = ReadLe32(info, 0);
+  if (!size || *size > info.size()) return std::nullopt;
+  if (*size == kCoreHeaderSize) {
+    DibHeader header;
+    header.size = *size;
+    header.width = *ReadLe16(info, 4);
+    header.height = *ReadLe16(info, 6);
+    header.planes = *ReadLe16(info, 8);
+    header.bitCount = *ReadLe16(info, 10);
+    return header;
+  }
+  if (*size < kInfoHeaderSize) return std::nullopt;
+  return ReadBlockHeader(info);
+}
+
+DibHeader ReadBlockHeader(std::span<const std::uint8_t> block) {
+  const auto field32 = [block](std::size_t offset) { return ReadLe32(block, offset).value_or(0); };
+  const auto field16 = [block](std::size_t offset) { return ReadLe16(block, offset).value_or(0); };
+  DibHeader header;
+  header.size = field32(0);
+  header.width = static_cast<std::int32_t>(field32(kWidthField));
+  header.height = static_cast<std::int32_t>(field32(kHeightField));
+  header.planes = field16(kPlanesField);
+  header.bitCount = field16(kBitCountField);
+  header.compression = field32(kCompressionField);
+  header.sizeImage = field32(kSizeImageField);
+  header.xPelsPerMeter = static_cast<std::int32_t>(field32(kXPelsPerMeterField));
+  header.yPelsPerMeter = static_cast<std::int32_t>(field32(kYPelsPerMeterField));
+  header.clrUsed = field32(kClrUsedField);
+  header.clrImportant = field32(kClrImportantField);
+  return header;
+}
+
+void WriteInfoHeader(std::span<std::uint8_t> out, const DibHeader& header) {
+  WriteLe32(out, 0, kInfoHeaderSize);
+  WriteLe32(out, kWidthField, static_cast<std::uint32_t>(header.width));
+  WriteLe32(out, kHeightField, static_cast<std::uint32_t>(header.height));
+  WriteLe16(out, kPlanesField, header.planes);
+  WriteLe16(out, kBitCountField, header.bitCount);
+  WriteLe32(out, kCompressionField, header.compression);
+  WriteLe32(out, kSizeImageField, header.sizeImage);
+  WriteLe32(out, kXPelsPerMeterField, static_cast<std::uint32_t>(header.xPelsPerMeter));
+  WriteLe32(out, kYPelsPerMeterField, static_cast<std::uint32_t>(header.yPelsPerMeter));
+  WriteLe32(out, kClrUsedField, header.clrUsed);
+  WriteLe32(out, kClrImportantField, header.clrImportant);
+}
+
+std::size_t MaskBytesAfterHeader(const DibHeader& header) {
+  if (!IsBitfields(header) || header.size != kInfoHeaderSize) return 0;
+  return header.compression == kBiAlphaBitfields ? 16 : 12;
+}
+
+std::uint64_t DibRowsSize(const DibHeader& header) {
+  return DibStride(header.bitCount, static_cast<std::uint32_t>(header.width)) *
+         static_cast<std::uint64_t>(std::abs(std::int64_t{header.height}));
+}
+
+std::size_t DibColorCount(const DibHeader& header) {
+  if (header.bitCount > 8) return 0;
+  const std::size_t full = std::size_t{1} << header.bitCount;
+  if (header.IsCore() || header.clrUsed == 0) return full;
+  return std::min<std::size_t>(header.clrUsed, full);
+}
+
+std::size_t DeclaredColorCount(const DibHeader& header) {
+  if (header.clrUsed != 0) return header.clrUsed;
+  switch (header.bitCount) {
+    case 1:
+    case 4:
+    case 8:
+      return std::size_t{1} << header.bitCount;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace kelna
