@@ -15,7 +15,6 @@
 
 #include "app/app.h"
 #include "app/app_texts.h"
-#include "app/framework/dialog.h"
 #include "app/framework/wide.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
@@ -402,43 +401,6 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   Command(CM_FILESAVE);
   const std::string ini = Contents(folder / "CONTROL.INI");
   EXPECT_NE(ini.find("\r\nBGImageFile=\r\nBGMusicFile=\r\n"), std::string::npos) << ini;
-}
-
-TEST_F(FileCommands, AboutShowsTheProgramsNameAndClosesWithOk) {
-  Start();
-  std::wstring caption, version, title;
-  bool ownerDisabled = false;
-  app.answers.modalDialogShown = [&](TDialog& about) {
-    wchar_t text[128] = {};
-    ::GetWindowTextW(about.GetHandle(), text, 128);
-    caption = text;
-    ::GetDlgItemTextW(about.GetHandle(), KELNA_ABOUT_VERSION_ID, text, 128);
-    version = text;
-    ownerDisabled = !::IsWindowEnabled(Frame().GetHandle());
-    ::SendMessageW(::GetDlgItem(about.GetHandle(), IDOK), BM_CLICK, 0, 0);
-  };
-  Command(CM_HELPABOUT);
-  EXPECT_EQ(caption, L"ケルナについて");
-  EXPECT_EQ(version, L"ケルナ  Version 1.0");
-  EXPECT_TRUE(ownerDisabled);
-  EXPECT_TRUE(::IsWindowEnabled(Frame().GetHandle()));
-}
-
-TEST_F(FileCommands, ExitClosesTheSettingsWindowWithoutSaving) {
-  StartWithSea();
-  app.scene->sprites[0]->x = 99;
-  HWND frame = Frame().GetHandle();
-  Command(CM_EXIT);
-  bool quit = false;
-  MSG message{};
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) quit = true;
-    ::DispatchMessageW(&message);
-  }
-  EXPECT_FALSE(::IsWindow(frame));
-  EXPECT_TRUE(quit) << "the message loop ends";
-  EXPECT_EQ(Contents(folder / "sea.anm"), SeaBytes());
-  started = false;
 }
 
 }  // namespace

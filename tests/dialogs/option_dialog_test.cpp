@@ -142,32 +142,6 @@ TEST(SettingsDialog, SliderMessagesChangeTheIntervalByTheirOwnArithmetic) {
   }
 }
 
-TEST(SettingsDialog, OkClosesTheWindowOnlyAfterASuccessfulSave) {
-  for (int saved : {0, 1}) {
-    SettingsApp app;
-    app.saveResult = saved;
-    SettingsWindow window(app);
-    Click(window.Dialog(), IDOK);
-    PumpMessages();
-    EXPECT_EQ(app.saveCalls, 1);
-    EXPECT_EQ(window.frame->GetHandle() != nullptr, saved == 0) << saved;
-  }
-}
-
-TEST(SettingsDialog, CancelClosesTheWindowWithoutSaving) {
-  SettingsApp app;
-  app.AddSprite("a", 10);
-  SettingsWindow window(app);
-  Click(window.Dialog(), 104);
-  window.dialog->SendMessage(WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), 0);
-  SelectSheetRow(window.Sheet(), 1);
-  window.Menu(CM_DELSPRITE);
-  Click(window.Dialog(), IDCANCEL);
-  PumpMessages();
-  EXPECT_EQ(window.frame->GetHandle(), nullptr);
-  EXPECT_EQ(app.saveCalls, 0);
-}
-
 TEST(SettingsDialog, NewSpriteOpensWithItsDefaultsAndCancelChangesNothing) {
   SettingsApp app;
   app.AddObject("cat", BehaveBound);
