@@ -87,7 +87,7 @@ int TApp::WriteControlIni() {
   profile.WriteString(kSettingsSection, "BGMusicRepeat", IntToDecimal(bgMusicRepeat));
   profile.WriteString(kSettingsSection, "WaveSound", IntToDecimal(waveSound));
   profile.WriteString(kSettingsSection, "AnimationFile", animFileData->FileName);
-  return profile.Flush() ? 1 : 0;
+  return profile.Flush().ok() ? 1 : 0;
 }
 
 void TApp::InitMainWindow() {
@@ -162,7 +162,7 @@ void TApp::InitAnimation() {
   HWND window = MainHandle();
   ClientContext client(window);
   if (bgMusicFile != texts::kNoFileMarker && Opens(bgMusicFile)) PlayMIDI(bgMusicFile, window);
-  ReadBgImage();
+  static_cast<void>(ReadBgImage());  // without an image the background is black
   scene->waveSoundOn = waveSound != 0 ? 1 : 0;
   scene->bgMode = bgImageMode;
   const auto width = static_cast<unsigned short>(client.Width());

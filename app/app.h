@@ -43,14 +43,14 @@ class TApp : public TApplication, public SaverHost, public SettingsHost {
   void ReadControlIni();
   // Writes them back. Returns 1, or 0 when the file could not be written (it is then left
   // as it was).
-  int WriteControlIni();
+  [[nodiscard]] int WriteControlIni();
 
   // Saver mode. The first tick's set-up: music, background image, scene.
   void InitAnimation() override;
   // Captures the screen, before any window of ours exists (desktop background).
   std::unique_ptr<MemoryDC> CreateDesktopDC();
   // Loads bgImageFile into backgroundImage: 1, or 0 for none ("(なし)", empty, missing).
-  int ReadBgImage();
+  [[nodiscard]] int ReadBgImage();
   // Opens and starts the music, reporting an error in a message box with MCI's text.
   void PlayMIDI(const std::string& path, HWND window);
   // The music on `device` has ended: with repeat on it starts again (1), else 0.
@@ -71,7 +71,7 @@ class TApp : public TApplication, public SaverHost, public SettingsHost {
   void CmHelpAbout();
   // Saves the animation to the current animation file, then the settings: 1, or 0 after
   // a message box that says what failed.
-  int FileSave() override;
+  [[nodiscard]] int FileSave() override;
 
   std::unique_ptr<ZoSpriteAnimation> scene;
   TWndw* saverWindow = nullptr;  // the main window in saver mode

@@ -19,7 +19,7 @@ inline constexpr char kHelpFileName[] = "pelmary.hlp";
 bool HelpFileFound();
 // Opens the help file's contents in the viewer: true when the file is there and the viewer
 // took it. Never shows an error of its own.
-bool ShowHelpFile(HWND owner);
+[[nodiscard]] bool ShowHelpFile(HWND owner);
 
 // The program's own help text: its paragraphs from the string table, one empty line
 // between them.

@@ -27,7 +27,7 @@ struct OptTransData {
 class SettingsHost {
  public:
   // Saves the animation file, then the settings: 1, or 0 after telling the user why not.
-  virtual int FileSave() = 0;
+  [[nodiscard]] virtual int FileSave() = 0;
   // The application's scene.
   virtual ZoSpriteAnimation& Scene() = 0;
 

@@ -46,7 +46,7 @@ class ZoAnimatedSprite {
   // The object's slots of the current frame, whatever the state (none without an object).
   const ZoSpriteData::ImageSlot& GetImage() const;
   const ZoSpriteData::ImageSlot& GetMask() const;
-  int MakeDDB(DeviceContext& dc, short frame);
+  [[nodiscard]] int MakeDDB(DeviceContext& dc, short frame);
   void MakeDDB(DeviceContext& dc);
   // Plays the object's sound when the current frame is its play frame and the sprite
   // shows. True when the sound was asked to play.
@@ -58,8 +58,8 @@ class ZoAnimatedSprite {
 
   // The record (engine/sprite_record.h). Read: 1, or 0 with the sprite unchanged when the tag is not "AS"
   // or the record is cut short. Write: always 1.
-  virtual int Read(std::istream& is);
-  virtual int Write(std::ostream& os) const;
+  [[nodiscard]] virtual int Read(std::istream& is);
+  [[nodiscard]] virtual int Write(std::ostream& os) const;
 
   // Names as text (code page 932, up to the field's NUL).
   const char* Name() const { return name.data(); }

@@ -276,7 +276,7 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
   for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
   if (!out.Ok()) return 0;
-  return ReplaceFileContent(Cp932ToPath(fileName), content.view()).empty() ? 1 : 0;
+  return ReplaceFileContent(Cp932ToPath(fileName), content.view()).ok() ? 1 : 0;
 }
 
 int ZoSpriteAnimation::ReadObjects(const char* fileName) {

@@ -97,12 +97,12 @@ class ZoSpriteAnimation {
   // file cannot be loaded (the sprites stay loaded, tied to nothing). Write: 1, or 0 for
   // the no-file name, a scene without an object file name, or a failed write; the file is
   // replaced only by a complete new one.
-  virtual int Read(const char* fileName, bool withObjects);
-  virtual int Write(const char* fileName) const;
+  [[nodiscard]] virtual int Read(const char* fileName, bool withObjects);
+  [[nodiscard]] virtual int Write(const char* fileName) const;
   // The object file: 1, or 0 (the objects unchanged) when it does not open, is not an
   // object file, or is broken. After a load the sprites are tied to nothing until
   // TieUpObjects runs.
-  virtual int ReadObjects(const char* fileName);
+  [[nodiscard]] virtual int ReadObjects(const char* fileName);
 
   SpriteList sprites;
   ObjectList objects;

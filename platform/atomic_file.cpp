@@ -37,20 +37,20 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-std::string ReplaceFileContent(const std::filesystem::path& target, std::string_view content) {
+Status ReplaceFileContent(const std::filesystem::path& target, std::string_view content) {
   std::error_code error;
   const std::filesystem::path temporary = TemporaryPathBeside(target);
   if (!WriteWholeFile(temporary, content)) {
     std::filesystem::remove(temporary, error);
-    return "cannot write a temporary file beside it";
+    return Status::Failure("cannot write a temporary file beside it");
   }
   std::filesystem::rename(temporary, target, error);
   if (error) {
     const std::string reason = OneLine(error.message());
     std::filesystem::remove(temporary, error);
-    return "cannot replace it (" + reason + ")";
+    return Status::Failure("cannot replace it (" + reason + ")");
   }
-  return "";
+  return Status::Ok();
 }
 
 }  // namespace kelna

@@ -6,11 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace kelna {
 
-// Replaces `target` by `content`. Returns an empty text on success, otherwise why it failed
-// (one line); the previous file is then exactly as it was and no temporary file remains.
-// The target's folder must exist.
-std::string ReplaceFileContent(const std::filesystem::path& target, std::string_view content);
+// Replaces `target` by `content`. On failure the status says why (one line); the previous
+// file is then exactly as it was and no temporary file remains. The target's folder must
+// exist.
+Status ReplaceFileContent(const std::filesystem::path& target, std::string_view content);
 
 }  // namespace kelna

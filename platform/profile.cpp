@@ -154,7 +154,7 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
 
 std::string Quoted(const std::filesystem::path& path) { return "\"" + PathToCp932(path) + "\""; }
 
-// System messages may end in a line break (Windows' do); LastError() is one line.
+// System messages may end in a line break (Windows' do); our messages are one line.
 std::string MessageOf(const std::error_code& error) {
   return std::string(Trim(OnOneLine(error.message())));
 }
@@ -171,7 +171,6 @@ void ProfileFile::Load() {
   if (!error && std::filesystem::is_regular_file(status)) content = ReadWholeFile(path_);
   if (!content) {
     readFailed_ = true;
-    lastError_ = "Cannot read " + Quoted(path_);
     return;
   }
 
@@ -245,8 +244,8 @@ std::string ProfileFile::Content() const {
   return content;
 }
 
-bool ProfileFile::Flush() {
-  if (!dirty_) return true;
+Status ProfileFile::Flush() {
+  if (!dirty_) return Status::Ok();
   if (readFailed_) return Fail("it exists but could not be read, so it is left as it is");
 
   std::error_code error;
@@ -256,16 +255,14 @@ bool ProfileFile::Flush() {
     if (error) return Fail("cannot create its folder (" + MessageOf(error) + ")");
   }
 
-  if (const std::string failure = ReplaceFileContent(path_, Content()); !failure.empty())
-    return Fail(failure);
+  if (const Status replaced = ReplaceFileContent(path_, Content()); !replaced)
+    return Fail(replaced.message());
   dirty_ = false;
-  lastError_.clear();
-  return true;
+  return Status::Ok();
 }
 
-bool ProfileFile::Fail(std::string_view reason) {
-  lastError_ = "Cannot save " + Quoted(path_) + ": " + std::string(reason);
-  return false;
+Status ProfileFile::Fail(std::string_view reason) const {
+  return Status::Failure("Cannot save " + Quoted(path_) + ": " + std::string(reason));
 }
 
 }  // namespace kelna

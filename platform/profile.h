@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace kelna {
 
 class ProfileFile {
@@ -37,19 +39,18 @@ class ProfileFile {
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   // Writes the file if anything changed: a temporary file beside it, every write checked,
-  // then a rename over the old file (the folder is created when missing). Returns false
-  // when that fails; the previous file is then left exactly as it was, and LastError()
-  // says why.
-  bool Flush();
+  // then a rename over the old file (the folder is created when missing). When that fails
+  // the previous file is left exactly as it was, and the status says why ("Cannot save
+  // "path": reason", one line).
+  Status Flush();
 
   const std::filesystem::path& Path() const { return path_; }
-  const std::string& LastError() const { return lastError_; }
 
  private:
   void Load();
   void InsertLine(std::size_t index, std::string line);
   std::string Content() const;
-  bool Fail(std::string_view reason);
+  Status Fail(std::string_view reason) const;
 
   std::filesystem::path path_;
   std::vector<std::string> lines_;  // without line ends
@@ -57,7 +58,6 @@ class ProfileFile {
   bool endsWithLineEnd_ = true;     // false when the file's last line has no line end
   bool readFailed_ = false;         // the file exists but could not be read: never replace it
   bool dirty_ = false;
-  std::string lastError_;
 };
 
 // The folder that holds the user's settings: KELNA_CONFIG_DIR when set and not empty;

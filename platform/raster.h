@@ -233,7 +233,7 @@ class MemoryDC final : public DeviceContext {
   MemoryDC() : MemoryDC(std::make_unique<Bitmap>(1, 1)) {}
   // Selects a bitmap that the context keeps and frees with itself (a desktop capture that
   // is handed over together with its context). Returns false when it cannot be selected.
-  bool SelectOwned(std::unique_ptr<Bitmap> bitmap);
+  [[nodiscard]] bool SelectOwned(std::unique_ptr<Bitmap> bitmap);
 
  private:
   explicit MemoryDC(std::unique_ptr<Bitmap> own) : DeviceContext(own.get()), own_(std::move(own)) {}

@@ -50,7 +50,8 @@ bool UsableBlock(std::span<const std::uint8_t> block) {
 
 ZoBmpImage::ZoBmpImage() = default;
 
-ZoBmpImage::ZoBmpImage(const char* fileName) { Read(fileName); }
+// A file that cannot be read leaves an empty image, which callers recognise by its missing DIB.
+ZoBmpImage::ZoBmpImage(const char* fileName) { static_cast<void>(Read(fileName)); }
 
 #ifdef _WIN32
 ZoBmpImage::ZoBmpImage(void* instance, int resourceId) {

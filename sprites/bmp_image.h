@@ -28,16 +28,16 @@ class ZoBmpImage : public ZoImage {
   ~ZoBmpImage() override;
 
   // Replaces the picture by the BMP file: 1 loaded, 0 not (the image is then empty).
-  int Read(const char* fileName) override;
+  [[nodiscard]] int Read(const char* fileName) override;
   // Writes the picture as a BMP file: 1 written, 0 not (no DIB, or the write failed).
-  int Write(const char* fileName) override;
+  [[nodiscard]] int Write(const char* fileName) override;
   // Reads one BMP stream form from the current position: 1 read, 0 not. On 0 the image is
   // empty. A record that declares more than the stream holds is refused before anything is
   // allocated; the 14 file-header bytes are consumed in every case that gets that far.
-  int Read(std::istream& is) override;
+  [[nodiscard]] int Read(std::istream& is) override;
   // Writes the BMP stream form: 1 written, 0 not (no DIB, a failed stream, or a block
   // shorter than its header says).
-  int Write(std::ostream& os) override;
+  [[nodiscard]] int Write(std::ostream& os) override;
 
  private:
   void Adopt(std::unique_ptr<TDib> dib);

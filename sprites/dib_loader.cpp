@@ -396,7 +396,7 @@ bool TDib::WriteFile(const std::filesystem::path& file) const {
 
   std::string content(head.begin(), head.end());
   content.append(block_.begin(), block_.end());
-  return ReplaceFileContent(file, content).empty();
+  return ReplaceFileContent(file, content).ok();
 }
 
 }  // namespace kelna

@@ -56,8 +56,8 @@ class TDib {
   // Writes a BMP file: the 14-byte file header, then the block. The file is written beside
   // its final name and renamed over it, so that a failed write leaves any previous file
   // whole. False on any failure.
-  bool WriteFile(const char* fileName) const;
-  bool WriteFile(const std::filesystem::path& file) const;
+  [[nodiscard]] bool WriteFile(const char* fileName) const;
+  [[nodiscard]] bool WriteFile(const std::filesystem::path& file) const;
 
  private:
   explicit TDib(std::vector<std::uint8_t> block) : block_(std::move(block)) {}

@@ -54,10 +54,10 @@ class ZoImage {
   virtual ~ZoImage();
 
   // Input and output: nothing in this class; ZoBmpImage gives them their BMP meaning.
-  virtual int Read(const char* fileName);
-  virtual int Write(const char* fileName);
-  virtual int Read(std::istream& is);
-  virtual int Write(std::ostream& os);
+  [[nodiscard]] virtual int Read(const char* fileName);
+  [[nodiscard]] virtual int Write(const char* fileName);
+  [[nodiscard]] virtual int Read(std::istream& is);
+  [[nodiscard]] virtual int Write(std::ostream& os);
 
   // Shares the other image's data, like operator=.
   void SetImageData(const ZoImage* other);
@@ -77,7 +77,7 @@ class ZoImage {
             short height, RasterOp rop);
   // Writes the image in the BMP stream form; 1 written, 0 when there is no DIB, the stream
   // has failed, or the block is too short for what its header says.
-  int WriteDIB(std::ostream& os);
+  [[nodiscard]] int WriteDIB(std::ostream& os);
 
   // The pixel rows and the colour table inside the DIB, or nullptr without a DIB (or when a
   // hostile header puts them past the end of the block).
@@ -105,7 +105,7 @@ class ZoImage {
   // Where the pixel rows begin in the DIB: after the header and the colour table.
   std::size_t PixelOffset() const;
   // Writes the BMP stream form (file header, then the block); see WriteDIB.
-  int WriteStreamForm(std::ostream& os, bool checkEachWrite);
+  [[nodiscard]] int WriteStreamForm(std::ostream& os, bool checkEachWrite);
 
   // Never null while the object lives. Shared by reference count between copies.
   ZoImageData* imageData;

@@ -17,7 +17,8 @@ ZoSound::ZoSound() = default;
 ZoSound::ZoSound(const char* fileName) {
   if (!fileName) return;
   SetFileName(fileName);
-  GetSound(fileName);
+  // A constructor has no result: a sound that did not load is recognised by its missing data.
+  static_cast<void>(GetSound(fileName));
 }
 
 ZoSound::~ZoSound() { Stop(); }

@@ -23,7 +23,7 @@ class ZoSound {
   // Loads the whole file (a code page 932 path): 1, or 0 when it does not open, is empty,
   // is larger than a sound may be, or reads short (the sound then has no data). A wave that
   // is playing goes on, unless it may be this sound's old data.
-  int GetSound(const char* path);
+  [[nodiscard]] int GetSound(const char* path);
   // Back to the empty sound (playback stopped first).
   void DeleteSound();
   // Copies at most 255 bytes of the name.
@@ -34,7 +34,7 @@ class ZoSound {
   // Reads a sound record into this empty sound: 1, or 0 when the record's size is negative
   // or more than the stream still holds. Such a record is refused before anything is
   // allocated and marks the stream failed, so that the caller sees the record is broken.
-  int Read(std::istream& is);
+  [[nodiscard]] int Read(std::istream& is);
 
   // Plays the wave in the background unless another wave is playing. Nothing without data.
   void Play() const;

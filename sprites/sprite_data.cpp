@@ -73,7 +73,9 @@ int ZoSpriteData::MakeDDB(DeviceContext& dc, short frame) {
 }
 
 void ZoSpriteData::MakeDDB(DeviceContext& dc) {
-  for (int frame = 0; frame < PairCount() && frame <= 0x7FFF; ++frame) MakeDDB(dc, short(frame));
+  // A frame that cannot be converted stays without a bitmap and is not drawn.
+  for (int frame = 0; frame < PairCount() && frame <= 0x7FFF; ++frame)
+    static_cast<void>(MakeDDB(dc, short(frame)));
 }
 
 ZoImage* ZoSpriteData::SearchBack(short frame, PairPart part) const {
@@ -220,7 +222,7 @@ int ZoSpriteData::Read(std::istream& is) {
       }
       // An image that fails to read stays as an empty image, unless the stream broke.
       auto image = std::make_unique<ZoBmpImage>();
-      image->Read(is);
+      static_cast<void>(image->Read(is));
       slot->Set(std::move(image));
     }
     if (!is || !in.Ok()) break;
@@ -235,7 +237,8 @@ int ZoSpriteData::Read(std::istream& is) {
   }
   if (in.U32() != 0) {
     next.sound = std::make_shared<ZoSound>();
-    next.sound->Read(is);
+    // A broken sound record marks the stream failed, which the check below sees.
+    static_cast<void>(next.sound->Read(is));
   }
   if (!is || !in.Ok()) {
     is.setstate(std::ios::failbit);
@@ -288,7 +291,7 @@ int ZoSpriteData::Write(const char* fileName) const {
   std::ostringstream record(std::ios::binary);
   Write(record);
   if (!record) return 0;
-  return ReplaceFileContent(Cp932ToPath(fileName ? fileName : ""), record.view()).empty() ? 1 : 0;
+  return ReplaceFileContent(Cp932ToPath(fileName ? fileName : ""), record.view()).ok() ? 1 : 0;
 }
 
 }  // namespace kelna

@@ -72,7 +72,7 @@ class ZoSpriteData {
   void Clear();
 
   // Builds the device bitmaps of one frame: 1 when image and mask were both built.
-  int MakeDDB(DeviceContext& dc, short frame);
+  [[nodiscard]] int MakeDDB(DeviceContext& dc, short frame);
   void MakeDDB(DeviceContext& dc);
 
   // The nearest real image (mask) at or before `frame`, following UsePrevious slots; none
@@ -114,13 +114,13 @@ class ZoSpriteData {
   std::uint16_t StoredLocationCount() const;
 
   // One bare record in a file of its own (sprites/object_record.h describes its fields).
-  virtual int Read(const char* fileName);
-  virtual int Write(const char* fileName) const;
+  [[nodiscard]] virtual int Read(const char* fileName);
+  [[nodiscard]] virtual int Write(const char* fileName) const;
   // One record at the stream's position. Read gives 1, or 0 with the object unchanged when
   // the tag is not "SPD" (its 79 bytes consumed) or the record is broken (the stream then
   // fails). Write always gives 1.
-  virtual int Read(std::istream& is);
-  virtual int Write(std::ostream& os) const;
+  [[nodiscard]] virtual int Read(std::istream& is);
+  [[nodiscard]] virtual int Write(std::ostream& os) const;
 
   // The behaviours' display names (code page 932), ended by nullptr.
   static const char* const BehaveName[6];

@@ -171,8 +171,8 @@ void PackObjects(const Json& manifest, const fs::path& manifestFile, const fs::p
   } catch (const ToolError& failure) {
     throw ToolError(PathText(manifestFile) + ": " + failure.what());
   }
-  if (const std::string error = ReplaceFileContent(output, ObjectFileBytes(objects)); !error.empty())
-    throw ToolError(PathText(output) + ": " + error);
+  if (const Status written = ReplaceFileContent(output, ObjectFileBytes(objects)); !written)
+    throw ToolError(PathText(output) + ": " + written.message());
 }
 
 void PackAnimation(const Json& manifest, const fs::path& manifestFile, const fs::path& output) {

@@ -29,8 +29,8 @@ constexpr char kUsage[] = "unpack FILE.foe DIR";
 constexpr char kManifestName[] = "manifest.json";
 
 void WriteFile(const fs::path& file, std::string_view content) {
-  if (const std::string error = ReplaceFileContent(file, content); !error.empty())
-    throw ToolError(PathText(file) + ": " + error);
+  if (const Status written = ReplaceFileContent(file, content); !written)
+    throw ToolError(PathText(file) + ": " + written.message());
 }
 
 class Unpacker {

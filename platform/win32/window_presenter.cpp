@@ -77,7 +77,8 @@ std::unique_ptr<MemoryDC> CaptureDesktop() {
   if (section) ::DeleteObject(section);
   ::DeleteDC(memory);
   ::ReleaseDC(nullptr, screen);
-  capture->SelectOwned(std::move(bitmap));
+  // Should the picture not go in, the capture stays empty, as when it could not be made.
+  static_cast<void>(capture->SelectOwned(std::move(bitmap)));
   return capture;
 }
 

@@ -250,7 +250,7 @@ TEST(ProfileWrite, AllSettingsRoundTripThroughANewFile) {
   };
   ProfileFile written(path);
   for (const Setting& s : settings) written.WriteString(kSaver, s.key, s.value);
-  ASSERT_TRUE(written.Flush()) << written.LastError();
+  ASSERT_EQ(written.Flush().message(), "");
 
   EXPECT_EQ(ReadBytes(path),
             "[Screen Saver.Vesk]\r\n"
@@ -279,7 +279,7 @@ TEST(ProfileWrite, RewritingChangesOnlyTheWrittenLines) {
     ProfileFile profile = ProfileWith(folder, file("  intervaltime = 50  ", "BGImageFile=a"));
     profile.WriteString(kSaver, "IntervalTime", "60");
     profile.WriteString(kSaver, "BGImageFile", "b.bmp");
-    ASSERT_TRUE(profile.Flush()) << profile.LastError();
+    ASSERT_EQ(profile.Flush().message(), "");
     EXPECT_EQ(ReadBytes(profile.Path()), file("intervaltime=60", "BGImageFile=b.bmp"));
   }
 }
@@ -311,7 +311,7 @@ TEST(ProfileWrite, NewKeyGoesAfterTheLastKeyOfItsSection) {
     TemporaryFolder folder;
     ProfileFile profile = ProfileWith(folder, c.before);
     profile.WriteString(kSaver, "WaveSound", "1");
-    ASSERT_TRUE(profile.Flush()) << profile.LastError();
+    ASSERT_EQ(profile.Flush().message(), "");
     EXPECT_EQ(ReadBytes(profile.Path()), c.after);
   }
 }
@@ -337,7 +337,7 @@ TEST(ProfileWrite, NewSectionGoesAtTheEndOfTheFile) {
     if (c.before) WriteBytes(path, *c.before);
     ProfileFile profile(path);
     profile.WriteString(kSaver, "WaveSound", "1");
-    ASSERT_TRUE(profile.Flush()) << profile.LastError();
+    ASSERT_EQ(profile.Flush().message(), "");
     EXPECT_EQ(ReadBytes(path), c.after);
   }
 }
@@ -346,7 +346,7 @@ TEST(ProfileWrite, LineBreaksInAValueCannotAddLines) {
   TemporaryFolder folder;
   ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n");
   profile.WriteString(kSaver, "AnimationFile", "a.anm\r\n[Other]\nIntervalTime=1\rx");
-  ASSERT_TRUE(profile.Flush()) << profile.LastError();
+  ASSERT_EQ(profile.Flush().message(), "");
 
   EXPECT_EQ(ReadBytes(profile.Path()),
             "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n"
@@ -372,7 +372,7 @@ TEST(ProfileFlush, WithoutChangesLeavesTheDiskAlone) {
 
   // After a save, there is nothing left to save.
   profile.WriteString(kSaver, "IntervalTime", "60");
-  ASSERT_TRUE(profile.Flush()) << profile.LastError();
+  ASSERT_EQ(profile.Flush().message(), "");
   fs::remove(profile.Path());
   EXPECT_TRUE(profile.Flush());
   EXPECT_FALSE(fs::exists(profile.Path())) << "a second save wrote the file again";
@@ -383,7 +383,7 @@ TEST(ProfileFlush, ReplacesTheFileAndLeavesNothingElseBehind) {
   ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n");
   for (const char* value : {"60", "70"}) {  // the second save replaces the first one's file
     profile.WriteString(kSaver, "IntervalTime", value);
-    ASSERT_TRUE(profile.Flush()) << profile.LastError();
+    ASSERT_EQ(profile.Flush().message(), "");
     EXPECT_EQ(ReadBytes(profile.Path()),
               "[Screen Saver.Vesk]\r\nIntervalTime=" + std::string(value) + "\r\n");
   }
@@ -403,9 +403,10 @@ TEST(ProfileFlush, FailureLeavesThePreviousFileWhole) {
   ProfileFile profile(path);
   ASSERT_EQ(profile.GetInt(kSaver, "IntervalTime", 0), 50);
   profile.WriteString(kSaver, "IntervalTime", "60");
-  EXPECT_FALSE(profile.Flush());
-  EXPECT_THAT(profile.LastError(), HasSubstr(path.string()));
-  EXPECT_EQ(profile.LastError().find('\n'), std::string::npos);
+  const Status flushed = profile.Flush();
+  EXPECT_FALSE(flushed);
+  EXPECT_THAT(flushed.message(), HasSubstr(path.string()));
+  EXPECT_EQ(flushed.message().find('\n'), std::string::npos);
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_EQ(folder.Names(), std::set<fs::path>{path.filename()});
 }
@@ -417,8 +418,9 @@ TEST(ProfileFlush, FailedReplaceLeavesNoTemporaryFile) {
   // A folder appears where the file is to go, after it was read: the temporary file can be
   // written, but not renamed over the folder.
   fs::create_directories(folder / "CONTROL.INI" / "inside");
-  EXPECT_FALSE(profile.Flush());
-  EXPECT_THAT(profile.LastError(), HasSubstr(profile.Path().string()));
+  const Status flushed = profile.Flush();
+  EXPECT_FALSE(flushed);
+  EXPECT_THAT(flushed.message(), HasSubstr(profile.Path().string()));
   EXPECT_TRUE(fs::is_directory(folder / "CONTROL.INI" / "inside"));
   EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"});
 }
@@ -430,11 +432,11 @@ TEST(ProfileFlush, NeverReplacesAFileItCouldNotRead) {
   // so saving must not replace it, even once the way is clear.
   fs::create_directories(folder / "CONTROL.INI");
   ProfileFile profile(folder / "CONTROL.INI");
-  EXPECT_THAT(profile.LastError(), HasSubstr(profile.Path().string()));
   fs::remove(folder / "CONTROL.INI");
   profile.WriteString(kSaver, "IntervalTime", "60");
-  EXPECT_FALSE(profile.Flush());
-  EXPECT_THAT(profile.LastError(), HasSubstr(profile.Path().string()));
+  const Status flushed = profile.Flush();
+  EXPECT_FALSE(flushed);
+  EXPECT_THAT(flushed.message(), HasSubstr(profile.Path().string()));
   EXPECT_FALSE(fs::exists(folder / "CONTROL.INI"));
 }
 
@@ -450,9 +452,10 @@ TEST(ProfileFlush, FailsWhenTheFileCannotBeMadeThere) {
     SCOPED_TRACE(target.string());
     ProfileFile profile(target);
     profile.WriteString(kSaver, "IntervalTime", "60");
-    EXPECT_FALSE(profile.Flush());
-    EXPECT_THAT(profile.LastError(), HasSubstr(target.string()));
-    EXPECT_EQ(profile.LastError().find('\n'), std::string::npos);
+    const Status flushed = profile.Flush();
+    EXPECT_FALSE(flushed);
+    EXPECT_THAT(flushed.message(), HasSubstr(target.string()));
+    EXPECT_EQ(flushed.message().find('\n'), std::string::npos);
   }
   EXPECT_EQ(ReadBytes(folder / "plain file"), "not a folder");
   EXPECT_TRUE(fs::is_directory(folder / "CONTROL.INI" / "inside"));
