@@ -1,16 +1,14 @@
 #pragma once
 // How Kelna's own code reports failure (see docs/architecture.md, "Errors"):
 //   - Status: an operation that can fail and whose caller must say why (a message, one line).
-//   - Result<T>: the same, for an operation that gives a value when it succeeds.
 //   - bool or std::optional: when the caller needs no reason, or absence is not a failure
 //     (a key that is not in a file, a DIB that GDI would refuse too).
-// Both types are [[nodiscard]]: a failure cannot be dropped silently. Where a file format's
+// Status is [[nodiscard]]: a failure cannot be dropped silently. Where a file format's
 // or a host's contract fixes a value (1/0 of Read and Write, exit codes), that value is
 // derived from a Status at the boundary.
 
 #include <string>
 #include <utility>
-#include <variant>
 
 namespace kelna {
 
@@ -30,28 +28,6 @@ class [[nodiscard]] Status {
 
   std::string message_;
   bool failed_ = false;
-};
-
-template <class T>
-class [[nodiscard]] Result {
- public:
-  Result(T value) : content_(std::move(value)) {}  // NOLINT: implicit, as `return value;` reads
-  Result(Status failure) : content_(failure.message()) {}  // NOLINT: `return Status::Failure(…);`
-
-  bool ok() const { return content_.index() == 0; }
-  explicit operator bool() const { return ok(); }
-  const std::string& message() const {
-    static const std::string none;
-    return ok() ? none : std::get<1>(content_);
-  }
-  // Only when ok().
-  T& operator*() { return std::get<0>(content_); }
-  const T& operator*() const { return std::get<0>(content_); }
-  T* operator->() { return &std::get<0>(content_); }
-  const T* operator->() const { return &std::get<0>(content_); }
-
- private:
-  std::variant<T, std::string> content_;
 };
 
 }  // namespace kelna

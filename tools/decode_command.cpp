@@ -23,7 +23,7 @@ int Decode(std::span<const std::string_view> args) {
   try {
     dib = std::make_unique<TDib>(std::filesystem::path(input));
   } catch (const TXGdi& failure) {
-    std::fprintf(stderr, "kelna-tool: %s: %s\n", input.c_str(), failure.what());
+    std::fprintf(stderr, "kelna-tool: %s\n", failure.what());  // it names the file
     return 1;
   }
   ZoBmpImage image(std::move(dib));
@@ -34,8 +34,8 @@ int Decode(std::span<const std::string_view> args) {
     std::fprintf(stderr, "kelna-tool: %s: the bitmap cannot be converted for display\n", input.c_str());
     return 1;
   }
-  if (const std::string error = WritePicture(*image.Ddb(), std::string(args[1])); !error.empty()) {
-    std::fprintf(stderr, "kelna-tool: %s\n", error.c_str());
+  if (const Status written = WritePicture(*image.Ddb(), std::string(args[1])); !written) {
+    std::fprintf(stderr, "kelna-tool: %s\n", written.message().c_str());
     return 1;
   }
   return 0;

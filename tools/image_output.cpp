@@ -25,13 +25,13 @@ std::vector<std::uint8_t> RgbBytes(const Bitmap& bitmap) {
   return rgb;
 }
 
-std::string WriteBytes(const std::filesystem::path& file, const std::string& header,
+Status WriteBytes(const std::filesystem::path& file, const std::string& header,
                        const std::vector<std::uint8_t>& body) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << header;
   out.write(reinterpret_cast<const char*>(body.data()), std::streamsize(body.size()));
   out.close();
-  return out ? "" : "cannot write " + file.string();
+  return out ? Status::Ok() : Status::Failure("cannot write " + file.string());
 }
 
 #ifdef KELNA_HAVE_STB
@@ -44,29 +44,29 @@ void AppendToVector(void* context, void* data, int size) {
 
 }  // namespace
 
-std::string WritePam(const Bitmap& bitmap, const std::filesystem::path& file) {
+Status WritePam(const Bitmap& bitmap, const std::filesystem::path& file) {
   const std::string header = "P7\nWIDTH " + std::to_string(bitmap.Width()) + "\nHEIGHT " +
                              std::to_string(bitmap.Height()) +
                              "\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n";
   return WriteBytes(file, header, RgbBytes(bitmap));
 }
 
-std::string WritePng(const Bitmap& bitmap, const std::filesystem::path& file) {
+Status WritePng(const Bitmap& bitmap, const std::filesystem::path& file) {
 #ifdef KELNA_HAVE_STB
   std::vector<std::uint8_t> png;
   const auto rgb = RgbBytes(bitmap);
   if (!stbi_write_png_to_func(AppendToVector, &png, bitmap.Width(), bitmap.Height(), 3, rgb.data(),
                               bitmap.Width() * 3))
-    return "cannot encode PNG";
+    return Status::Failure("cannot encode PNG");
   return WriteBytes(file, "", png);
 #else
   (void)bitmap;
   (void)file;
-  return "this build writes no PNG; name the output .pam";
+  return Status::Failure("this build writes no PNG; name the output .pam");
 #endif
 }
 
-std::string WritePicture(const Bitmap& bitmap, const std::filesystem::path& file) {
+Status WritePicture(const Bitmap& bitmap, const std::filesystem::path& file) {
   std::string extension = file.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });

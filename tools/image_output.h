@@ -3,17 +3,17 @@
 // (through stb_image_write when the build has it).
 
 #include <filesystem>
-#include <string>
 
 #include "platform/raster.h"
+#include "platform/status.h"
 
 namespace kelna::tool {
 
-// Writes an 8-bit RGB PAM. Returns an empty string, or why it failed.
-std::string WritePam(const Bitmap& bitmap, const std::filesystem::path& file);
-// Writes an 8-bit RGB PNG. Returns an empty string, or why it failed.
-std::string WritePng(const Bitmap& bitmap, const std::filesystem::path& file);
+// Writes an 8-bit RGB PAM.
+Status WritePam(const Bitmap& bitmap, const std::filesystem::path& file);
+// Writes an 8-bit RGB PNG.
+Status WritePng(const Bitmap& bitmap, const std::filesystem::path& file);
 // PNG when the name ends in .png (any case), PAM otherwise.
-std::string WritePicture(const Bitmap& bitmap, const std::filesystem::path& file);
+Status WritePicture(const Bitmap& bitmap, const std::filesystem::path& file);
 
 }  // namespace kelna::tool

@@ -44,8 +44,8 @@ int Render(std::span<const std::string_view> args) {
     RunScene(options, [&](const TickView& view) {
       if (view.tick == 0) MakeFolder(*options.outFolder);  // once the scene has been read
       const fs::path file = *options.outFolder / TickFileName(view.tick, options.pam);
-      if (const std::string error = WritePicture(view.presenter.Window(), file); !error.empty())
-        throw ToolError(error);
+      if (const Status written = WritePicture(view.presenter.Window(), file); !written)
+        throw ToolError(written.message());
     });
   } catch (const ToolError& failure) {
     return Report(failure.what());

@@ -10,6 +10,7 @@
 
 #include "platform/binary_io.h"
 #include "platform/dib.h"
+#include "platform/status.h"
 #include "platform/text.h"
 
 namespace kelna::tool {
@@ -20,19 +21,19 @@ namespace fs = std::filesystem;
 // A BMP file larger than the largest picture the loader accepts, with room for headers.
 constexpr std::uintmax_t kMaxBitmapFileSize = kMaxDibPixelBytes + (16u << 20);
 
-// Why `file` cannot be opened for reading, or an empty text when it can.
-std::string OpenProblem(const fs::path& file) {
+// Whether `file` can be opened for reading, and why not.
+Status CanOpen(const fs::path& file) {
   std::error_code error;
   const fs::file_status status = fs::status(file, error);
-  if (!fs::exists(status)) return "no such file";
-  if (fs::is_directory(status)) return "is a folder, not a file";
-  if (!std::ifstream(file, std::ios::binary)) return "cannot open it";
-  return "";
+  if (!fs::exists(status)) return Status::Failure("no such file");
+  if (fs::is_directory(status)) return Status::Failure("is a folder, not a file");
+  if (!std::ifstream(file, std::ios::binary)) return Status::Failure("cannot open it");
+  return Status::Ok();
 }
 
 // The name the program's readers take (code page 932), checked to lead back to the file.
 std::string ReaderName(const fs::path& file, const std::string& shown) {
-  if (const std::string problem = OpenProblem(file); !problem.empty()) throw ToolError(shown + ": " + problem);
+  if (const Status opens = CanOpen(file); !opens) throw ToolError(shown + ": " + opens.message());
   std::string name = PathToCp932(file);
   if (Cp932ToPath(name) != file) throw ToolError(shown + ": the file name cannot be written in code page 932");
   return name;
@@ -59,7 +60,7 @@ int UsageError(std::string_view usage) {
 }
 
 std::uintmax_t ReadableFileSize(const fs::path& file, std::uintmax_t limit) {
-  if (const std::string problem = OpenProblem(file); !problem.empty()) throw ToolError(problem);
+  if (const Status opens = CanOpen(file); !opens) throw ToolError(opens.message());
   std::error_code error;
   const std::uintmax_t size = fs::file_size(file, error);
   if (error) throw ToolError("cannot tell its size");
