@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
@@ -17,27 +15,23 @@
 namespace kelna::test {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 TEST(DemoTest, TheDemoBuildsAndPlaysEveryBehaviourWithSound) {
   TemporaryFolder folder;
-  const fs::path out = folder / "demo";
-  std::vector<std::string> build = {KELNA_DEMO_SCRIPT, "--tool", KELNA_TOOL, "--out", out.string(), "--install-dir",
-                                    "demo"};
-  const ToolRun relative = RunProgram(KELNA_PYTHON, build, folder.Path());
+  const std::string build = std::string(KELNA_DEMO_SCRIPT) + " --tool " + KELNA_TOOL + " --out @demo";
+  const ToolRun relative = RunProgram(KELNA_PYTHON, build + " --install-dir demo", folder.Path());
   EXPECT_EQ(relative.status, 2);
   EXPECT_NE(relative.errors.find("--install-dir must be an absolute path: demo"), std::string::npos) << relative.errors;
-  EXPECT_FALSE(fs::exists(out));
-  build.resize(5);
+  EXPECT_FALSE(fs::exists(folder / "demo"));
   const ToolRun built = RunProgram(KELNA_PYTHON, build, folder.Path());
   ASSERT_EQ(built.status, 0) << built.errors;
 
   // The animation names its object file by the absolute path it was built for. Every sprite
   // shows an object of it, at its frames' size; one object sounds the chime beside it.
-  const json animation = json::parse(RunTool({"inspect", (out / "demo.anm").string()}, folder.Path()).out);
-  EXPECT_EQ(animation["objectFile"], (out / "demo.foe").string());
-  const json objectFile = json::parse(RunTool({"inspect", (out / "demo.foe").string()}, folder.Path()).out);
+  const json animation = json::parse(RunTool("inspect @demo/demo.anm", folder.Path()).out);
+  EXPECT_EQ(animation["objectFile"], (folder / "demo" / "demo.foe").string());
+  const json objectFile = json::parse(RunTool("inspect @demo/demo.foe", folder.Path()).out);
   std::map<std::string, json> objects;
   for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
   std::set<int> behaviours;
@@ -45,40 +39,37 @@ TEST(DemoTest, TheDemoBuildsAndPlaysEveryBehaviourWithSound) {
   for (const json& sprite : animation["sprites"]) {
     behaviours.insert(behaviourOf[sprite["name"]] = sprite["behaviour"]);
     const json& object = objects[sprite["objectName"]];
-    EXPECT_EQ(sprite["frameCount"], object["frameCount"]) << sprite["name"];
     const json& image = object["frames"][object["frames"][0]["image"].is_object() ? 0 : 1]["image"];
     EXPECT_EQ(sprite["imageWidth"], image["width"]) << sprite["name"];
     EXPECT_EQ(sprite["imageHeight"], image["height"]) << sprite["name"];
+    EXPECT_EQ(sprite["frameCount"], object["frameCount"]) << sprite["name"];
   }
   EXPECT_EQ(behaviours, (std::set<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(out / "blip.wav"));
+  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(folder / "demo" / "blip.wav"));
   // music.mid: one track of format 0, ended properly.
-  const std::string midi = Contents(out / "music.mid");
+  const std::string midi = Contents(folder / "demo" / "music.mid");
   EXPECT_EQ(midi.substr(0, 12), std::string("MThd\0\0\0\x06\0\0\0\x01", 12));
   EXPECT_EQ(midi.substr(midi.size() - 3), std::string("\xFF\x2F\0", 3));
 
   // Fifty ticks over the background: every behaviour shows, a sound plays, and the shooting
   // star, which plays once, has done so.
-  const ToolRun trace = RunTool({"trace", (out / "demo.anm").string(), "--ticks", "50", "--background",
-                                 (out / "background.bmp").string()},
-                                folder.Path());
+  const ToolRun trace = RunTool("trace @demo/demo.anm --ticks 50 --background @demo/background.bmp", folder.Path());
   ASSERT_EQ(trace.status, 0) << trace.errors;
   std::set<int> shown;
   int heard = 0;
-  json last;
+  json last, star;
   std::istringstream lines(trace.out);
   for (std::string line; std::getline(lines, line);) {
     last = json::parse(line);
     heard += int(last["sounds"].size());
-    for (const json& sprite : last["sprites"])
+    for (const json& sprite : last["sprites"]) {
       if (sprite["state"] == 1 || sprite["state"] == 2) shown.insert(behaviourOf[sprite["name"]]);
+      if (sprite["name"] == "shooting star") star = sprite["state"];
+    }
   }
   EXPECT_EQ(last["tick"], 50);
   EXPECT_EQ(shown, behaviours);
   EXPECT_GT(heard, 0);
-  json star;
-  for (const json& sprite : last["sprites"])
-    if (sprite["name"] == "shooting star") star = sprite["state"];
   EXPECT_EQ(star, -1);
 }
 
