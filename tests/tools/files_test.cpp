@@ -25,6 +25,12 @@ using nlohmann::json;
 const fs::path kFrames = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "g";
 const fs::path kReference = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "ref";
 
+// Packs `manifest` ("@" standing for the folder) through @m.json into @`output`.
+ToolRun Pack(const TemporaryFolder& folder, const std::string& manifest, const std::string& output) {
+  WriteBytes(folder / "m.json", At(manifest, folder.Path()));
+  return RunTool("pack @m.json @" + output, folder.Path());
+}
+
 // The block the loader makes of a BMP file: what a frame holds however it was stored.
 std::vector<std::uint8_t> LoadedBlock(const fs::path& file) {
   const kelna::TDib dib(file);
@@ -35,9 +41,8 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   TemporaryFolder folder;
   fs::copy(kFrames, folder / "g");
   // A mono 8-bit PCM wave of 20 samples.
-  std::string wave = "RIFF" + Le(56, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) +
-                     Le(8000, 4) + Le(1, 2) + Le(8, 2) + "data" + Le(20, 4);
-  for (int i = 0; i < 20; ++i) wave += char(128 + i * 4);
+  const std::string wave = "RIFF" + Le(56, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) +
+                           Le(8000, 4) + Le(1, 2) + Le(8, 2) + "data" + Le(20, 4) + std::string(20, '\x90');
   WriteBytes(folder / "boing.wav", wave);
   // "魚" sets every field; "plain" keeps a new object's values but for a sound without data;
   // "all" holds every loadable variant as a frame, a mask on every other one.
@@ -55,11 +60,11 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   json frames = json::array();
   for (const auto& entry : fs::directory_iterator(kFrames)) {
     names.push_back(entry.path().filename().string());
-    frames.push_back({{"image", "g/" + names.back()}, {"mask", names.size() % 2 ? "previous" : "g/pal1.bmp"}});
+    const char* mask = names.size() % 2 ? "previous" : "g/pal1.bmp";
+    frames.push_back({{"image", "g/" + names.back()}, {"mask", mask}});
   }
   manifest["objects"].push_back({{"name", "all"}, {"frames", frames}});
-  WriteBytes(folder / "m.json", manifest.dump());
-  ASSERT_EQ(RunTool("pack @m.json @a.foe", folder.Path()).errors, "");
+  ASSERT_EQ(Pack(folder, manifest.dump(), "a.foe").errors, "");
 
   json shown = json::parse(RunTool("inspect @a.foe", folder.Path()).out);
   shown["objects"].erase(2);
@@ -100,7 +105,8 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   EXPECT_EQ(shown["objects"][0]["frames"][0], json::parse(R"({"image": {"empty": true},
       "mask": {"width": 127, "height": 64, "bitCount": 1, "numColors": 2}})"));
   ASSERT_EQ(RunTool("unpack @a.foe @empty", folder.Path()).errors, "");
-  EXPECT_EQ(json::parse(Contents(folder / "empty" / "manifest.json"))["objects"][0]["frames"][0]["image"], nullptr);
+  const json unpackedEmpty = json::parse(Contents(folder / "empty" / "manifest.json"));
+  EXPECT_EQ(unpackedEmpty["objects"][0]["frames"][0]["image"], nullptr);
   ASSERT_EQ(RunTool("pack @empty/manifest.json @c.foe", folder.Path()).errors, "");
   kelna::ZoSpriteAnimation scene;
   ASSERT_EQ(scene.ReadObjects((folder / "a.foe").c_str()), 1);
@@ -120,8 +126,7 @@ TEST(PackCommandTest, AnimationsInspectDeepestFirstAndInspectsOutputPacksTheSame
   json manifest = json::parse(R"({"objectFile": "C:\\ケルナ\\魚.foe", "sprites": [{"name": "鯉"},
       {"name": "back", "objectName": "ｶﾒ", "depth": 7, "behaviour": 5}]})");
   manifest["sprites"].insert(manifest["sprites"].begin(), front);
-  WriteBytes(folder / "m.json", manifest.dump());
-  ASSERT_EQ(RunTool("pack @m.json @scene.ANM", folder.Path()).errors, "");
+  ASSERT_EQ(Pack(folder, manifest.dump(), "scene.ANM").errors, "");
 
   const ToolRun inspect = RunTool("inspect @scene.ANM", folder.Path());
   const json fresh = json::parse(R"({"objectName": "None", "reserved1": 0, "depth": 1, "behaviour": 0,
@@ -135,8 +140,7 @@ TEST(PackCommandTest, AnimationsInspectDeepestFirstAndInspectsOutputPacksTheSame
   manifest["type"] = "animation";
   EXPECT_EQ(json::parse(inspect.out), manifest);
 
-  WriteBytes(folder / "m.json", inspect.out);
-  ASSERT_EQ(RunTool("pack @m.json @again.anm", folder.Path()).errors, "");
+  ASSERT_EQ(Pack(folder, inspect.out, "again.anm").errors, "");
   EXPECT_TRUE(Contents(folder / "scene.ANM") == Contents(folder / "again.anm"));
 }
 
@@ -173,16 +177,13 @@ TEST(DecodeCommandTest, GoodFilesGiveTheReferencePixelsAndBadOnesOneLineNamingTh
 
 TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
   TemporaryFolder folder;
-  const auto pack = [&](const std::string& manifest, const std::string& output) {
-    WriteBytes(folder / "m.json", At(manifest, folder.Path()));
-    ASSERT_EQ(RunTool("pack @m.json @" + output, folder.Path()).errors, "");
-  };
-  pack(R"({"objects": []})", "objects.foe");
-  pack(R"({"objectFile": "@gone.foe", "sprites": []})", "orphan.anm");
-  pack(R"({"objectFile": "@objects.foe", "sprites": [{}, {}, {}]})", "scene.anm");
+  ASSERT_EQ(Pack(folder, R"({"objects": []})", "objects.foe").errors, "");
+  ASSERT_EQ(Pack(folder, R"({"objectFile": "@gone.foe", "sprites": []})", "orphan.anm").errors, "");
+  ASSERT_EQ(Pack(folder, R"({"objectFile": "@objects.foe", "sprites": [{}, {}, {}]})", "scene.anm").errors,
+            "");
   // Three sprites announced, not quite two held; two objects announced, three bytes held.
   WriteBytes(folder / "cut.anm", Contents(folder / "scene.anm").substr(0, 294 + 115 + 50));
-  WriteBytes(folder / "cut.foe", Contents(folder / "objects.foe").substr(0, 32) + std::string("\x02\x00SPD", 5));
+  WriteBytes(folder / "cut.foe", Contents(folder / "objects.foe").substr(0, 32) + std::string("\2\0SPD", 5));
   fs::copy_file(kFrames / "pal8.bmp", folder / "bitmap.foe");
   fs::copy_file(folder / "bitmap.foe", folder / "bitmap.anm");
   WriteBytes(folder / "text.bmp", "not a bitmap");
@@ -209,12 +210,15 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {1, "pack @m.json @missing/out.anm", "@missing/out.anm: no such folder"},  // m.json: the scene's
       {1, "trace @missing.anm", "@missing.anm: no such file"},
       {1, "trace @orphan.anm", "@orphan.anm: object file @gone.foe: no such file"},
-      {1, "trace @scene.anm --random @random.txt", R"(@random.txt: line 2: "-5" is not a value from 0 to 2147483647)"},
+      {1, "trace @scene.anm --random @random.txt",
+       R"(@random.txt: line 2: "-5" is not a value from 0 to 2147483647)"},
       {1, "render @scene.anm --out @out --background @gone.bmp", "@gone.bmp: no such file"},
       {2, "trace", "no animation file named"},
       {2, "trace @scene.anm @scene.anm", "one animation file only (@scene.anm is a second)"},
-      {2, "trace @scene.anm --size 0x480", R"(--size: "0x480" is not WIDTHxHEIGHT with sizes from 1 to 32767)"},
-      {2, "trace @scene.anm --size 20000x20000", "--size: 20000x20000 is more than the raster draws (256 MiB of pixels)"},
+      {2, "trace @scene.anm --size 0x480",
+       R"(--size: "0x480" is not WIDTHxHEIGHT with sizes from 1 to 32767)"},
+      {2, "trace @scene.anm --size 20000x20000",
+       "--size: 20000x20000 is more than the raster draws (256 MiB of pixels)"},
       {2, "trace @scene.anm --ticks -1", R"(--ticks: "-1" is not a number from 0 to 1000000)"},
       {2, "trace @scene.anm --mode 3", R"(--mode: "3" is not a number from 0 to 2)"},
       {2, "trace @scene.anm --ticks", "--ticks needs a value"},
@@ -254,27 +258,29 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
        "objects[0].reserved1: 257 is not a multiple of 256, which the program would not read"},
       {R"({"objects": [{"frameCount": 2, "frames": [{}]}]})",
        "objects[0].frameCount: does not match the number of frames listed (1)"},
-      {R"({"objects": [{"behaviour": 4, "locations": [[1, 2, 3]]}]})", "objects[0].locations[0]: must be [x, y]"},
+      {R"({"objects": [{"behaviour": 4, "locations": [[1, 2, 3]]}]})",
+       "objects[0].locations[0]: must be [x, y]"},
       {R"({"objects": [{"locations": [[1, 2]]}]})",
        "objects[0].locations: only objects of behaviour 4 (specified position) keep locations"},
       {R"({"objects": [{"name": "abcdefghijabcdefghijabcdefghi魚"}]})",
        R"(objects[0].name: "abcdefghijabcdefghijabcdefghi魚" takes 31 bytes in code page 932, more than 30)"},
-      {R"({"objects": [{"name": "€"}]})", R"(objects[0].name: "€" has characters that code page 932 cannot hold)"},
+      {R"({"objects": [{"name": "€"}]})",
+       R"(objects[0].name: "€" has characters that code page 932 cannot hold)"},
       {R"({"objects": [{"sound": {"file": "empty.wav"}}]})",
        R"(objects[0].sound.file: cannot read "empty.wav": the file is empty)"},
       {R"({"objects": [{"sound": {"playFrame": 1}}]})", R"(objects[0].sound: needs "file" or "fileName")"},
       {R"({"objectFile": "a.foe"})", R"(top level: no "sprites" list)"},
       {R"({"objectFile": "", "sprites": []})", "objectFile: must name the object file"},
       // inspect's "type" is taken, but only an animation's.
-      {R"({"type": "objects", "objectFile": "a.foe", "sprites": []})", R"(type: must be "animation" when present)"},
+      {R"({"type": "objects", "objectFile": "a.foe", "sprites": []})",
+       R"(type: must be "animation" when present)"},
       // The reader takes any value but 1 as off: it would not read back.
       {R"({"objectFile": "a.foe", "sprites": [{"soundOn": 2}]})",
        "sprites[0].soundOn: 2 is neither 0 (off) nor 1 (on)"},
   };
   for (const auto& c : manifests) {
-    WriteBytes(folder / "m.json", c.manifest);
     const bool animation = std::string(c.manifest).find("objectFile") != std::string::npos;
-    const ToolRun run = RunTool(animation ? "pack @m.json @out.anm" : "pack @m.json @out.foe", folder.Path());
+    const ToolRun run = Pack(folder, c.manifest, animation ? "out.anm" : "out.foe");
     EXPECT_EQ(run.status, 1) << c.manifest;
     EXPECT_EQ(run.errors, At("kelna-tool: @m.json: ", folder.Path()) + c.message + "\n");
   }
@@ -282,10 +288,10 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
 
   // Broken JSON says where; a failed pack leaves an earlier output whole.
   WriteBytes(folder / "out.foe", "earlier");
-  WriteBytes(folder / "m.json", "{\"objects\": [\n");
-  const ToolRun broken = RunTool("pack @m.json @out.foe", folder.Path());
+  const ToolRun broken = Pack(folder, "{\"objects\": [\n", "out.foe");
   EXPECT_EQ(broken.status, 1);
-  EXPECT_EQ(broken.errors.rfind(At("kelna-tool: @m.json: not valid JSON: ", folder.Path()), 0), 0u) << broken.errors;
+  const std::string start = At("kelna-tool: @m.json: not valid JSON: ", folder.Path());
+  EXPECT_EQ(broken.errors.rfind(start, 0), 0u) << broken.errors;
   EXPECT_NE(broken.errors.find("line 2"), std::string::npos) << broken.errors;
   EXPECT_EQ(Contents(folder / "out.foe"), "earlier");
 }
