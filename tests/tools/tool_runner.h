@@ -1,21 +1,18 @@
 #pragma once
-// Test support: kelna-tool (and other programs) run through the shell as users run them,
-// with what they printed.
+// Test support: kelna-tool (and other programs) run through the shell as users run them.
 
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <initializer_list>
-#include <iterator>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "tests/support/bytes.h"
 
 namespace kelna::test {
 
+namespace fs = std::filesystem;
 
 struct ToolRun {
   int status;
@@ -23,30 +20,32 @@ struct ToolRun {
   std::string errors;
 };
 
-inline std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+// `text` with every "@" standing for `folder` and a slash.
+inline std::string At(std::string text, const fs::path& folder) {
+  const std::string path = folder.string() + "/";
+  for (std::size_t i = text.find('@'); i != text.npos; i = text.find('@', i + path.size()))
+    text.replace(i, 1, path);
+  return text;
 }
 
-// Runs a program with `arguments`; its output and errors pass through files in `scratch`.
-inline ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::filesystem::path& scratch) {
-  std::string command = ShellQuoted(program);
-  for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
-  const std::filesystem::path out = scratch / "tool.out", errors = scratch / "tool.err";
-  command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(errors.string());
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(out), Contents(errors)};
+// Runs `program` with the words of `command` ("@" standing for `folder`, where the output and
+// errors pass through files).
+inline ToolRun RunProgram(const std::string& program, const std::string& command, const fs::path& folder) {
+  const auto quoted = [](const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  };
+  std::string line = quoted(program);
+  std::istringstream words(At(command, folder));
+  for (std::string word; words >> word;) line += " " + quoted(word);
+  const int status = std::system((line + At(" >@tool.out 2>@tool.err", folder)).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(folder / "tool.out"),
+          Contents(folder / "tool.err")};
 }
 
-// Runs kelna-tool.
-inline ToolRun RunToolWith(const std::vector<std::string>& arguments, const std::filesystem::path& scratch) {
-  return RunProgram(KELNA_TOOL, arguments, scratch);
-}
-
-inline ToolRun RunTool(std::initializer_list<std::string> arguments, const std::filesystem::path& scratch) {
-  return RunToolWith(std::vector<std::string>(arguments), scratch);
+inline ToolRun RunTool(const std::string& command, const fs::path& folder) {
+  return RunProgram(KELNA_TOOL, command, folder);
 }
 
 }  // namespace kelna::test
