@@ -148,6 +148,8 @@ class FileCommands : public ::testing::Test {
   }
   void TearDown() override {
     if (app.GetMainWindow()) app.GetMainWindow()->Destroy();
+    MSG message{};  // nothing is left for a later window under the same handle
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
   }
 
   void Command(UINT id) { app.GetMainWindow()->SendMessage(WM_COMMAND, id); }

@@ -355,7 +355,10 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
     EXPECT_EQ(app.bgMode, mode);
     EXPECT_EQ(Enabled(d, 109), mode != 2);
   }
-  app.bgMode = 0;  // a file command changed it: one radio button stays checked
+  // A file command changed the mode: one radio button stays checked. (Wine clears the
+  // group of an auto radio button itself; plain ones show what the dialog sets.)
+  for (int id : {102, 103, 104}) Button_SetStyle(Item(d, id), BS_RADIOBUTTON, FALSE);
+  app.bgMode = 0;
   app.Refresh();
   EXPECT_EQ(radios(), (std::vector<bool>{true, false, false, true}));
   EXPECT_EQ((std::vector<bool>{Checked(d, 114), Checked(d, 120)}), (std::vector<bool>{true, false}));
@@ -378,14 +381,16 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
       {450, SB_PAGERIGHT, 0, 500}, {500, SB_PAGERIGHT, 0, 500},       {0, SB_PAGERIGHT, 0, 100},
       {120, SB_LINELEFT, 0, 120},  {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120},
       {120, SB_TOP, 0, 120},       {700, SB_PAGELEFT, 0, 600},        {-50, SB_PAGERIGHT, 0, 50},
+      {-50, SB_PAGELEFT, 0, -50},  {700, SB_PAGERIGHT, 0, 700},  // outside the range: left as it is
   };
   for (const auto& step : steps) {
     app.interval = step.start;
     app.dialog->SendMessage(WM_HSCROLL, MAKEWPARAM(step.code, step.thumb), reinterpret_cast<LPARAM>(slider));
     EXPECT_EQ(app.interval, step.expected) << step.start << " code " << step.code;
   }
+  app.interval = 410;
   app.Refresh();
-  EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 50);
+  EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 410);
 }
 
 TEST(SettingsDialog, HelpShowsTheProgramsOwnHelpWithoutTheHelpFile) {
