@@ -207,7 +207,8 @@ TEST_F(FileCommands, OpenTakesAnAnimationThatReadsEvenWithoutItsObjects) {
   test::WriteBytes(folder / "text.anm", "just some text");
   test::WriteBytes(folder / "short.anm", sea.substr(0, sea.size() - 1));
   test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932("gone.foe"), {{"pike", "fish", 2, 0, 0}}));
-  files = {folder / "text.anm", folder / "short.anm", folder / "missing.anm", folder / "lake.anm", folder / "sea.anm"};
+  files = {folder / "text.anm", folder / "short.anm", folder / "missing.anm", folder / "lake.anm",
+           folder / "sea.anm"};
   for (int i = 0; i < 3; ++i) {
     Command(CM_FILEOPEN);
     EXPECT_EQ(boxes.size(), std::size_t(i + 1)) << i;
@@ -255,7 +256,8 @@ TEST_F(FileCommands, SaveAsWritesTheNewFileAndNamesItOrKeepsTheCurrentOneOnFailu
   EXPECT_FALSE(Redrawn());
   Command(CM_FILESAVEAS);
   EXPECT_EQ(Contents(folder / "copy.anm"), sea);
-  EXPECT_NE(Contents(folder / "CONTROL.INI").find("AnimationFile=" + Cp932("copy.anm") + "\r\n"), std::string::npos);
+  EXPECT_NE(Contents(folder / "CONTROL.INI").find("AnimationFile=" + Cp932("copy.anm") + "\r\n"),
+            std::string::npos);
   EXPECT_EQ(Caption(), L"ケルナの設定 - copy.anm -");
   EXPECT_EQ(app.scene->animationFileName, Cp932("copy.anm"));
   EXPECT_TRUE(Redrawn());

@@ -280,7 +280,8 @@ TEST(EditSpriteDialog, NewAndEditedSpritesTakeTheirFieldsAndTheirPlaceByDepth) {
   EXPECT_EQ(randomStart, (std::vector<bool>{true, true, true, false, true, false}));
   EXPECT_TRUE(app.messages.empty());
   EXPECT_EQ(app.SheetColumn(1), (Row{L"flat", L"deep", L"鳥"}));
-  EXPECT_EQ((std::vector<int>{flat.prevX, flat.prevY, flat.x, flat.frameCount}), (std::vector<int>{-300, 200, -301, 3}));
+  EXPECT_EQ((std::vector<int>{flat.prevX, flat.prevY, flat.x, flat.frameCount}),
+            (std::vector<int>{-300, 200, -301, 3}));
 }
 
 TEST(EditSpriteDialog, ABehaviourWithoutAListEntryIsKeptOrMadeOneTheEngineKnows) {
@@ -347,7 +348,9 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
   app.waveSound = 0;
   app.interval = 230;
   HWND d = app.Open();
-  auto radios = [&] { return std::vector<bool>{Checked(d, 102), Checked(d, 103), Checked(d, 104), Enabled(d, 109)}; };
+  auto radios = [&] {
+    return std::vector<bool>{Checked(d, 102), Checked(d, 103), Checked(d, 104), Enabled(d, 109)};
+  };
   EXPECT_EQ(radios(), (std::vector<bool>{false, false, true, false}));  // the image's name greyed
   const std::pair<int, int> clicks[] = {{102, 0}, {104, 2}, {103, 1}};  // radio button, mode
   for (const auto& [id, mode] : clicks) {
@@ -425,8 +428,8 @@ TEST(SpriteSheet, HeadingsOddValuesRowsPastTheDeclaredOnesAndTheActiveRow) {
   auto rows = app.SheetRows();
   ASSERT_EQ(rows.size(), 70u);
   EXPECT_EQ(rows[0][1] + rows[1][1] + rows[2][1], L"s68s66s67");  // deepest first
-  EXPECT_EQ(rows[69], (Row{L"70", L"odd", L"cat", L"", L"-3", L"OFF", L"OFF", L"0", L"0", L"0", L"0", L"65535", L"0",
-                           L"-1", L"-25536", L"-32768", L"OFF"}));
+  EXPECT_EQ(rows[69], (Row{L"70", L"odd", L"cat", L"", L"-3", L"OFF", L"OFF", L"0", L"0", L"0", L"0", L"65535",
+                           L"0", L"-1", L"-25536", L"-32768", L"OFF"}));
   Row headings;
   for (int column = 1; column <= 16; ++column) {
     wchar_t heading[64] = {};
