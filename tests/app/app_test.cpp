@@ -1,266 +1,314 @@
-// The application object: mode choice, caption, and the settings kept in CONTROL.INI.
+// The application object: mode choice, caption, the preview's icon, the settings read from
+// CONTROL.INI, and the settings window's File commands run in-process on the real windows,
+// with message boxes and file dialogs answered through the application's answers.
 
 #include "app/app.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <sstream>
-#include <string>
+#include <tuple>
 
 #include "app/app_texts.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
+#include "resources/resource_ids.h"
 #include "saver/preview_window.h"
+#include "tests/support/bytes.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna {
 namespace {
 
-using test::ScopedVariable;
-using test::TemporaryFolder;
+namespace fs = std::filesystem;
+using test::Contents;
+using test::Put;
 
-std::string Sjis(const char8_t* utf8) {
-  return Utf8ToCp932(std::string_view(reinterpret_cast<const char*>(utf8)));
-}
+std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<const char*>(utf8)); }
 
-TEST(AppTexts, AreTheShiftJisOfTheirUtf8Spelling) {
-  EXPECT_EQ(texts::kAppTitle, Sjis(u8"ケルナの設定"));
-  EXPECT_EQ(texts::kNoFileMarker, Sjis(u8"(なし)"));
+TEST(AppTexts, FiltersAreTheShiftJisOfTheirUtf8Spelling) {
   EXPECT_EQ(texts::kAnimationFilter, Sjis(u8"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)|*.anm|すべてのﾌｧｲﾙ(*.*)|*.*|"));
   EXPECT_EQ(texts::kObjectFilter, Sjis(u8"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)|*.foe|すべてのﾌｧｲﾙ(*.*)|*.*|"));
   EXPECT_EQ(texts::kBgImageFilter, Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|"));
   EXPECT_EQ(texts::kBgMusicFilter, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|"));
 }
 
+// The command lines that the end-to-end runs do not try.
 TEST(AppMode, OnlyTheFirstTwoCharactersCount) {
   using Mode = TApp::Mode;
-  const struct {
-    const char* commandLine;
-    Mode mode;
-  } cases[] = {
-      {"/s", Mode::Saver},      {"-s", Mode::Saver},         {"/S", Mode::Saver},
-      {"-S", Mode::Saver},      {"/save", Mode::Saver},      // the rest is ignored
-      {"/c:1234", Mode::Settings}, {"/C", Mode::Settings},   {"-c", Mode::Settings},
-      {"/p 1234", Mode::Preview},  {"-P", Mode::Preview},
-      {"s", Mode::None},        // no '/' or '-'
-      {"/x", Mode::None},       {"", Mode::None},            {"/", Mode::None},
-      {" /s", Mode::None},      // the first character must be the switch
+  const std::pair<const char*, Mode> cases[] = {
+      {"-S", Mode::Saver},   {"/save", Mode::Saver}, {"/c:1234", Mode::Settings},
+      {"-P", Mode::Preview}, {"/", Mode::None},      {" /s", Mode::None},
   };
-  for (const auto& c : cases) EXPECT_EQ(TApp::ModeOf(c.commandLine), c.mode) << c.commandLine;
+  for (const auto& [commandLine, mode] : cases) EXPECT_EQ(TApp::ModeOf(commandLine), mode) << commandLine;
 }
 
-TEST(AppCaption, IsTheTitleAndTheFileNameWithItsExtension) {
-  const std::string title = texts::kAppTitle;
-  EXPECT_EQ(TApp::MakeCaption("C:\\ANIM\\FISH.ANM"), title + " - FISH.ANM -");
-  EXPECT_EQ(TApp::MakeCaption("D:\\WORK\\A.ANM"), title + " - A.ANM -");
-  EXPECT_EQ(TApp::MakeCaption("untitled.anm"), title + " - untitled.anm -");
-  EXPECT_EQ(TApp::MakeCaption(""), title + " -  -");
+TEST(AppCaption, NamesTheFileWholeAndFitsItsBufferWithoutCuttingACharacter) {
   // A folder whose name ends in a byte that looks like a backslash (ソ is 83 5C).
   EXPECT_EQ(TApp::MakeCaption("C:\\" + Sjis(u8"ソフト") + "\\" + Sjis(u8"魚ソ.anm")),
-            title + " - " + Sjis(u8"魚ソ.anm") + " -");
-}
-
-TEST(AppCaption, FitsTheCaptionBufferWithoutCuttingACharacter) {
-  // 12 bytes of title, " - ", 250 bytes of name: more than the 259 bytes the buffer holds.
-  const std::string longName(250, 'a');
-  const std::string caption = TApp::MakeCaption("C:\\" + longName);
-  EXPECT_EQ(caption.size(), 259u);
-  // Double-byte characters are never cut in half: after the 15 bytes of title and " - ",
-  // 122 characters of 2 bytes end at byte 259; the 123rd would end at byte 261.
+            Sjis(u8"ケルナの設定 - 魚ソ.anm -"));
+  EXPECT_EQ(TApp::MakeCaption("C:\\" + std::string(250, 'a')).size(), 259u);
+  // After the 15 bytes of title and " - ", 122 characters of 2 bytes end at byte 259.
   std::string kana;
   for (int i = 0; i < 130; ++i) kana += Sjis(u8"ア");
-  const std::string fitted = TApp::MakeCaption(kana);
-  EXPECT_EQ(fitted.size(), 15u + 2 * 122);
-  EXPECT_EQ(Cp932ToUtf16(fitted).find(u'\uFFFD'), std::u16string::npos);
+  EXPECT_EQ(TApp::MakeCaption(kana), Sjis(u8"ケルナの設定 - ") + kana.substr(0, 2 * 122));
 }
 
-TEST(PreviewWindow, IconSitsInTheMiddleRoundedTowardsZero) {
-  const struct {
-    int hostWidth, hostHeight, x, y;
-  } cases[] = {
-      {152, 112, 60, 40},  // preview 153 x 113
-      {30, 30, 0, 0},      // preview 31: (31 - 32) / 2 truncates to 0
-      {29, 28, -1, -1},    // preview 30 and 29: the icon is clipped
-      {0, 0, -15, -15},
-  };
-  for (const auto& c : cases) {
-    const POINT at = TSmallWindow::IconPosition(c.hostWidth + 1, c.hostHeight + 1);
-    EXPECT_EQ(at.x, c.x) << c.hostWidth;
-    EXPECT_EQ(at.y, c.y) << c.hostHeight;
-  }
-}
-
-TEST(PreviewWindow, FillsItsHostAndDrawsTheIconInTheMiddle) {
+TEST(PreviewWindow, DrawsTheIconInTheMiddleRoundedTowardsZero) {
+  EXPECT_EQ(TSmallWindow::IconPosition(31, 31).x, 0);  // (31 - 32) / 2
+  EXPECT_EQ(TSmallWindow::IconPosition(30, 29).y, -1);
   HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 152, 112,
                                 nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(host, nullptr);
   {
     TWindow foreign(host);
     TSmallWindow preview(&foreign);
-    preview.Create();
-    const RECT rect = preview.GetWindowRect();
-    EXPECT_EQ(rect.right - rect.left, 153);
-    EXPECT_EQ(rect.bottom - rect.top, 113);
+    preview.Create();  // 153 x 113: the icon at (60, 40)
     ::UpdateWindow(preview.GetHandle());
     HDC dc = ::GetDC(preview.GetHandle());
-    const COLORREF background = ::GetSysColor(COLOR_WINDOW);
-    EXPECT_EQ(::GetPixel(dc, 5, 5), background);
-    EXPECT_EQ(::GetPixel(dc, 59, 56), background);       // just left of the icon
-    EXPECT_NE(::GetPixel(dc, 60 + 16, 40 + 16), background);  // the icon's middle
+    EXPECT_EQ(::GetPixel(dc, 59, 56), ::GetSysColor(COLOR_WINDOW));
+    EXPECT_NE(::GetPixel(dc, 60 + 16, 40 + 16), ::GetSysColor(COLOR_WINDOW));
     ::ReleaseDC(preview.GetHandle(), dc);
   }
   ::DestroyWindow(host);
 }
 
-// --- CONTROL.INI --------------------------------------------------------------------------
-
-class AppSettings : public ::testing::Test {
- protected:
-  std::filesystem::path Ini() const { return folder / "CONTROL.INI"; }
-  void WriteIni(const std::string& text) const {
-    std::ofstream(Ini(), std::ios::binary) << text;
-  }
-  std::string ReadIni() const {
-    std::ifstream in(Ini(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-
-  TemporaryFolder folder;
-  ScopedVariable configDir{test::Text("KELNA_CONFIG_DIR"), folder.Path().native()};
-  TApp app;
+// An animation file as its format describes it: 32-byte magic, 260-byte object file path,
+// count, then one 115-byte record per sprite (name, object, depth, x, y; the other fields
+// as a new sprite has them).
+struct SpriteLine {
+  std::string name, object;
+  int depth, x, y;
 };
 
-TEST_F(AppSettings, AbsentFileGivesTheDefaults) {
-  app.ReadControlIni();
-  EXPECT_EQ(app.intervalTime, 50);
-  EXPECT_EQ(app.bgImageFile, texts::kNoFileMarker);
-  EXPECT_EQ(app.bgMusicFile, texts::kNoFileMarker);
-  EXPECT_EQ(app.bgImageMode, 0);
-  EXPECT_EQ(app.bgMusicRepeat, 1);
-  EXPECT_EQ(app.waveSound, 1);
-  EXPECT_EQ(app.animFileData->FileName, "untitled.anm");
-  EXPECT_FALSE(std::filesystem::exists(Ini()));  // reading never creates the file
+std::string Field(std::string text, std::size_t size) {
+  text.resize(size, '\0');
+  return text;
 }
 
-TEST_F(AppSettings, ValuesAreUsedAsReadWithoutRangeChecks) {
-  WriteIni("[Screen Saver.Vesk]\r\n"
-           "IntervalTime=120ms\r\n"
-           "BGImageFile=\r\n"            // empty: no image
-           "BGMusicFile=C:\\MUSIC\\A.MID\r\n"
-           "BGImageMode=7\r\n"           // kept; only 2 means the desktop
-           "BGMusicRepeat=0\r\n"
-           "WaveSound=abc\r\n"           // no digits: 0
-           "AnimationFile=\r\n");        // empty: nothing is read at start
-  app.ReadControlIni();
-  EXPECT_EQ(app.intervalTime, 120);
-  EXPECT_EQ(app.bgImageFile, texts::kNoFileMarker);
-  EXPECT_EQ(app.bgMusicFile, "C:\\MUSIC\\A.MID");
-  EXPECT_EQ(app.bgImageMode, 7);
-  EXPECT_EQ(app.bgMusicRepeat, 0);
-  EXPECT_EQ(app.waveSound, 0);
-  EXPECT_EQ(app.animFileData->FileName, "");
+std::string AnimationBytes(const std::string& objectFile, const std::vector<SpriteLine>& sprites) {
+  std::string out = Field("AN--1.00", 32) + Field(objectFile, 260) + test::Le(sprites.size(), 2);
+  for (const SpriteLine& s : sprites) {
+    out += Field("AS", 3) + test::Le(0, 2) + Field(s.name, 32) + Field(s.object, 32);
+    Put(out, std::uint64_t(s.depth), 2);
+    Put(out, 0, 4);  // behaviour: flow
+    Put(out, 1, 4);  // auto repeat
+    Put(out, 0, 8);  // random start, reserved
+    Put(out, 8, 2), Put(out, 8, 2);  // image size
+    Put(out, 0, 2), Put(out, 1, 2), Put(out, 0, 2);  // start frame, frame count, skip
+    Put(out, std::uint64_t(s.x), 4), Put(out, std::uint64_t(s.y), 4);
+    Put(out, 0, 8);  // speed
+    Put(out, 1, 2);  // sound on
+  }
+  EXPECT_EQ(out.size(), 294 + 115 * sprites.size());
+  return out;
 }
 
-TEST_F(AppSettings, IntervalWithoutDigitsIsZero) {
-  WriteIni("[screen saver.vesk]\nintervaltime=abc\n");  // names match in any case
-  app.ReadControlIni();
-  EXPECT_EQ(app.intervalTime, 0);
+std::string ObjectBytes(const std::vector<std::string>& names) {
+  std::ostringstream os(std::ios::binary);
+  os << Field("FO--1.00", 32) << char(names.size()) << '\0';
+  for (const std::string& name : names) {
+    ZoSpriteData object;
+    object.name = name;
+    object.Write(os);
+  }
+  return os.str();
 }
 
-TEST_F(AppSettings, WriteThenReadGivesTheSameValues) {
-  app.intervalTime = -20;
-  app.bgImageFile = "C:\\" + Sjis(u8"背景") + "\\SKY.BMP";
-  app.bgMusicFile = "";  // after "none" in the menu: comes back as the marker
-  app.bgImageMode = 2;
-  app.bgMusicRepeat = 0;
-  app.waveSound = 0;
-  app.animFileData->FileName = "D:\\WORK\\A.ANM";
-  ASSERT_EQ(app.WriteControlIni(), 1);
-
-  TApp reread;
-  reread.ReadControlIni();
-  EXPECT_EQ(reread.intervalTime, -20);
-  EXPECT_EQ(reread.bgImageFile, app.bgImageFile);
-  EXPECT_EQ(reread.bgMusicFile, texts::kNoFileMarker);
-  EXPECT_EQ(reread.bgImageMode, 2);
-  EXPECT_EQ(reread.bgMusicRepeat, 0);
-  EXPECT_EQ(reread.waveSound, 0);
-  EXPECT_EQ(reread.animFileData->FileName, "D:\\WORK\\A.ANM");
-  EXPECT_NE(ReadIni().find("BGMusicFile=\r\n"), std::string::npos);  // stored empty
-}
-
-TEST_F(AppSettings, RewritingKeepsEverythingElse) {
-  WriteIni("; desktop settings\r\n"
-           "[Desktop]\r\n"
-           "Wallpaper=C:\\WINDOWS\\SKY.BMP\r\n"
-           "\r\n"
-           "[Screen Saver.Vesk]\r\n"
-           "IntervalTime=50\r\n"
-           "Extra=kept\r\n"
-           "\r\n"
-           "[Other]\r\n"
-           "Key=Value\r\n");
-  app.ReadControlIni();
-  app.intervalTime = 100;
-  ASSERT_EQ(app.WriteControlIni(), 1);
-  const std::string none = texts::kNoFileMarker;
-  EXPECT_EQ(ReadIni(),
-            "; desktop settings\r\n"
-            "[Desktop]\r\n"
-            "Wallpaper=C:\\WINDOWS\\SKY.BMP\r\n"
-            "\r\n"
-            "[Screen Saver.Vesk]\r\n"
-            "IntervalTime=100\r\n"
-            "Extra=kept\r\n"
-            "BGImageFile=" + none + "\r\n"
-            "BGMusicFile=" + none + "\r\n"
-            "BGImageMode=0\r\n"
-            "BGMusicRepeat=1\r\n"
-            "WaveSound=1\r\n"
-            "AnimationFile=untitled.anm\r\n"
-            "\r\n"
-            "[Other]\r\n"
-            "Key=Value\r\n");
-}
-
-TEST_F(AppSettings, AFailedWriteIsReportedAndLeavesTheFileAlone) {
-  WriteIni("[Screen Saver.Vesk]\r\nIntervalTime=75\r\n");
-  // The settings folder becomes unusable: a regular file stands where it should be.
-  const ScopedVariable badDir(test::Text("KELNA_CONFIG_DIR"), (folder / "CONTROL.INI" / "sub").native());
-  app.intervalTime = 10;
-  EXPECT_EQ(app.WriteControlIni(), 0);
-  EXPECT_EQ(ReadIni(), "[Screen Saver.Vesk]\r\nIntervalTime=75\r\n");
-}
-
-
-TEST_F(AppSettings, StartReadsTheAnimationWithItsObjectsInEveryMode) {
-  // An object file with one object, and an animation of two sprites that show it.
-  ZoSpriteData fish;
-  fish.name = "fish";
-  std::ostringstream objects;
-  objects << "FO--1.00" << std::string(24, '\0') << '\x01' << '\0';
-  fish.Write(objects);
-  std::ofstream(folder / "sea.foe", std::ios::binary) << objects.str();
-  ZoSpriteAnimation source;
-  source.objectFileName = PathToCp932(folder / "sea.foe");
-  source.NewSprite()->SetObjectName("fish");
-  source.NewSprite()->SetObjectName("fish");
-  ASSERT_EQ(source.Write(PathToCp932(folder / "sea.anm").c_str()), 1);
-
-  WriteIni("[Screen Saver.Vesk]\r\nAnimationFile=" + PathToCp932(folder / "sea.anm") + "\r\n");
+// The settings folder holds CONTROL.INI naming sea.anm (sprites a and b of "fish") beside
+// sea.foe (fish, crab). Message boxes are answered with `button`; the file dialogs, in
+// turn, with `files` (nothing: cancelled).
+class FileCommands : public ::testing::Test {
+ protected:
   struct StartingApp : TApp {
-    using TApp::InitMainWindow;
-  } starting;
-  starting.SetCommandLine(L"/c");
-  starting.InitMainWindow();
-  ASSERT_EQ(starting.scene->sprites.size(), 2u);
-  ASSERT_EQ(starting.scene->objects.size(), 1u);
-  EXPECT_EQ(starting.scene->sprites[0]->spriteData, starting.scene->objects[0].get());
-  EXPECT_EQ(starting.scene->objects[0]->useCount, 2);
+    using TApp::InitInstance;
+  };
+
+  void SetUp() override {
+    app.answers.messageBox = [this](HWND owner, std::wstring_view text, std::wstring_view caption, UINT style) {
+      EXPECT_EQ(owner, app.GetMainWindow()->GetHandle()) << "message boxes belong to the main window";
+      boxes.push_back(std::wstring(text) + L"|" + std::wstring(caption) + L"|" + std::to_wstring(style));
+      return button;
+    };
+    app.answers.fileDialog = [this](TOpenSaveDialog& dialog) {
+      initialDirs.push_back(dialog.GetData().InitialDir);
+      const std::optional<fs::path> name = files.at(initialDirs.size() - 1);
+      if (name) dialog.GetData().FileName = PathToCp932(*name);
+      return name ? IDOK : IDCANCEL;
+    };
+    test::WriteBytes(folder / "sea.foe", ObjectBytes({"fish", "crab"}));
+    test::WriteBytes(folder / "sea.anm", sea);
+    test::WriteBytes(folder / "CONTROL.INI", ini);
+    app.SetCommandLine(L"kelna.scr /c");
+    app.InitInstance();
+    ASSERT_EQ(app.scene->sprites.size(), 2u);
+    ASSERT_EQ(app.scene->sprites[1]->spriteData, app.scene->objects[0].get()) << "the objects are read too";
+  }
+  void TearDown() override {
+    if (app.GetMainWindow()) app.GetMainWindow()->Destroy();
+    MSG message{};  // nothing is left for a later window under the same handle
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+  }
+
+  void Command(UINT id) { app.GetMainWindow()->SendMessage(WM_COMMAND, id); }
+  std::wstring Caption() { return app.GetMainWindow()->GetCaption(); }
+  // Whether PM_REDRAW waits for the settings dialog (it is taken off the queue).
+  bool Redrawn() {
+    MSG message{};
+    HWND client = app.GetMainWindow()->GetClientWindow()->GetHandle();
+    bool any = false;
+    while (::PeekMessageW(&message, client, PM_REDRAW, PM_REDRAW, PM_REMOVE)) any = true;
+    return any;
+  }
+  std::string Cp932(const fs::path& name) const { return PathToCp932(folder / name); }
+
+  test::TemporaryFolder folder;
+  test::ScopedVariable configDir{test::Text("KELNA_CONFIG_DIR"), folder.Path().native()};
+  const std::string sea = AnimationBytes(Cp932("sea.foe"), {{"a", "fish", 3, 10, 20}, {"b", "fish", 1, -5, 7}});
+  const std::string ini = "[Screen Saver.Vesk]\r\nIntervalTime=80\r\nBGImageFile=C:\\PIC\\SKY.BMP\r\n"
+                          "BGMusicFile=\r\nBGImageMode=1\r\nBGMusicRepeat=0\r\nWaveSound=1\r\nAnimationFile=" +
+                          Cp932("sea.anm") + "\r\n";
+  StartingApp app;
+  std::vector<std::wstring> boxes;  // text|caption|style
+  int button = IDOK;
+  std::vector<std::optional<fs::path>> files;
+  std::vector<std::string> initialDirs;
+};
+
+const std::wstring kOpenFailed = L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．||" + std::to_wstring(MB_OK);
+
+TEST_F(FileCommands, NewAsksFirstAndOnOkStartsAnEmptyUntitledAnimation) {
+  button = IDCANCEL;
+  Command(CM_FILENEW);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"現在のアニメーションファイルをクリアして、\n新しくファイルを作成しますか？|"
+                                             L"アニメーションファイルの新規作成|" +
+                                             std::to_wstring(MB_OKCANCEL | MB_ICONQUESTION)});
+  EXPECT_EQ(app.scene->sprites.size(), 2u);
+  EXPECT_FALSE(Redrawn());
+  button = IDOK;
+  Command(CM_FILENEW);
+  EXPECT_EQ(Caption(), L"ケルナの設定 - untitled.anm -");
+  EXPECT_TRUE(app.scene->sprites.empty() && app.scene->objects.empty());
+  const std::string none = texts::kNoFileMarker;
+  EXPECT_EQ((std::vector<std::string>{*app.scene->animationFileName, *app.scene->objectFileName,
+                                      app.animFileData->FileName, app.objFileData->FileName, app.bgImageFile,
+                                      app.bgMusicFile}),
+            (std::vector<std::string>{"untitled.anm", none, "untitled.anm", none, none, none}));
+  EXPECT_EQ(app.intervalTime, 80);  // the other settings stay
+  EXPECT_TRUE(Redrawn());
+  EXPECT_EQ(Contents(folder / "sea.anm"), sea) << "nothing is written";
+}
+
+// A file that does not read changes nothing; one whose objects do not read is taken, so
+// that a later Save writes its sprites back where they came from.
+TEST_F(FileCommands, OpenTakesAnAnimationThatReadsEvenWithoutItsObjects) {
+  test::WriteBytes(folder / "text.anm", "just some text");
+  test::WriteBytes(folder / "short.anm", sea.substr(0, sea.size() - 1));
+  test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932("gone.foe"), {{"pike", "fish", 2, 0, 0}}));
+  files = {folder / "text.anm", folder / "short.anm", folder / "missing.anm", folder / "lake.anm",
+           folder / "sea.anm"};
+  for (int i = 0; i < 3; ++i) {
+    Command(CM_FILEOPEN);
+    EXPECT_EQ(boxes.size(), std::size_t(i + 1)) << i;
+    EXPECT_EQ(app.animFileData->FileName, Cp932("sea.anm")) << i;
+    EXPECT_STREQ(app.scene->sprites.at(0)->Name(), "a") << i;
+    EXPECT_FALSE(Redrawn()) << i;
+  }
+  EXPECT_EQ(Caption(), L"ケルナの設定 - sea.anm -");
+  Command(CM_FILEOPEN);
+  EXPECT_EQ(boxes, std::vector<std::wstring>(4, kOpenFailed));
+  ASSERT_EQ(app.scene->sprites.size(), 1u);
+  EXPECT_EQ(app.scene->sprites[0]->spriteData, nullptr);
+  EXPECT_EQ(Caption(), L"ケルナの設定 - lake.anm -");
+  EXPECT_EQ(app.animFileData->FileName, Cp932("lake.anm"));
+  EXPECT_TRUE(Redrawn());
+  Command(CM_FILEOPEN);
+  EXPECT_EQ(boxes.size(), 4u);
+  EXPECT_EQ(app.scene->sprites[0]->spriteData, app.scene->objects[0].get());
+  EXPECT_EQ(Caption(), L"ケルナの設定 - sea.anm -");
+}
+
+TEST_F(FileCommands, SaveWritesTheAnimationThenTheSettingsAndSaysWhenTheSettingsFail) {
+  app.scene->sprites[1]->x = -6;
+  app.bgImageMode = 2;
+  Command(CM_FILESAVE);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(Contents(folder / "sea.anm"),
+            AnimationBytes(Cp932("sea.foe"), {{"a", "fish", 3, 10, 20}, {"b", "fish", 1, -6, 7}}));
+  EXPECT_NE(Contents(folder / "CONTROL.INI").find("\r\nBGImageMode=2\r\n"), std::string::npos);
+  EXPECT_FALSE(Redrawn());
+  // The settings folder becomes unusable: a regular file stands where it should be.
+  test::ScopedVariable badDir(test::Text("KELNA_CONFIG_DIR"), (folder / "sea.anm" / "sub").native());
+  EXPECT_EQ(app.FileSave(), 0);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"設定ファイル CONTROL.INI が保存できませんでした．|エラー|" +
+                                             std::to_wstring(MB_ICONINFORMATION | MB_OK)});
+}
+
+TEST_F(FileCommands, SaveAsWritesTheNewFileAndNamesItOrKeepsTheCurrentOneOnFailure) {
+  files = {std::nullopt, folder / "no such folder" / "copy.anm", folder / "copy.anm"};
+  Command(CM_FILESAVEAS);  // cancelled
+  Command(CM_FILESAVEAS);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．||" + std::to_wstring(MB_OK)});
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), ini);
+  EXPECT_EQ(app.animFileData->FileName, Cp932("sea.anm"));
+  EXPECT_FALSE(Redrawn());
+  Command(CM_FILESAVEAS);
+  EXPECT_EQ(Contents(folder / "copy.anm"), sea);
+  EXPECT_NE(Contents(folder / "CONTROL.INI").find("AnimationFile=" + Cp932("copy.anm") + "\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Caption(), L"ケルナの設定 - copy.anm -");
+  EXPECT_EQ(app.scene->animationFileName, Cp932("copy.anm"));
+  EXPECT_TRUE(Redrawn());
+}
+
+TEST_F(FileCommands, AnObjectFileReplacesTheObjectsOnlyWhenItReads) {
+  const std::string ocean = ObjectBytes({"whale", "fish"});
+  test::WriteBytes(folder / "bad.foe", ocean.substr(0, ocean.size() - 3));
+  test::WriteBytes(folder / "ocean.foe", ocean);
+  files = {folder / "bad.foe", folder / "ocean.foe"};
+  Command(CM_OBJECTFILEOPEN);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．||" + std::to_wstring(MB_OK)});
+  EXPECT_EQ(app.scene->objectFileName, Cp932("sea.foe"));
+  EXPECT_FALSE(Redrawn());
+  Command(CM_OBJECTFILEOPEN);
+  EXPECT_EQ(boxes.size(), 1u);
+  ASSERT_EQ(app.scene->objects.size(), 2u);
+  EXPECT_EQ(app.scene->sprites[0]->spriteData, app.scene->objects[1].get()) << "tied to the new fish";
+  EXPECT_EQ(app.scene->objectFileName, Cp932("ocean.foe"));
+  EXPECT_TRUE(Redrawn());
+}
+
+TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave) {
+  // The image dialog opens where the current image is, then where the last one was chosen.
+  files = {fs::path("D:\\ART\\NIGHT.BMP"), std::nullopt, fs::path("E:\\SOUND\\SONG.MID")};
+  Command(CM_BGIMAGEFILEOPEN);
+  EXPECT_EQ(app.bgImageFile, "D:\\ART\\NIGHT.BMP");
+  EXPECT_TRUE(Redrawn());
+  Command(CM_BGIMAGEFILEOPEN);  // cancelled
+  EXPECT_EQ(app.bgImageFile, "D:\\ART\\NIGHT.BMP");
+  EXPECT_FALSE(Redrawn());
+  Command(CM_BGMUSICFILEOPEN);
+  EXPECT_EQ(app.bgMusicFile, "E:\\SOUND\\SONG.MID");
+  EXPECT_EQ(initialDirs, (std::vector<std::string>{"C:\\PIC\\", "D:\\ART\\", ""}));  // no music: the default
+  Command(CM_NOBGIMAGE);
+  EXPECT_TRUE(Redrawn());
+  Command(CM_NOBGMUSIC);
+  EXPECT_TRUE(Redrawn());
+  Command(CM_FILESAVE);
+  EXPECT_NE(Contents(folder / "CONTROL.INI").find("\r\nBGImageFile=\r\nBGMusicFile=\r\n"), std::string::npos);
+}
+
+// The defaults that the end-to-end runs do not see written.
+TEST(AppSettings, AMissingFileGivesTheDefaultsAndIsNotMade) {
+  test::TemporaryFolder folder;
+  test::ScopedVariable configDir{test::Text("KELNA_CONFIG_DIR"), folder.Path().native()};
+  TApp app;
+  app.ReadControlIni();
+  EXPECT_EQ(std::tuple(app.intervalTime, app.bgImageFile, app.bgImageMode, app.animFileData->FileName),
+            std::tuple(50, std::string(texts::kNoFileMarker), 0, std::string("untitled.anm")));
+  EXPECT_FALSE(fs::exists(folder / "CONTROL.INI"));
 }
 
 }  // namespace
