@@ -1,6 +1,6 @@
 #pragma once
-// Test support for the end-to-end tests: kelna.scr started as the host starts it, its
-// windows watched, and the screen captured.
+// Test support for the end-to-end tests: kelna.scr (or kelna-tool) started as a process,
+// its windows watched, and the screen captured.
 
 #include <windows.h>
 
@@ -19,15 +19,15 @@
 
 namespace kelna::test {
 
-
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-inline std::wstring ScreenSaverPath() {
+// A program beside the test executable (in bin/).
+inline std::wstring BesideTest(const std::wstring& name) {
   wchar_t path[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"kelna.scr";
+  const std::wstring self(path);
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + name;
 }
 
 // Pumps this thread's messages (a host window of ours must answer the child's messages)
@@ -42,17 +42,18 @@ inline bool PumpUntil(const std::function<bool()>& done, Clock::duration limit) 
   }
   return done();
 }
+inline void Pump(Clock::duration time) { PumpUntil([] { return false; }, time); }
 
-// One run of kelna.scr with an empty settings folder of its own.
+// One run of a program, ended by force if it is still running at the end of the test.
 class ScreenSaverProcess {
  public:
-  explicit ScreenSaverProcess(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + ScreenSaverPath() + L"\" " + arguments;
+  explicit ScreenSaverProcess(const std::wstring& arguments, const std::wstring& program = L"kelna.scr") {
+    std::wstring commandLine = L"\"" + BesideTest(program) + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process_)) {
-      ADD_FAILURE() << "kelna.scr did not start: error " << ::GetLastError();
+      ADD_FAILURE() << "the program did not start: error " << ::GetLastError();
     }
   }
   ~ScreenSaverProcess() {
@@ -68,66 +69,49 @@ class ScreenSaverProcess {
   // The exit status once the process has ended within `limit`; while waiting, every window
   // the process shows is recorded.
   std::optional<DWORD> ExitCode(Clock::duration limit) {
+    const auto ended = [&] { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; };
     PumpUntil([&] {
-      RecordWindows();
-      return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+      if (HWND window = Find(nullptr, nullptr)) seen_.push_back(window);
+      return ended();
     }, limit);
     DWORD code = STILL_ACTIVE;
-    if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) return std::nullopt;
+    if (!ended()) return std::nullopt;
     ::GetExitCodeProcess(process_.hProcess, &code);
     return code;
   }
 
-  // The process's first visible top-level window of the given class (any class if null).
-  HWND WaitForWindow(const wchar_t* className, Clock::duration limit = 20s) {
+  // The process's first visible top-level window of this class and caption (null: any).
+  HWND WaitFor(const wchar_t* className, const wchar_t* caption = nullptr, Clock::duration limit = 20s) {
     HWND found = nullptr;
-    PumpUntil([&] {
-      found = FindTopLevel(className);
-      return found != nullptr;
-    }, limit);
-    return found;
-  }
-
-  // The process's first visible top-level window whose caption is `caption`.
-  HWND WaitForCaption(const std::wstring& caption, Clock::duration limit = 20s) {
-    HWND found = nullptr;
-    PumpUntil([&] {
-      found = FindTopLevel(nullptr, [&](HWND window) {
-        wchar_t text[256] = {};
-        ::GetWindowTextW(window, text, 256);
-        return caption == text;
-      });
-      return found != nullptr;
-    }, limit);
+    PumpUntil([&] { return (found = Find(className, caption)) != nullptr; }, limit);
     return found;
   }
 
   const std::vector<HWND>& WindowsSeen() const { return seen_; }
 
  private:
-  HWND FindTopLevel(const wchar_t* className, const std::function<bool(HWND)>& match = {}) {
+  HWND Find(const wchar_t* className, const wchar_t* caption) {
     struct Search {
       DWORD pid;
       const wchar_t* className;
-      const std::function<bool(HWND)>& match;
+      const wchar_t* caption;
       HWND found;
-    } search{process_.dwProcessId, className, match, nullptr};
+    } search{process_.dwProcessId, className, caption, nullptr};
     ::EnumWindows([](HWND window, LPARAM param) -> BOOL {
       auto& s = *reinterpret_cast<Search*>(param);
       DWORD pid = 0;
       ::GetWindowThreadProcessId(window, &pid);
-      if (pid != s.pid || !::IsWindowVisible(window)) return TRUE;
       wchar_t name[64] = {};
+      wchar_t text[256] = {};
       ::GetClassNameW(window, name, 64);
-      if (s.className && std::wstring(name) != s.className) return TRUE;
-      if (s.match && !s.match(window)) return TRUE;
+      ::GetWindowTextW(window, text, 256);
+      if (pid != s.pid || !::IsWindowVisible(window)) return TRUE;
+      if ((s.className && std::wstring(name) != s.className) || (s.caption && std::wstring(text) != s.caption))
+        return TRUE;
       s.found = window;
       return FALSE;
     }, reinterpret_cast<LPARAM>(&search));
     return search.found;
-  }
-  void RecordWindows() {
-    if (HWND window = FindTopLevel(nullptr)) seen_.push_back(window);
   }
 
   PROCESS_INFORMATION process_{};
@@ -156,11 +140,7 @@ inline Picture CaptureScreen() {
   ::GetWindowRect(::GetDesktopWindow(), &desktop);
   Picture picture{desktop.right - desktop.left, desktop.bottom - desktop.top, {}};
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = -picture.height;  // rows top first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32};  // rows top first
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   void* bits = nullptr;
@@ -178,17 +158,12 @@ inline Picture CaptureScreen() {
   return picture;
 }
 
-// A 32-bit BMP file of the picture (bottom-up rows of blue, green, red, 0).
+// A 32-bit BMP file of the picture.
 inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
-  Bytes dib;
-  Put(dib, 40, 4);
-  Put(dib, std::uint32_t(picture.width), 4);
-  Put(dib, std::uint32_t(picture.height), 4);
-  Put(dib, 1, 2);
-  Put(dib, 32, 2);
-  Put(dib, 0, 24);
-  for (int y = picture.height - 1; y >= 0; --y)
-    for (int x = 0; x < picture.width; ++x) Put(dib, picture.At(x, y), 4);
+  Bytes dib = PackedDib(picture.width, picture.height, 32, 0);
+  for (int y = 0; y < picture.height; ++y)  // bottom-up rows
+    for (int x = 0; x < picture.width; ++x)
+      PutAt(dib, 40 + 4 * (std::size_t(picture.height - 1 - y) * picture.width + x), picture.At(x, y), 4);
   std::ofstream(file, std::ios::binary) << StreamForm(dib);
 }
 
