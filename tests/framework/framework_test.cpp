@@ -187,59 +187,45 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-TEST(DialogTransfer, FillsControlsInConstructionOrderAndReadsThemBackOnlyAfterAnAcceptedOk) {
-  calls.clear();
-  Record record;
-  SetFieldText(record.depth, "12");
-  SetFieldText(record.name, "fish");
-  record.repeat = 1;
-  TApplication app;
-  TFrameWindow owner(nullptr, L"owner");
-  owner.SetApplication(&app);
-  owner.Create();
-  RecordDialog dialog(&owner, record);
-  app.answers.modalDialogShown = [&](TDialog&) {
-    EXPECT_FALSE(::IsWindowEnabled(owner.GetHandle())) << "the owner is disabled while it runs";
-    EXPECT_EQ(TextOf(Item(dialog, 125)), L"12");
-    EXPECT_EQ(TextOf(Item(dialog, 114)), L"fish");
-    EXPECT_EQ(::SendMessageW(Item(dialog, 124), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(::SendMessageW(Item(dialog, 125), EM_GETLIMITTEXT, 0, 0), 7) << "the limit counts the NUL";
-    ::SetWindowTextW(Item(dialog, 125), L"99");
-    ::SetWindowTextW(Item(dialog, 114), L"鯨");
-    Click(dialog, 124);
-    dialog.allowClose = false;
-    Click(dialog, IDOK);  // refused: the record keeps what it had
-    EXPECT_TRUE(::IsWindow(dialog.GetHandle()));
-    EXPECT_EQ(FieldText(record.depth), "12");
-    EXPECT_EQ(record.repeat, 1u);
-    dialog.allowClose = true;
-    Click(dialog, IDOK);
-  };
-  EXPECT_EQ(dialog.Execute(), IDOK);
-  EXPECT_TRUE(::IsWindowEnabled(owner.GetHandle()));
-  EXPECT_EQ(calls, (Log{"may not close", "may close"}));
-  EXPECT_EQ(FieldText(record.depth), "99");
-  EXPECT_EQ(FieldText(record.name), Narrow(L"鯨"));
-  EXPECT_EQ(record.repeat, 0u);
-}
-
-TEST(DialogTransfer, CancelCloseAndEscapeEndWithoutValidationOrTransfer) {
-  for (const UINT how : {UINT(IDCANCEL), UINT(WM_CLOSE), UINT(VK_ESCAPE)}) {
+// Controls are filled in construction order; what they hold reaches the record after an
+// accepted OK only: not after a refused OK, nor after Cancel, WM_CLOSE or Esc, which end the
+// dialog without asking CanClose.
+TEST(DialogTransfer, FillsInConstructionOrderAndReadsBackOnlyAfterAnAcceptedOk) {
+  for (const UINT how : {UINT(IDOK), UINT(IDCANCEL), UINT(WM_CLOSE), UINT(VK_ESCAPE)}) {
+    SCOPED_TRACE(how);
     calls.clear();
     Record record;
-    SetFieldText(record.depth, "5");
+    SetFieldText(record.depth, "12");
+    SetFieldText(record.name, "fish");
+    record.repeat = 1;
     TApplication app;
     RecordDialog dialog(nullptr, record);
     dialog.SetApplication(&app);
     app.answers.modalDialogShown = [&](TDialog&) {
-      ::SetWindowTextW(Item(dialog, 125), L"7");
-      if (how == IDCANCEL) Click(dialog, IDCANCEL);
+      EXPECT_EQ(TextOf(Item(dialog, 125)), L"12");
+      EXPECT_EQ(TextOf(Item(dialog, 114)), L"fish");
+      EXPECT_EQ(::SendMessageW(Item(dialog, 124), BM_GETCHECK, 0, 0), BST_CHECKED);
+      EXPECT_EQ(::SendMessageW(Item(dialog, 125), EM_GETLIMITTEXT, 0, 0), 7) << "the limit counts the NUL";
+      ::SetWindowTextW(Item(dialog, 125), L"99");
+      ::SetWindowTextW(Item(dialog, 114), L"鯨");
+      Click(dialog, 124);
+      if (how == IDOK) {
+        dialog.allowClose = false;
+        Click(dialog, IDOK);
+        EXPECT_TRUE(::IsWindow(dialog.GetHandle()));
+        EXPECT_EQ(FieldText(record.depth), "12");
+        dialog.allowClose = true;
+      }
+      if (how == IDOK || how == IDCANCEL) Click(dialog, int(how));
       if (how == WM_CLOSE) dialog.PostMessage(WM_CLOSE);
       if (how == VK_ESCAPE) ::PostMessageW(Item(dialog, 125), WM_KEYDOWN, VK_ESCAPE, 0);
     };
-    EXPECT_EQ(dialog.Execute(), IDCANCEL) << how;
-    EXPECT_TRUE(calls.empty()) << how;
-    EXPECT_EQ(FieldText(record.depth), "5") << how;
+    const bool ok = how == IDOK;
+    EXPECT_EQ(dialog.Execute(), ok ? IDOK : IDCANCEL);
+    EXPECT_EQ(calls, ok ? (Log{"may not close", "may close"}) : Log{});
+    EXPECT_EQ(FieldText(record.depth), ok ? "99" : "12");
+    EXPECT_EQ(FieldText(record.name), ok ? Narrow(L"鯨") : "fish");
+    EXPECT_EQ(record.repeat, ok ? 0u : 1u);
   }
 }
 
