@@ -219,20 +219,9 @@ class ScreenSaver : public ::testing::Test {
     std::ofstream(folder / "CONTROL.INI", std::ios::binary) << text;
   }
 
-  // The settings frame and the dialog that is its client, once shown.
-  void OpenSettings(Process& run) {
-    frame = run.WaitFor(nullptr, L"ケルナの設定 - sky.anm -");
-    ASSERT_NE(frame, nullptr);
-    client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
-    ASSERT_NE(client, nullptr) << "the settings dialog is the frame's client";
-    Pump(500ms);  // let it paint
-  }
-
   TemporaryFolder folder;
   ScopedVariable configDir{Text("KELNA_CONFIG_DIR"), folder.Path().native()};
   ScopedVariable seed{Text("KELNA_RANDOM_SEED"), Text("42")};
-  HWND frame = nullptr;
-  HWND client = nullptr;
 };
 
 TEST_F(ScreenSaver, UnknownCommandLinesEndAtOnceWithoutAWindow) {
@@ -320,7 +309,7 @@ TEST_F(ScreenSaver, ShowsWhatTheToolRendersUntilTheFirstInput) {
     EXPECT_EQ(first, rgb.size()) << "first difference at " << first / 3 % shown.width << ","
                                  << first / 3 / shown.width;
     for (std::uint32_t colour : kColours)  // and the sprites are there at all
-      EXPECT_NE(std::find(shown.pixels.begin(), shown.pixels.end(), colour), shown.pixels.end()) << colour;
+      EXPECT_NE(std::count(shown.pixels.begin(), shown.pixels.end(), colour), 0) << std::hex << colour;
   }
 }
 
@@ -329,6 +318,8 @@ TEST_F(ScreenSaver, ShowsWhatTheToolRendersUntilTheFirstInput) {
 // the animation (which says so and keeps the window) save nothing. With KELNA_SCREENSHOT_DIR
 // set it leaves pictures of the window, its File menu and both boxes.
 TEST_F(ScreenSaver, SettingsWindowSavesOnOkOnly) {
+  HWND frame = nullptr;
+  HWND client = nullptr;  // the settings dialog, the frame's client
   const auto aboutOpenAndExit = [&](Process& run) {
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(frame, GWL_STYLE));
     EXPECT_TRUE(style & WS_DLGFRAME);
@@ -397,7 +388,11 @@ TEST_F(ScreenSaver, SettingsWindowSavesOnOkOnly) {
     WriteSettings(SettingsText(1, image, "", r.animation));
     const std::string animation = Contents(folder / "sky.anm");
     Process run(r.arguments);
-    OpenSettings(run);
+    frame = run.WaitFor(nullptr, L"ケルナの設定 - sky.anm -");
+    ASSERT_NE(frame, nullptr) << r.what;
+    client = ::FindWindowExW(frame, nullptr, L"#32770", nullptr);
+    ASSERT_NE(client, nullptr) << r.what;
+    Pump(500ms);  // let it paint
     r.act(run);
     EXPECT_EQ(run.ExitCode(10s), 0u) << r.what;
     EXPECT_EQ(Contents(folder / "sky.anm"), animation) << r.what << ": saved as read";
