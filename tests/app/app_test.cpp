@@ -112,7 +112,7 @@ std::string ObjectBytes(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     ZoSpriteData object;
     object.name = name;
-    object.Write(os);
+    EXPECT_EQ(object.Write(os), 1);
   }
   return os.str();
 }

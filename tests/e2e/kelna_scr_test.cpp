@@ -194,7 +194,7 @@ class ScreenSaver : public ::testing::Test {
       object.imageWidth = object.imageHeight = 48;
       object.AddImage(Solid(kColours[i]), 0, PairPart::Image);
       if (i == 1) object.AddImage(Solid(0x000000), 0, PairPart::Mask);
-      object.Write(objects);
+      EXPECT_EQ(object.Write(objects), 1);
       ZoAnimatedSprite* sprite = scene.NewSprite();
       sprite->SetObjectName(object.name);
       sprite->depth = short(3 - i);
@@ -202,7 +202,7 @@ class ScreenSaver : public ::testing::Test {
       sprite->frameCount = 1;
     }
     std::ofstream(folder / "sky.foe", std::ios::binary) << objects.str();
-    scene.Write(PathToCp932(folder / "sky.anm").c_str());
+    EXPECT_EQ(scene.Write(PathToCp932(folder / "sky.anm").c_str()), 1);
     std::ofstream(folder / "centre.bmp", std::ios::binary) << StreamForm(SolidDib(300, 200, 0x336699));
     Bytes tile = SolidDib(100, 80, 0x996633);
     std::fill(tile.begin() + 40, tile.begin() + 40 + 300, 0x20);  // a dark bottom row
