@@ -59,8 +59,8 @@ const TResponseTable& TWndw::Table() {
 
 void TWndw::SetupWindow() {
   TFrameWindow::SetupWindow();
-  RECT desktop{};
-  ::GetWindowRect(::GetDesktopWindow(), &desktop);
+  // Every monitor: a saver that left one showing would show the user's windows.
+  const RECT desktop = VirtualScreen();
   SetWindowPos(nullptr, desktop.left, desktop.top, desktop.right - desktop.left,
                desktop.bottom - desktop.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
@@ -105,11 +105,13 @@ void TWndw::Close() {
   PostMessage(WM_CLOSE);
 }
 
-// The window lies at the desktop's origin, so client coordinates are screen coordinates.
-// The report that comes when the window appears under a still cursor is not a movement.
+// The start point is in screen coordinates; the window lies at the virtual screen's origin,
+// which is not (0, 0) when a monitor lies left of or above the primary one. The report that
+// comes when the window appears under a still cursor is not a movement.
 void TWndw::EvMouseMove(WPARAM, LPARAM point) {
-  const int x = static_cast<short>(LOWORD(point)), y = static_cast<short>(HIWORD(point));
-  if (x != startPoint.x || y != startPoint.y) Close();
+  POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+  ::ClientToScreen(GetHandle(), &at);
+  if (at.x != startPoint.x || at.y != startPoint.y) Close();
 }
 
 // A request to start the screen saver while it runs is swallowed.

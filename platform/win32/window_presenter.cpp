@@ -48,9 +48,17 @@ ClientContext::~ClientContext() {
   ::ReleaseDC(window_, dc_);
 }
 
-std::unique_ptr<MemoryDC> CaptureDesktop() {
-  RECT desktop{};
+RECT VirtualScreen() {
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN), height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (width > 0 && height > 0) return {left, top, left + width, top + height};
+  RECT desktop{};  // a system without the metrics: the primary monitor
   ::GetWindowRect(::GetDesktopWindow(), &desktop);
+  return desktop;
+}
+
+std::unique_ptr<MemoryDC> CaptureDesktop() {
+  const RECT desktop = VirtualScreen();
   const int width = desktop.right - desktop.left + 1;
   const int height = desktop.bottom - desktop.top + 1;
   auto capture = std::make_unique<MemoryDC>();

@@ -40,8 +40,14 @@ class ClientContext {
   std::unique_ptr<WindowDC> context_;
 };
 
-// The screen as it is now, in a memory context that owns the picture: the desktop
-// window's rectangle plus one pixel in each direction.
+// The virtual screen: the rectangle that holds every monitor, in physical pixels. Its
+// origin is negative when a monitor lies left of or above the primary one. With one
+// monitor it is the desktop window's rectangle.
+RECT VirtualScreen();
+
+// Every monitor as it is now, in a memory context that owns the picture: the virtual
+// screen plus one pixel to the right and below (left black), its top-left pixel being the
+// virtual screen's.
 std::unique_ptr<MemoryDC> CaptureDesktop();
 
 }  // namespace kelna
