@@ -65,27 +65,6 @@ TEST(ZoAnimatedSpriteTest, WaitingHoldsTheSpeedAtZeroAndOnlyANewFrameMoves) {
   EXPECT_EQ(sprite.x, 4);
 }
 
-TEST(ZoAnimatedSpriteTest, CopyDefaultTakesTheObjectsDefaultsAndOneFrameLess) {
-  ZoSpriteData object;
-  object.ExpandImageArray(3);
-  object.behaviour = BehaveBound;
-  object.startX = 11;
-  ZoAnimatedSprite sprite;
-  sprite.startFrame = 4;
-  sprite.CopyDefault();  // no object: nothing
-  EXPECT_EQ(sprite.startFrame, 4);
-  sprite.spriteData = &object;
-  sprite.CopyDefault();
-  EXPECT_EQ(sprite.behaviour, BehaveBound);
-  EXPECT_EQ(sprite.x, 11);
-  EXPECT_EQ(sprite.startFrame, 0);
-  EXPECT_EQ(sprite.frameCount, 2);
-  sprite.SetCurFrame(3);
-  EXPECT_EQ(sprite.curFrame, 0) << "beyond frameCount: unchanged";
-  sprite.SetCurFrame(2);
-  EXPECT_EQ(sprite.curFrame, 2);
-}
-
 std::string Record(const ZoAnimatedSprite& sprite) {
   std::ostringstream os;
   EXPECT_EQ(sprite.Write(os), 1);

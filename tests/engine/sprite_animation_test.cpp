@@ -58,19 +58,6 @@ TEST(ZoSpriteAnimationTest, SpritesStayInDepthOrderAndTieToTheirObjects) {
   EXPECT_EQ(lost->spriteData, nullptr);
 }
 
-TEST(ZoSpriteAnimationTest, GetSpriteAtFindsTheFrontmostShownSprite) {
-  ZoSpriteAnimation scene;
-  ZoAnimatedSprite* back = Add(scene, "back", 5);
-  ZoAnimatedSprite* front = Add(scene, "front", 1);
-  for (ZoAnimatedSprite* s : {back, front}) s->x = 10, s->y = 20, s->imageWidth = 8, s->imageHeight = 4;
-  EXPECT_EQ(scene.GetSpriteAt(17, 23), front) << "the right and bottom edge pixels belong to it";
-  EXPECT_EQ(scene.GetSpriteAt(18, 23), nullptr);
-  EXPECT_EQ(scene.GetSpriteAt(17, 24), nullptr);
-  front->flags = 0;
-  back->x = 0x10000 + 10;  // compared on its low 16 bits
-  EXPECT_EQ(scene.GetSpriteAt(10, 20), back);
-}
-
 // --- Preparing for display ---
 
 struct Prepared {
