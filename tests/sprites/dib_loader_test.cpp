@@ -155,7 +155,9 @@ TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
     const DecodedDib expected = outcome.sameAs.empty() ? DecodedDib{127, 64, {}} : ReadPam(outcome.sameAs);
     EXPECT_EQ(decoded->width, expected.width);
     EXPECT_EQ(decoded->height, expected.height);
-    if (!outcome.sameAs.empty()) EXPECT_EQ(decoded->pixels, expected.pixels);
+    if (!outcome.sameAs.empty()) {
+      EXPECT_EQ(decoded->pixels, expected.pixels);
+    }
   }
 }
 
