@@ -205,7 +205,7 @@ TEST_F(SceneFileTest, AnObjectFileNameWithoutItsNulReadsAsMuchAsAWriterKeeps) {
 }
 
 TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
-  source.Write(File("good.anm").c_str());
+  ASSERT_EQ(source.Write(File("good.anm").c_str()), 1);
   const std::string good = test::Contents(folder / "good.anm");
   std::string tagged = good;
   tagged[294] = 'X';  // the first record's tag
