@@ -1,31 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/sprite_animation.h"
 #include "platform/random.h"
 #include "platform/wave_player.h"
-#include "sprites/bmp_image.h"
-#include "tests/support/dib_builder.h"
+#include "tests/sprites/pictures.h"
 
 namespace kelna {
 namespace {
 
-std::unique_ptr<ZoImage> Solid(int width, int height, std::uint32_t colour) {
-  auto image = std::make_unique<ZoBmpImage>();
-  std::istringstream is(test::StreamForm(test::SolidDib(width, height, colour)));
-  EXPECT_EQ(image->Read(is), 1);
-  return image;
+constexpr Pixel kRed = 0xFF0000;
+
+std::unique_ptr<ZoBmpImage> Solid(int width, int height, Pixel colour) {
+  return test::ImageOf(test::SolidDib(width, height, colour));
 }
 
-// A scene on a 640 × 480 window with one object: `frames` frames of a 32 × 32 picture.
+// A scene on a 640 × 480 window with one object, "ball": 8 frames of a red 32 × 32 square.
 class FrameStepTest : public ::testing::Test {
  protected:
-  static constexpr std::uint32_t kRed = 0xFF0000;
-
   FrameStepTest() {
     auto object = std::make_unique<ZoSpriteData>();
     object->name = "ball";
@@ -33,25 +29,22 @@ class FrameStepTest : public ::testing::Test {
     scene.objects.push_back(std::move(object));
   }
 
-  ZoAnimatedSprite* Sprite(const char* name, int x, int y, int speedX, int speedY, short depth = 1) {
+  ZoAnimatedSprite* Sprite(int x, int y, int speedX, int speedY, short depth = 1, int size = 32) {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
-    sprite->SetName(name);
     sprite->SetObjectName("ball");
     sprite->depth = depth;
     sprite->randomStart = 0;
-    sprite->imageWidth = sprite->imageHeight = 32;
+    sprite->imageWidth = sprite->imageHeight = std::uint16_t(size);
     sprite->frameCount = 8;
     sprite->x = x, sprite->y = y, sprite->speedX = speedX, sprite->speedY = speedY;
     return scene.AddSprite(std::move(sprite));
   }
 
-  void Prepare() {
+  std::vector<Rect> AnimateOnce(std::unique_ptr<ZoImage> background = nullptr) {
     scene.TieUpObjects();
-    scene.InitAnimation(window, 640, 480, nullptr, nullptr);
+    scene.InitAnimation(window, 640, 480, std::move(background), nullptr);
     presenter.ClearLog();
-  }
-
-  std::vector<Rect> Blits() const {
+    scene.Animate(window, 0, 0);
     std::vector<Rect> rects;
     for (const auto& record : presenter.Log()) rects.push_back(record.target);
     return rects;
@@ -62,153 +55,97 @@ class FrameStepTest : public ::testing::Test {
   WindowDC window{presenter, 640, 480};
 };
 
-TEST_F(FrameStepTest, OneMovingSpriteIsOneRegionCoveringBothPlaces) {
-  ZoAnimatedSprite* ball = Sprite("ball", 100, 100, 4, -3);
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(Blits(), (std::vector<Rect>{{100, 97, 136, 132}}));  // 36 × 35 at (100, 97)
-  EXPECT_EQ(presenter.Window().At(104, 97), kRed) << "drawn at its new place";
-  EXPECT_EQ(presenter.Window().At(135, 128), kRed);
-  EXPECT_EQ(presenter.Window().At(100, 130), 0u) << "its old place is background again";
-  EXPECT_EQ(ball->x, 104);
-  EXPECT_EQ(ball->y, 97);
-  EXPECT_EQ(ball->curFrame, 1);
-  EXPECT_EQ(ball->flags, SpriteShown);
+// Each region is the union of touching swept rectangles (old and new place), one blit each.
+TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
+  struct Placed {
+    int x, y, w, h, speedX, speedY;
+    short depth;
+  };
+  const struct {
+    const char* what;
+    std::vector<Placed> sprites;  // deepest first
+    std::vector<Rect> blits;
+    std::vector<int> x, curFrame;  // after the tick
+  } cases[] = {
+      {"one moving sprite", {{100, 100, 32, 32, 4, -3, 1}}, {{100, 97, 136, 132}}, {104}, {1}},
+      {"a 10-pixel gap", {{100, 100, 32, 32, 2, 0, 2}, {144, 100, 32, 32, 0, 0, 1}},
+       {{100, 100, 134, 132}, {144, 100, 176, 132}}, {102, 144}, {1, 1}},
+      {"adjacent", {{100, 100, 32, 32, 2, 0, 2}, {134, 100, 32, 32, 0, 0, 1}}, {{100, 100, 166, 132}},
+       {102, 134}, {1, 1}},
+      {"a standing sprite under one passing", {{200, 200, 32, 32, 0, 0, 5}, {180, 200, 32, 32, 10, 0, 1}},
+       {{180, 200, 232, 232}}, {200, 190}, {1, 1}},
+      // B and C touch and their box covers A, their swept rectangles do not: A is drawn and
+      // advanced in both regions.
+      {"in the box of a later region",
+       {{30, 45, 10, 10, 0, 0, 3}, {20, 20, 40, 10, 1, 0, 2}, {55, 30, 10, 40, 0, 1, 1}},
+       {{30, 45, 40, 55}, {20, 20, 65, 71}}, {30, 21, 55}, {2, 1, 1}},
+      {"out of sight: waits without moving", {{-200, -200, 32, 32, 1, 1, 1}}, {}, {-200}, {0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    scene.sprites.clear();
+    for (const Placed& p : c.sprites) {
+      ZoAnimatedSprite* sprite = Sprite(p.x, p.y, p.speedX, p.speedY, p.depth);
+      sprite->imageWidth = std::uint16_t(p.w);
+      sprite->imageHeight = std::uint16_t(p.h);
+    }
+    EXPECT_EQ(AnimateOnce(), c.blits);
+    std::vector<int> x, curFrame;
+    for (const auto& sprite : scene.sprites) x.push_back(sprite->x), curFrame.push_back(sprite->curFrame);
+    EXPECT_EQ(x, c.x);
+    EXPECT_EQ(curFrame, c.curFrame);
+  }
+  EXPECT_EQ(scene.sprites[0]->flags, SpriteShown | SpriteMoved | SpriteInRegion) << "still out of sight";
 }
 
-TEST_F(FrameStepTest, TouchingSweptRectanglesMergeAndSeparateOnesDoNot) {
-  Sprite("a", 100, 100, 2, 0);
-  Sprite("b", 144, 100, 0, 0);  // a sweeps 100 ... 134; a 10-pixel gap to b
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(Blits(), (std::vector<Rect>{{100, 100, 134, 132}, {144, 100, 176, 132}}));
-
-  ZoSpriteAnimation::SpriteList& sprites = scene.sprites;
-  sprites[1]->x = 134;  // now adjacent: one region, each moved once
-  presenter.ClearLog();
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(Blits(), (std::vector<Rect>{{102, 100, 166, 132}}));
-  EXPECT_EQ(sprites[0]->x, 104);
-  EXPECT_EQ(sprites[0]->curFrame, 2);
-  EXPECT_EQ(sprites[1]->curFrame, 2);
-}
-
-TEST_F(FrameStepTest, AStandingSpriteSharesTheRegionOfOnePassingOverIt) {
-  ZoAnimatedSprite* standing = Sprite("standing", 200, 200, 0, 0, 5);
-  ZoAnimatedSprite* moving = Sprite("moving", 180, 200, 10, 0, 1);
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(Blits().size(), 1u);
-  EXPECT_EQ(standing->curFrame, 1);
-  EXPECT_EQ(moving->curFrame, 1);
-}
-
-TEST_F(FrameStepTest, ASpriteInTheBoxOfALaterRegionIsAdvancedAgain) {
-  // A stands alone; B and C touch each other and their box covers A, their swept
-  // rectangles do not.
-  ZoAnimatedSprite* a = Sprite("A", 30, 45, 0, 0, 3);
-  a->imageWidth = a->imageHeight = 10;
-  ZoAnimatedSprite* b = Sprite("B", 20, 20, 1, 0, 2);
-  b->imageWidth = 40, b->imageHeight = 10;
-  ZoAnimatedSprite* c = Sprite("C", 55, 30, 0, 1, 1);
-  c->imageWidth = 10, c->imageHeight = 40;
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(Blits(), (std::vector<Rect>{{30, 45, 40, 55}, {20, 20, 65, 71}}));
-  EXPECT_EQ(a->curFrame, 2) << "drawn and advanced in both regions";
-  EXPECT_EQ(b->curFrame, 1);
-  EXPECT_EQ(c->curFrame, 1);
-}
-
-TEST_F(FrameStepTest, ARegionOutOfSightWaitsWithoutMoving) {
-  ZoAnimatedSprite* away = Sprite("away", -200, -200, 1, 1);
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_TRUE(Blits().empty());
-  EXPECT_EQ(away->x, -200);
-  EXPECT_EQ(away->curFrame, 0);
-  EXPECT_EQ(away->flags, SpriteShown | SpriteMoved | SpriteInRegion);
-}
-
-TEST_F(FrameStepTest, AMaskKeepsTheBackgroundWhereItIsWhite) {
-  // A 32 × 32 blue frame whose mask is white (background shows) on its left half and
-  // black (the sprite covers) on its right half, over a centred grey picture.
-  auto object = std::make_unique<ZoSpriteData>();
-  object->name = "half";
+TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskOverTheBackground) {
+  // Blue, with a mask that is white (the background shows) on the left half and black on the
+  // right; the image is black where the mask is white.
   test::Bytes mask = test::SolidDib(32, 32, 0x000000);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 16; ++x)
-      for (int c = 0; c < 3; ++c) mask[40 + y * 96 + x * 3 + c] = 0xFF;
-  auto maskImage = std::make_unique<ZoBmpImage>();
-  std::istringstream maskStream(test::StreamForm(mask));
-  ASSERT_EQ(maskImage->Read(maskStream), 1);
   test::Bytes picture = test::SolidDib(32, 32, 0x0000FF);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 16; ++x)
-      for (int c = 0; c < 3; ++c) picture[40 + y * 96 + x * 3 + c] = 0;  // black where clear
-  auto image = std::make_unique<ZoBmpImage>();
-  std::istringstream imageStream(test::StreamForm(picture));
-  ASSERT_EQ(image->Read(imageStream), 1);
-  object->AddImage(std::move(image), 0, PairPart::Image);
-  object->AddImage(std::move(maskImage), 0, PairPart::Mask);
-  scene.objects.push_back(std::move(object));
-  ZoAnimatedSprite* sprite = Sprite("half", 300, 200, 0, 0);
-  sprite->SetObjectName("half");
-  sprite->frameCount = 1;
-  scene.TieUpObjects();
-  scene.InitAnimation(window, 640, 480, Solid(640, 480, 0x808080), nullptr);
-  scene.Animate(window, 0, 0);
-  EXPECT_EQ(presenter.Window().At(305, 210), 0x808080u) << "white mask: the background";
-  EXPECT_EQ(presenter.Window().At(325, 210), 0x0000FFu) << "black mask: the image";
-  EXPECT_EQ(presenter.Window().At(299, 210), 0x808080u);
-}
-
-TEST_F(FrameStepTest, DrawBackgroundCopiesTheWholeViewInOneBlit) {
-  scene.bgMode = BgCenter;
-  scene.InitAnimation(window, 640, 480, Solid(100, 100, 0x123456), nullptr);
-  presenter.ClearLog();
-  scene.DrawBackground(window, 5, 7);
-  EXPECT_EQ(Blits(), (std::vector<Rect>{{5, 7, 640, 480}}));
-  EXPECT_EQ(presenter.Window().At(5 + 270, 7 + 190), 0x123456u);  // the picture's top-left
-  EXPECT_EQ(presenter.Window().At(5 + 269, 7 + 190), 0u);
+  for (int y = 0; y < 32; ++y) {
+    std::fill_n(mask.begin() + 40 + y * 96, 16 * 3, 0xFF);
+    std::fill_n(picture.begin() + 40 + y * 96, 16 * 3, 0);
+  }
+  scene.objects[0]->AddImage(test::ImageOf(picture), 0, PairPart::Image);
+  scene.objects[0]->AddImage(test::ImageOf(mask), 0, PairPart::Mask);
+  ZoAnimatedSprite* ball = Sprite(300, 200, 4, -3);
+  AnimateOnce(Solid(640, 480, 0x808080));
+  EXPECT_EQ(ball->flags, SpriteShown);
+  EXPECT_EQ(presenter.Window().At(305, 197), 0x808080u) << "white mask: the background";
+  EXPECT_EQ(presenter.Window().At(335, 197), 0x0000FFu) << "black mask: the image";
+  EXPECT_EQ(presenter.Window().At(303, 197), 0x808080u) << "left of it";
+  EXPECT_EQ(presenter.Window().At(335, 229), 0x808080u) << "its old place is background again";
 }
 
 TEST_F(FrameStepTest, NothingHappensWithoutSpritesOrImages) {
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_TRUE(Blits().empty());
-  ZoAnimatedSprite* lone = Sprite("lone", 10, 10, 1, 1);
+  EXPECT_TRUE(AnimateOnce().empty());
+  ZoAnimatedSprite* lone = Sprite(10, 10, 1, 1);
   lone->SetObjectName("nothing");
-  Prepare();
-  scene.Animate(window, 0, 0);
-  EXPECT_TRUE(Blits().empty()) << "the deepest sprite has no object";
+  EXPECT_TRUE(AnimateOnce().empty()) << "the deepest sprite has no object";
   EXPECT_EQ(lone->x, 10);
 }
 
 TEST(FrameStepPaletteTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
   // The deepest sprite's object, frame by frame: 'I' an 8-bit image with a palette, 'P' a
   // slot that borrows the frame before (UsePrevious), '-' none.
-  struct Case {
+  const struct {
     const char* what;
     const char* frames;
     bool draws;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"no slot holds anything", "--", false},
       {"a borrowing first slot counts, though it gives no palette", "P-", true},
       {"the first image may come after an empty frame", "-I", true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     auto object = std::make_unique<ZoSpriteData>();
     object->name = "odd";
     object->ExpandImageArray(int(std::strlen(c.frames)));
     for (short f = 0; c.frames[f]; ++f) {
       if (c.frames[f] == 'P') object->AddUsePrevious(f, PairPart::Image);
-      if (c.frames[f] != 'I') continue;
-      auto image = std::make_unique<ZoBmpImage>();
-      std::istringstream is(test::StreamForm(test::PackedDib(8, 8, 8, 256)));
-      ASSERT_EQ(image->Read(is), 1);
-      object->AddImage(std::move(image), f, PairPart::Image);
+      if (c.frames[f] == 'I') object->AddImage(test::ImageOf(test::PackedDib(8, 8, 8, 256)), f, PairPart::Image);
     }
     ZoSpriteAnimation scene;
     scene.objects.push_back(std::move(object));
@@ -225,15 +162,14 @@ TEST(FrameStepPaletteTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
     scene.TieUpObjects();
     scene.InitAnimation(window, 64, 64, nullptr, nullptr);
     presenter.ClearLog();
-
     scene.Animate(window, 0, 0);
-    EXPECT_EQ(presenter.Log().size(), c.draws ? 1u : 0u) << c.what;
-    EXPECT_EQ(sprite->x, c.draws ? 21 : 20) << c.what;
-    EXPECT_EQ(window.SelectedPalette(), &windowPalette) << c.what << ": the window's palette is back";
+    EXPECT_EQ(presenter.Log().size(), c.draws ? 1u : 0u);
+    EXPECT_EQ(sprite->x, c.draws ? 21 : 20);
+    EXPECT_EQ(window.SelectedPalette(), &windowPalette) << "the window's palette is back";
   }
 }
 
-class RecordingWavePlayer : public WavePlayer {
+class CountingWavePlayer : public WavePlayer {
  public:
   void Play(std::span<const std::uint8_t>) override { ++plays; }
   void Stop() override {}
@@ -241,15 +177,13 @@ class RecordingWavePlayer : public WavePlayer {
 };
 
 TEST_F(FrameStepTest, SoundsPlayOnlyWhenBothSwitchesAreOn) {
-  RecordingWavePlayer player;
+  CountingWavePlayer player;
   ScopedWavePlayer scoped(player);
   scene.objects[0]->sound = std::make_shared<ZoSound>();
   std::istringstream record(std::string(258, '\0') + std::string("\x02\0\0\0ab", 6));
   ASSERT_EQ(scene.objects[0]->sound->Read(record), 1);  // plays at frame 0
-  ZoAnimatedSprite* ball = Sprite("ball", 10, 10, 0, 0);
-  Prepare();
-  std::vector<std::string> heard;
-  scene.soundListener = [&](const ZoAnimatedSprite& sprite) { heard.emplace_back(sprite.Name()); };
+  ZoAnimatedSprite* ball = Sprite(10, 10, 0, 0);
+  AnimateOnce();
   const struct {
     std::int32_t wave, soundOn;
     int plays;
@@ -262,7 +196,6 @@ TEST_F(FrameStepTest, SoundsPlayOnlyWhenBothSwitchesAreOn) {
     scene.Animate(window, 0, 0);
     EXPECT_EQ(player.plays, c.plays) << c.wave << " " << c.soundOn;
   }
-  EXPECT_EQ(heard, std::vector<std::string>{"ball"});
 }
 
 // --- Behaviour rules ---
@@ -279,39 +212,42 @@ class BehaviourTest : public ::testing::Test {
   ZoAnimatedSprite sprite;
 };
 
-TEST_F(BehaviourTest, FlowAndRandomWalkWrapAround) {
+TEST_F(BehaviourTest, PositionsWrapAndBounceOnTheirLow16Bits) {
   const struct {
-    std::int32_t behaviour, x, expected;
+    std::int32_t behaviour, x, speedX, expectedX, expectedSpeed;
   } cases[] = {
-      {BehaveFlow, -32, 606},        // left on the left: back whole, 2 pixels from the right
-      {BehaveFlow, 640, -30},        // left on the right: 2 pixels show on the left
-      {BehaveFlow, -31, -31},        // a pixel still shows
-      {BehaveRandomWalk, -32, 638},  // only 2 pixels show on either side
-      {BehaveRandomWalk, 640, -30},
+      {BehaveFlow, -32, -4, 606, -4},        // left on the left: back whole, 2 pixels from the right
+      {BehaveFlow, 640, 4, -30, 4},          // left on the right: 2 pixels show on the left
+      {BehaveFlow, -31, -4, -31, -4},        // a pixel still shows
+      {BehaveRandomWalk, -32, 0, 638, 0},    // only 2 pixels show on either side
+      {BehaveRandomWalk, 640, 0, -30, 0},
+      {BehaveBound, 0, -4, 0, 4},
+      {BehaveBound, 608, 4, 608, -4},
+      {BehaveBound, 300, 4, 300, 4},
+      {BehaveBound, -50, 4, -50, -4},
+      {BehaveFlow, 0x10000 - 40, 0, 606, 0},  // -40 in its low 16 bits
+      {7, -500, 3, -500, 3},                 // an unknown behaviour changes nothing
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.behaviour << " at " << c.x);
     ScriptedRandom script({0, 0, 0, 0});
     sprite.behaviour = c.behaviour;
-    sprite.x = c.x;
-    sprite.y = 0x10000 + 100;  // 100 in its low 16 bits, where the rule works
+    sprite.x = c.x, sprite.speedX = c.speedX;
+    sprite.baseSpeedX = sprite.baseSpeedY = 0;
+    sprite.y = 0x10000 + 100;  // 100 in its low 16 bits, where the rules work
     scene.AdjustSpritePosition(&sprite);
-    EXPECT_EQ(sprite.x, c.expected) << c.behaviour << " at " << c.x;
+    EXPECT_EQ(sprite.x, c.expectedX);
+    EXPECT_EQ(sprite.speedX, c.expectedSpeed);
+    if (c.behaviour != BehaveFlow && c.behaviour != BehaveRandomWalk) continue;
     EXPECT_EQ(sprite.y, 100) << "stored as its low 16 bits";
     EXPECT_EQ(sprite.prevX, c.x);
     EXPECT_EQ(sprite.prevY, 0x10000 + 100) << "the old value as it was";
   }
-}
-
-TEST_F(BehaviourTest, BounceReversesAtTheEdges) {
-  sprite.behaviour = BehaveBound;
-  const struct {
-    std::int32_t x, speed, expected;
-  } cases[] = {{0, -4, 4}, {608, 4, -4}, {300, 4, 4}, {-50, 4, -4}};
-  for (const auto& c : cases) {
-    sprite.x = c.x, sprite.y = 100, sprite.speedX = c.speed;
-    scene.AdjustSpritePosition(&sprite);
-    EXPECT_EQ(sprite.speedX, c.expected) << c.x;
-  }
+  sprite.behaviour = BehaveFlow;
+  sprite.x = -500;
+  sprite.state = SpriteHeldFrame;
+  scene.AdjustSpritePosition(&sprite);
+  EXPECT_EQ(sprite.x, -500) << "only a new frame is steered";
 }
 
 // Draws: sign for x, percentage for x, sign for y, percentage for y; an even sign draw is +.
@@ -333,18 +269,19 @@ TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
     sprite.baseSpeedX = c.baseX, sprite.baseSpeedY = c.baseY;
     sprite.x = sprite.y = 100;
     scene.AdjustSpritePosition(&sprite);
+    EXPECT_EQ(script.Remaining(), 0u);
     EXPECT_EQ(sprite.speedX, c.speedX) << c.baseX;
     EXPECT_EQ(sprite.speedY, c.speedY) << c.baseY;
   }
 }
 
-TEST_F(BehaviourTest, OneShotJumpsAtTheStartOfACycle) {
+TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
   scene.screenWidth = 100;
   sprite.behaviour = BehaveOneShot;
   sprite.imageWidth = 60;  // 100 - 40 - 60 = 0: no draw for x
   sprite.speedX = 5;
   ScriptedRandom script({1234});
-  scene.AdjustSpritePosition(&sprite);
+  scene.AdjustSpritePosition(&sprite);  // a jump at the start of a cycle
   EXPECT_EQ(sprite.x, 20);
   EXPECT_EQ(sprite.y, 20 + 1234 % 408);
   EXPECT_EQ(sprite.speedX, 0);
@@ -352,18 +289,14 @@ TEST_F(BehaviourTest, OneShotJumpsAtTheStartOfACycle) {
   sprite.speedX = 5;
   scene.AdjustSpritePosition(&sprite);  // no draw now
   EXPECT_EQ(sprite.speedX, 0);
-}
 
-TEST_F(BehaviourTest, SpecifiedHeadsForTheFramesLocation) {
   ZoSpriteData object;
-  object.AddLocation({0, 0});
-  object.AddLocation({0, 0});
-  object.AddLocation({10, 10});
+  for (TPoint location : {TPoint{0, 0}, TPoint{0, 0}, TPoint{10, 10}}) object.AddLocation(location);
   sprite.spriteData = &object;
   sprite.behaviour = BehaveSpecified;
   sprite.curFrame = 2;
   sprite.x = 4, sprite.y = 7;
-  scene.AdjustSpritePosition(&sprite);
+  scene.AdjustSpritePosition(&sprite);  // heads for the frame's location
   EXPECT_EQ(sprite.speedX, 6);
   EXPECT_EQ(sprite.speedY, 3);
   sprite.curFrame = 3;  // no location: the speed stays
@@ -374,7 +307,7 @@ TEST_F(BehaviourTest, SpecifiedHeadsForTheFramesLocation) {
 TEST_F(BehaviourTest, RadialBurstsFromTheCentre) {
   sprite.behaviour = BehaveRadial;
   {
-    ScriptedRandom script({0, 0, 3, 4, 2, 1});  // 0, 0 again; (3, 4); signs +, -
+    ScriptedRandom script({0, 0, 3, 4, 2, 1});  // (0, 0) again; (3, 4); signs +, -
     scene.AdjustSpritePosition(&sprite);
     EXPECT_EQ(script.Remaining(), 0u);
   }
@@ -382,28 +315,14 @@ TEST_F(BehaviourTest, RadialBurstsFromTheCentre) {
   EXPECT_EQ(sprite.y, 224);
   EXPECT_FLOAT_EQ(sprite.directionX, 0.6f);
   EXPECT_FLOAT_EQ(sprite.directionY, -0.8f);
-
   sprite.directionY = 0.8f;
   sprite.curFrame = 4;
   scene.AdjustSpritePosition(&sprite);
   EXPECT_EQ(sprite.speedX, 592 - 304);
   EXPECT_EQ(sprite.speedY, 608 - 224);
-
   sprite.curFrame = 5;
   scene.AdjustSpritePosition(&sprite);
   EXPECT_EQ(sprite.curFrame, 0);
-}
-
-TEST_F(BehaviourTest, UnknownBehavioursAndHeldFramesChangeNothing) {
-  sprite.behaviour = 7;
-  sprite.x = -500, sprite.speedX = 3;
-  scene.AdjustSpritePosition(&sprite);
-  EXPECT_EQ(sprite.x, -500);
-  EXPECT_EQ(sprite.speedX, 3);
-  sprite.behaviour = BehaveFlow;
-  sprite.state = SpriteHeldFrame;
-  scene.AdjustSpritePosition(&sprite);
-  EXPECT_EQ(sprite.x, -500);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The saver window's ticks, its guard around the first tick's set-up, presenting regions in
-// a real window, and the application's music and background image.
+// The saver window's ticks and input, the desktop capture, and the application's music and
+// background image. (The saver's pictures in a real window are compared with kelna-tool's
+// in tests/e2e.)
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -22,12 +23,6 @@
 
 namespace kelna {
 namespace {
-
-// True when a WM_CLOSE for `window` is waiting in this thread's queue (it is taken out).
-bool CloseWasPosted(HWND window) {
-  MSG message;
-  return ::PeekMessageW(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
-}
 
 class FakeHost : public SaverHost {
  public:
@@ -56,45 +51,43 @@ class SaverWindowTest : public ::testing::Test {
  protected:
   SaverWindowTest() : window(host, nullptr, L"", nullptr) {
     window.Create();
-    CloseWasPosted(window.GetHandle());  // nothing from creating it counts
+    CloseWasPosted();  // nothing from creating it counts
   }
   ~SaverWindowTest() override { window.Destroy(); }
 
   void Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     ::SendMessageW(window.GetHandle(), message, wParam, lParam);
   }
+  // True when a WM_CLOSE is waiting in this thread's queue (it is taken out).
+  bool CloseWasPosted() {
+    MSG message;
+    return ::PeekMessageW(&message, window.GetHandle(), WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
+  }
 
   FakeHost host;
   TWndw window;
 };
 
-TEST_F(SaverWindowTest, TheFirstTickSetsUpAndLaterTicksDrawFrames) {
-  Send(WM_TIMER, 2);  // not the frame timer
-  EXPECT_EQ(host.setUps, 0);
-  Send(WM_TIMER, TWndw::SaverTimerId);
-  EXPECT_EQ(host.setUps, 1);
-  EXPECT_EQ(host.frames, 0) << "no frame on the set-up tick";
-  EXPECT_TRUE(window.Started());
-  Send(WM_TIMER, TWndw::SaverTimerId);
-  Send(WM_TIMER, TWndw::SaverTimerId);
-  EXPECT_EQ(host.setUps, 1);
-  EXPECT_EQ(host.frames, 2);
-}
-
-TEST_F(SaverWindowTest, TicksAndDeactivationDuringTheSetUpAreNotTheUsers) {
+TEST_F(SaverWindowTest, TheFirstTickSetsUpWithoutTheUserAndLaterTicksDrawFrames) {
   // As a message box of the set-up would: more ticks arrive and the activation goes.
   host.duringSetUp = [&] {
     Send(WM_TIMER, TWndw::SaverTimerId);
     Send(WM_ACTIVATE, WA_INACTIVE);
     Send(WM_ACTIVATEAPP, FALSE);
   };
+  Send(WM_TIMER, 2);  // not the frame timer
+  EXPECT_EQ(host.setUps, 0);
   Send(WM_TIMER, TWndw::SaverTimerId);
   EXPECT_EQ(host.setUps, 1);
-  EXPECT_EQ(host.frames, 0);
-  EXPECT_FALSE(CloseWasPosted(window.GetHandle()));
-  // Afterwards losing the activation ends the saver as usual.
+  EXPECT_EQ(host.frames, 0) << "no frame on the set-up tick";
+  EXPECT_TRUE(window.Started());
+  EXPECT_FALSE(CloseWasPosted());
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  Send(WM_TIMER, TWndw::SaverTimerId);
+  EXPECT_EQ(host.setUps, 1);
+  EXPECT_EQ(host.frames, 2);
   Send(WM_ACTIVATE, WA_INACTIVE);
-  EXPECT_TRUE(CloseWasPosted(window.GetHandle()));
+  EXPECT_TRUE(CloseWasPosted()) << "afterwards losing the activation ends the saver";
 }
 
 TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
@@ -113,38 +106,13 @@ TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
       {"application activated", WM_ACTIVATEAPP, TRUE, false},
       {"start the screen saver", WM_SYSCOMMAND, SC_SCREENSAVE | 3, false},
       {"key up", WM_KEYUP, 'A', false},
+      {"the music ended", MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, false},
   };
   for (const auto& c : cases) {
-    Send(c.message, c.wParam);
-    EXPECT_EQ(CloseWasPosted(window.GetHandle()), c.closes) << c.what;
+    Send(c.message, c.wParam, 0x12340007);
+    EXPECT_EQ(CloseWasPosted(), c.closes) << c.what;
   }
-}
-
-TEST_F(SaverWindowTest, TheMusicNotificationGoesToTheApplicationWithItsDevice) {
-  Send(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0x12340007);
-  EXPECT_EQ(host.endedDevices, std::vector<std::uint32_t>{7});
-}
-
-TEST(WindowPresenterTest, RegionsReachTheWindowInOneCallEach) {
-  HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, 120, 90, nullptr,
-                                  nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-  ::UpdateWindow(window);
-  {
-    ClientContext client(window);
-    EXPECT_EQ(client.Width(), 120);
-    auto source = CreateCompatibleDC(nullptr);
-    auto bitmap = CreateCompatibleBitmap(*source, 8, 6);
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) bitmap->Row(y)[x] = y < 3 ? 0x0000FF : 0x00FF00;
-    source->SelectBitmap(bitmap.get());
-    BitBlt(client.Context(), 20, 30, 8, 6, *source, 0, 0, RasterOp::SourceCopy);
-    HDC dc = ::GetDC(window);
-    EXPECT_EQ(::GetPixel(dc, 20, 30), RGB(0, 0, 255)) << "top rows first";
-    EXPECT_EQ(::GetPixel(dc, 27, 35), RGB(0, 255, 0));
-    ::ReleaseDC(window, dc);
-  }
-  ::DestroyWindow(window);
+  EXPECT_EQ(host.endedDevices, std::vector<std::uint32_t>{7}) << "the application hears of the music's device";
 }
 
 TEST(DesktopCaptureTest, HoldsTheScreenAsItWas) {
@@ -191,33 +159,25 @@ class RecordingMusicPlayer : public MusicPlayer {
   std::uint32_t playError = 0;
 };
 
-// Answers the first message box this process shows, and keeps its text.
-class MessageBoxAnswerer {
- public:
-  MessageBoxAnswerer()
-      : thread_([this] {
-          for (int i = 0; i < 500 && !done_; ++i) {
-            HWND box = ::FindWindowW(L"#32770", L"ケルナ");
-            if (box) {
-              wchar_t text[300] = {};
-              ::GetDlgItemTextW(box, 0xFFFF, text, 300);
-              this->text = text;
-              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-              return;
-            }
-            ::Sleep(10);
-          }
-        }) {}
-  ~MessageBoxAnswerer() {
-    done_ = true;
-    thread_.join();
-  }
-  std::wstring text;
-
- private:
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
+// The text of the first message box that `action` shows, answered with OK.
+std::wstring MessageBoxText(const std::function<void()>& action) {
+  std::wstring text(300, L'\0');
+  std::atomic<bool> done = false;
+  std::thread answerer([&] {
+    for (int i = 0; i < 500 && !done; ++i) {
+      if (HWND box = ::FindWindowW(L"#32770", L"ケルナ")) {
+        ::GetDlgItemTextW(box, 0xFFFF, text.data(), int(text.size()));
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      ::Sleep(10);
+    }
+  });
+  action();
+  done = true;
+  answerer.join();
+  return text.c_str();
+}
 
 class AppSaverTest : public ::testing::Test {
  protected:
@@ -235,7 +195,6 @@ TEST_F(AppSaverTest, MusicStartsAgainWhenItEndsOnlyWithRepeatOn) {
   EXPECT_EQ(app.MusicEnded(1, nullptr), 1);
   EXPECT_EQ(player.log, (std::vector<std::string>{"open C:\\MUSIC\\A.MID", "play 1", "close 1",
                                                   "open C:\\MUSIC\\A.MID", "play 2"}));
-  player.log.clear();
   {
     TApp ending;
     ending.musicPlayer = &player;
@@ -246,18 +205,11 @@ TEST_F(AppSaverTest, MusicStartsAgainWhenItEndsOnlyWithRepeatOn) {
 
 TEST_F(AppSaverTest, MusicErrorsShowThePlatformsTextOnce) {
   player.playError = 277;
-  {
-    MessageBoxAnswerer answer;
-    app.PlayMIDI("x.mid", nullptr);
-    // (the box is answered before PlayMIDI returns)
-    EXPECT_EQ(answer.text, L"error 277");
-  }
+  EXPECT_EQ(MessageBoxText([&] { app.PlayMIDI("x.mid", nullptr); }), L"error 277");
   EXPECT_EQ(player.log, (std::vector<std::string>{"open x.mid", "play 1", "close 1"}));
   EXPECT_EQ(app.musicDevice, 0u) << "nothing left open";
   player.openError = 263;
-  MessageBoxAnswerer answer;
-  app.PlayMIDI("y.mid", nullptr);
-  EXPECT_EQ(answer.text, L"error 263");
+  EXPECT_EQ(MessageBoxText([&] { app.PlayMIDI("y.mid", nullptr); }), L"error 263");
 }
 
 TEST_F(AppSaverTest, BackgroundImageIsReadOnlyFromAFileThatOpens) {
