@@ -102,7 +102,11 @@ void ZoSpriteAnimation::ComposeBackground(DeviceContext& hdc, std::unique_ptr<Me
   if (compose) bgBitmap = BitmapHandle::Owned(CreateCompatibleBitmap(hdc, width, height));
   bgDC = CreateCompatibleDC(&hdc);
   if (bgBitmap) bgDC->SelectBitmap(bgBitmap.Get());
-  if (!compose) return;
+  if (!compose) {
+    // Shown at once, as every other background is, not only where sprites pass.
+    BitBlt(hdc, 0, 0, width, height, *bgDC, 0, 0, RasterOp::SourceCopy);
+    return;
+  }
   FillBlack(*bgDC, width, height);
   // Without a picture (a file that did not load) the background stays black.
   if (!bgImage || !bgImage->Ddb() || bgImage->Width() <= 0 || bgImage->Height() <= 0) return;

@@ -126,7 +126,7 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
        false, 249, 119, kBlue},
       {"centred", BgCenter, 250, 120, 100, {{75, 10, 175, 110}}, false, 74, 10, 0},
       {"the same size is composed", BgCenter, 100, 100, 100, {{0, 0, 100, 100}}, false, 99, 99, kBlue},
-      {"larger both ways: not painted", BgCenter, 100, 100, 101, {}, true, 0, 0, kBlue},
+      {"larger both ways: its top-left part", BgCenter, 100, 100, 101, {{0, 0, 100, 100}}, true, 0, 0, kBlue},
       {"no picture: black", BgCenter, 50, 40, 0, {}, false, 10, 10, 0},
   };
   for (const auto& c : cases) {
@@ -144,6 +144,7 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
     EXPECT_EQ(scene.bgImage->Ddb() != nullptr, c.borrowed) << "a composed image's bitmap is released";
     EXPECT_EQ(scene.bgDC->Surface(), scene.bgBitmap.Get());
     EXPECT_EQ(scene.bgBitmap->At(c.x, c.y), c.colour);
+    EXPECT_EQ(view.presenter.Window().At(c.x, c.y), c.colour) << "shown on the window at once";
   }  // and each scene goes without freeing a borrowed bitmap twice (ASan would see it)
 }
 
