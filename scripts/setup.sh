@@ -12,6 +12,7 @@ kelna_packages=(
   libstb-dev                                  # PNG output of kelna-tool
   nlohmann-json3-dev                          # JSON of kelna-tool
   wine64 xvfb xauth                           # running the Windows build
+  xserver-xorg-core xserver-xorg-video-dummy  # two monitors side by side for the Windows tests
   imagemagick fonts-noto-cjk                  # screenshots; Japanese text in Wine's windows
   fonts-wine                                  # Wine's own fonts: the glyphs of caption buttons
 )
