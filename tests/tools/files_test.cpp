@@ -64,7 +64,7 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   manifest["objects"].push_back({{"name", "all"}, {"frames", frames}});
   ASSERT_EQ(Pack(folder, manifest.dump(), "a.foe").errors, "");
 
-  json shown = Inspect("@a.foe", folder.Path());
+  json shown = json::parse(RunTool("inspect @a.foe", folder.Path()).out);
   shown["objects"].erase(2);
   fish["frames"] = json::parse(R"([
       {"image": {"width": 127, "height": 64, "bitCount": 8, "numColors": 252},
@@ -100,7 +100,8 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   bytes[kHeaderSizeAt] = 12;
   WriteBytes(folder / "a.foe", bytes);
   fish["frames"][0]["image"] = {{"empty", true}};
-  EXPECT_EQ(Inspect("@a.foe", folder.Path())["objects"][0]["frames"][0], fish["frames"][0]);
+  shown = json::parse(RunTool("inspect @a.foe", folder.Path()).out);
+  EXPECT_EQ(shown["objects"][0]["frames"][0], fish["frames"][0]);
   ASSERT_EQ(RunTool("unpack @a.foe @empty", folder.Path()).errors, "");
   const json emptyFrame = json::parse(Contents(folder / "empty" / "manifest.json"))["objects"][0]["frames"][0];
   EXPECT_EQ(emptyFrame["image"], nullptr);
@@ -160,7 +161,7 @@ TEST(DecodeCommandTest, GoodFilesGiveTheReferencePixelsAndBadOnesOneLineNamingTh
   EXPECT_TRUE(pam.ends_with(pixels) && width == 127 && height == 64);
   stbi_image_free(png);
   // Run-length encoded on disk; decoded to plain rows by the loader.
-  EXPECT_EQ(Inspect((kFrames / "pal4rle.bmp").string(), folder.Path()),
+  EXPECT_EQ(json::parse(RunTool("inspect " + (kFrames / "pal4rle.bmp").string(), folder.Path()).out),
             json::parse(R"({"type": "bitmap", "width": 127, "height": 64, "bitCount": 4, "numColors": 12,
                 "compression": 0})"));
 }

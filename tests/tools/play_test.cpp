@@ -161,9 +161,9 @@ TEST(DemoTest, TheDemoBuildsAndPlaysEveryBehaviourWithSound) {
 
   // The animation names its object file by the absolute path it was built for. Every sprite
   // shows an object of it, at its frames' size; one object sounds the chime beside it.
-  const json animation = Inspect("@demo/demo.anm", folder.Path());
+  const json animation = json::parse(RunTool("inspect @demo/demo.anm", folder.Path()).out);
   EXPECT_EQ(animation["objectFile"], (folder / "demo" / "demo.foe").string());
-  const json objectFile = Inspect("@demo/demo.foe", folder.Path());
+  const json objectFile = json::parse(RunTool("inspect @demo/demo.foe", folder.Path()).out);
   std::map<std::string, json> objects;
   for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
   std::map<std::string, int> behaviourOf;

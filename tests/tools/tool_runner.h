@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
@@ -47,11 +46,6 @@ inline ToolRun RunProgram(const std::string& program, const std::string& command
 
 inline ToolRun RunTool(const std::string& command, const fs::path& folder) {
   return RunProgram(KELNA_TOOL, command, folder);
-}
-
-// What `inspect FILE` prints.
-inline nlohmann::json Inspect(const std::string& file, const fs::path& folder) {
-  return nlohmann::json::parse(RunTool("inspect " + file, folder).out);
 }
 
 }  // namespace kelna::test
