@@ -25,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Contents;
-using test::Put;
+using test::Le;
 
 std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<const char*>(utf8)); }
 
@@ -89,18 +89,12 @@ std::string Field(std::string text, std::size_t size) {
 }
 
 std::string AnimationBytes(const std::string& objectFile, const std::vector<SpriteLine>& sprites) {
-  std::string out = Field("AN--1.00", 32) + Field(objectFile, 260) + test::Le(sprites.size(), 2);
+  std::string out = Field("AN--1.00", 32) + Field(objectFile, 260) + Le(sprites.size(), 2);
   for (const SpriteLine& s : sprites) {
-    out += Field("AS", 3) + test::Le(0, 2) + Field(s.name, 32) + Field(s.object, 32);
-    Put(out, std::uint64_t(s.depth), 2);
-    Put(out, 0, 4);  // behaviour: flow
-    Put(out, 1, 4);  // auto repeat
-    Put(out, 0, 8);  // random start, reserved
-    Put(out, 8, 2), Put(out, 8, 2);  // image size
-    Put(out, 0, 2), Put(out, 1, 2), Put(out, 0, 2);  // start frame, frame count, skip
-    Put(out, std::uint64_t(s.x), 4), Put(out, std::uint64_t(s.y), 4);
-    Put(out, 0, 8);  // speed
-    Put(out, 1, 2);  // sound on
+    out += Field("AS", 3) + Le(0, 2) + Field(s.name, 32) + Field(s.object, 32) + Le(std::uint64_t(s.depth), 2);
+    // Flow, auto repeat, no random start, reserved, 8 x 8, start frame 0, one frame, no skip.
+    out += Le(0, 4) + Le(1, 4) + Le(0, 8) + Le(8, 2) + Le(8, 2) + Le(0, 2) + Le(1, 2) + Le(0, 2);
+    out += Le(std::uint64_t(s.x), 4) + Le(std::uint64_t(s.y), 4) + Le(0, 8) + Le(1, 2);  // no speed, sound on
   }
   EXPECT_EQ(out.size(), 294 + 115 * sprites.size());
   return out;
@@ -117,9 +111,14 @@ std::string ObjectBytes(const std::vector<std::string>& names) {
   return os.str();
 }
 
+std::wstring Box(std::wstring_view text, std::wstring_view caption, UINT style) {
+  return std::wstring(text) + L"|" + std::wstring(caption) + L"|" + std::to_wstring(style);
+}
+using Boxes = std::vector<std::wstring>;
+
 // The settings folder holds CONTROL.INI naming sea.anm (sprites a and b of "fish") beside
-// sea.foe (fish, crab). Message boxes are answered with `button`; the file dialogs, in
-// turn, with `files` (nothing: cancelled).
+// sea.foe (fish, crab). Message boxes are answered with `button`; a command's file dialog
+// with the file given to Command (none: cancelled).
 class FileCommands : public ::testing::Test {
  protected:
   struct StartingApp : TApp {
@@ -129,14 +128,13 @@ class FileCommands : public ::testing::Test {
   void SetUp() override {
     app.answers.messageBox = [this](HWND owner, std::wstring_view text, std::wstring_view caption, UINT style) {
       EXPECT_EQ(owner, app.GetMainWindow()->GetHandle()) << "message boxes belong to the main window";
-      boxes.push_back(std::wstring(text) + L"|" + std::wstring(caption) + L"|" + std::to_wstring(style));
+      boxes.push_back(Box(text, caption, style));
       return button;
     };
     app.answers.fileDialog = [this](TOpenSaveDialog& dialog) {
       initialDirs.push_back(dialog.GetData().InitialDir);
-      const std::optional<fs::path> name = files.at(initialDirs.size() - 1);
-      if (name) dialog.GetData().FileName = PathToCp932(*name);
-      return name ? IDOK : IDCANCEL;
+      if (file) dialog.GetData().FileName = PathToCp932(*file);
+      return file ? IDOK : IDCANCEL;
     };
     test::WriteBytes(folder / "sea.foe", ObjectBytes({"fish", "crab"}));
     test::WriteBytes(folder / "sea.anm", sea);
@@ -152,7 +150,10 @@ class FileCommands : public ::testing::Test {
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
   }
 
-  void Command(UINT id) { app.GetMainWindow()->SendMessage(WM_COMMAND, id); }
+  void Command(UINT id, std::optional<fs::path> answer = std::nullopt) {
+    file = std::move(answer);
+    app.GetMainWindow()->SendMessage(WM_COMMAND, id);
+  }
   std::wstring Caption() { return app.GetMainWindow()->GetCaption(); }
   // Whether PM_REDRAW waits for the settings dialog (it is taken off the queue).
   bool Redrawn() {
@@ -171,23 +172,53 @@ class FileCommands : public ::testing::Test {
                           "BGMusicFile=\r\nBGImageMode=1\r\nBGMusicRepeat=0\r\nWaveSound=1\r\nAnimationFile=" +
                           Cp932("sea.anm") + "\r\n";
   StartingApp app;
-  std::vector<std::wstring> boxes;  // text|caption|style
+  Boxes boxes;  // text|caption|style
   int button = IDOK;
-  std::vector<std::optional<fs::path>> files;
+  std::optional<fs::path> file;
   std::vector<std::string> initialDirs;
 };
 
-const std::wstring kOpenFailed = L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．||" + std::to_wstring(MB_OK);
+const std::wstring kOpenFailed = Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．", L"", MB_OK);
 
-TEST_F(FileCommands, NewAsksFirstAndOnOkStartsAnEmptyUntitledAnimation) {
+// A cancelled command, or a file that does not read or cannot be written, changes nothing.
+TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
+  test::WriteBytes(folder / "text.anm", "just some text");
+  test::WriteBytes(folder / "short.anm", sea.substr(0, sea.size() - 1));
+  const std::string ocean = ObjectBytes({"whale", "fish"});
+  test::WriteBytes(folder / "bad.foe", ocean.substr(0, ocean.size() - 3));
   button = IDCANCEL;
-  Command(CM_FILENEW);
-  EXPECT_EQ(boxes, std::vector<std::wstring>{L"現在のアニメーションファイルをクリアして、\n新しくファイルを作成しますか？|"
-                                             L"アニメーションファイルの新規作成|" +
-                                             std::to_wstring(MB_OKCANCEL | MB_ICONQUESTION)});
-  EXPECT_EQ(app.scene->sprites.size(), 2u);
-  EXPECT_FALSE(Redrawn());
-  button = IDOK;
+  const struct {
+    UINT command;
+    const char* file;  // the file dialog's answer; none: cancelled
+    std::wstring box;  // none: empty
+  } cases[] = {
+      {CM_FILENEW, nullptr,
+       Box(L"現在のアニメーションファイルをクリアして、\n新しくファイルを作成しますか？",
+           L"アニメーションファイルの新規作成", MB_OKCANCEL | MB_ICONQUESTION)},
+      {CM_FILEOPEN, "text.anm", kOpenFailed},
+      {CM_FILEOPEN, "short.anm", kOpenFailed},
+      {CM_FILEOPEN, "missing.anm", kOpenFailed},
+      {CM_FILESAVEAS, nullptr, L""},
+      {CM_FILESAVEAS, "no such folder/copy.anm", Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．", L"", MB_OK)},
+      {CM_OBJECTFILEOPEN, "bad.foe", Box(L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．", L"", MB_OK)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.command) + " " + (c.file ? c.file : "cancelled"));
+    boxes.clear();
+    Command(c.command, c.file ? std::optional(folder / c.file) : std::nullopt);
+    EXPECT_EQ(boxes, c.box.empty() ? Boxes{} : Boxes{c.box});
+    EXPECT_EQ(Caption(), L"ケルナの設定 - sea.anm -");
+    EXPECT_EQ(app.animFileData->FileName, Cp932("sea.anm"));
+    EXPECT_EQ(app.scene->objectFileName, Cp932("sea.foe"));
+    ASSERT_EQ(app.scene->sprites.size(), 2u);
+    EXPECT_EQ(app.scene->sprites[1]->spriteData, app.scene->objects[0].get());
+    EXPECT_FALSE(Redrawn());
+  }
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), ini);
+  EXPECT_EQ(Contents(folder / "sea.anm"), sea);
+}
+
+TEST_F(FileCommands, NewOnOkStartsAnEmptyUntitledAnimation) {
   Command(CM_FILENEW);
   EXPECT_EQ(Caption(), L"ケルナの設定 - untitled.anm -");
   EXPECT_TRUE(app.scene->sprites.empty() && app.scene->objects.empty());
@@ -201,31 +232,19 @@ TEST_F(FileCommands, NewAsksFirstAndOnOkStartsAnEmptyUntitledAnimation) {
   EXPECT_EQ(Contents(folder / "sea.anm"), sea) << "nothing is written";
 }
 
-// A file that does not read changes nothing; one whose objects do not read is taken, so
-// that a later Save writes its sprites back where they came from.
+// An animation whose objects do not read is taken, so that a later Save writes its sprites
+// back where they came from.
 TEST_F(FileCommands, OpenTakesAnAnimationThatReadsEvenWithoutItsObjects) {
-  test::WriteBytes(folder / "text.anm", "just some text");
-  test::WriteBytes(folder / "short.anm", sea.substr(0, sea.size() - 1));
   test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932("gone.foe"), {{"pike", "fish", 2, 0, 0}}));
-  files = {folder / "text.anm", folder / "short.anm", folder / "missing.anm", folder / "lake.anm",
-           folder / "sea.anm"};
-  for (int i = 0; i < 3; ++i) {
-    Command(CM_FILEOPEN);
-    EXPECT_EQ(boxes.size(), std::size_t(i + 1)) << i;
-    EXPECT_EQ(app.animFileData->FileName, Cp932("sea.anm")) << i;
-    EXPECT_STREQ(app.scene->sprites.at(0)->Name(), "a") << i;
-    EXPECT_FALSE(Redrawn()) << i;
-  }
-  EXPECT_EQ(Caption(), L"ケルナの設定 - sea.anm -");
-  Command(CM_FILEOPEN);
-  EXPECT_EQ(boxes, std::vector<std::wstring>(4, kOpenFailed));
+  Command(CM_FILEOPEN, folder / "lake.anm");
+  EXPECT_EQ(boxes, Boxes{kOpenFailed});
   ASSERT_EQ(app.scene->sprites.size(), 1u);
   EXPECT_EQ(app.scene->sprites[0]->spriteData, nullptr);
   EXPECT_EQ(Caption(), L"ケルナの設定 - lake.anm -");
   EXPECT_EQ(app.animFileData->FileName, Cp932("lake.anm"));
   EXPECT_TRUE(Redrawn());
-  Command(CM_FILEOPEN);
-  EXPECT_EQ(boxes.size(), 4u);
+  Command(CM_FILEOPEN, folder / "sea.anm");
+  EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(app.scene->sprites[0]->spriteData, app.scene->objects[0].get());
   EXPECT_EQ(Caption(), L"ケルナの設定 - sea.anm -");
 }
@@ -242,54 +261,36 @@ TEST_F(FileCommands, SaveWritesTheAnimationThenTheSettingsAndSaysWhenTheSettings
   // The settings folder becomes unusable: a regular file stands where it should be.
   test::ScopedVariable badDir(test::Text("KELNA_CONFIG_DIR"), (folder / "sea.anm" / "sub").native());
   EXPECT_EQ(app.FileSave(), 0);
-  EXPECT_EQ(boxes, std::vector<std::wstring>{L"設定ファイル CONTROL.INI が保存できませんでした．|エラー|" +
-                                             std::to_wstring(MB_ICONINFORMATION | MB_OK)});
+  EXPECT_EQ(boxes, Boxes{Box(L"設定ファイル CONTROL.INI が保存できませんでした．", L"エラー",
+                             MB_ICONINFORMATION | MB_OK)});
 }
 
-TEST_F(FileCommands, SaveAsWritesTheNewFileAndNamesItOrKeepsTheCurrentOneOnFailure) {
-  files = {std::nullopt, folder / "no such folder" / "copy.anm", folder / "copy.anm"};
-  Command(CM_FILESAVEAS);  // cancelled
-  Command(CM_FILESAVEAS);
-  EXPECT_EQ(boxes, std::vector<std::wstring>{L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．||" + std::to_wstring(MB_OK)});
-  EXPECT_EQ(Contents(folder / "CONTROL.INI"), ini);
-  EXPECT_EQ(app.animFileData->FileName, Cp932("sea.anm"));
-  EXPECT_FALSE(Redrawn());
-  Command(CM_FILESAVEAS);
+TEST_F(FileCommands, SaveAsWritesAndNamesTheNewFileAndAnObjectFileReplacesTheObjects) {
+  Command(CM_FILESAVEAS, folder / "copy.anm");
   EXPECT_EQ(Contents(folder / "copy.anm"), sea);
   EXPECT_NE(Contents(folder / "CONTROL.INI").find("AnimationFile=" + Cp932("copy.anm") + "\r\n"),
             std::string::npos);
   EXPECT_EQ(Caption(), L"ケルナの設定 - copy.anm -");
   EXPECT_EQ(app.scene->animationFileName, Cp932("copy.anm"));
   EXPECT_TRUE(Redrawn());
-}
-
-TEST_F(FileCommands, AnObjectFileReplacesTheObjectsOnlyWhenItReads) {
-  const std::string ocean = ObjectBytes({"whale", "fish"});
-  test::WriteBytes(folder / "bad.foe", ocean.substr(0, ocean.size() - 3));
-  test::WriteBytes(folder / "ocean.foe", ocean);
-  files = {folder / "bad.foe", folder / "ocean.foe"};
-  Command(CM_OBJECTFILEOPEN);
-  EXPECT_EQ(boxes, std::vector<std::wstring>{L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．||" + std::to_wstring(MB_OK)});
-  EXPECT_EQ(app.scene->objectFileName, Cp932("sea.foe"));
-  EXPECT_FALSE(Redrawn());
-  Command(CM_OBJECTFILEOPEN);
-  EXPECT_EQ(boxes.size(), 1u);
+  test::WriteBytes(folder / "ocean.foe", ObjectBytes({"whale", "fish"}));
+  Command(CM_OBJECTFILEOPEN, folder / "ocean.foe");
   ASSERT_EQ(app.scene->objects.size(), 2u);
   EXPECT_EQ(app.scene->sprites[0]->spriteData, app.scene->objects[1].get()) << "tied to the new fish";
   EXPECT_EQ(app.scene->objectFileName, Cp932("ocean.foe"));
   EXPECT_TRUE(Redrawn());
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave) {
   // The image dialog opens where the current image is, then where the last one was chosen.
-  files = {fs::path("D:\\ART\\NIGHT.BMP"), std::nullopt, fs::path("E:\\SOUND\\SONG.MID")};
-  Command(CM_BGIMAGEFILEOPEN);
+  Command(CM_BGIMAGEFILEOPEN, fs::path("D:\\ART\\NIGHT.BMP"));
   EXPECT_EQ(app.bgImageFile, "D:\\ART\\NIGHT.BMP");
   EXPECT_TRUE(Redrawn());
   Command(CM_BGIMAGEFILEOPEN);  // cancelled
   EXPECT_EQ(app.bgImageFile, "D:\\ART\\NIGHT.BMP");
   EXPECT_FALSE(Redrawn());
-  Command(CM_BGMUSICFILEOPEN);
+  Command(CM_BGMUSICFILEOPEN, fs::path("E:\\SOUND\\SONG.MID"));
   EXPECT_EQ(app.bgMusicFile, "E:\\SOUND\\SONG.MID");
   EXPECT_EQ(initialDirs, (std::vector<std::string>{"C:\\PIC\\", "D:\\ART\\", ""}));  // no music: the default
   Command(CM_NOBGIMAGE);

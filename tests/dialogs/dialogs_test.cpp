@@ -149,8 +149,6 @@ Row Entries(HWND dialog, int id) {
   return entries;
 }
 
-// --- The sprite edit dialog ---------------------------------------------------------------
-
 // The range tests in the order OK runs them: a field, a value inside its range (read as
 // atol reads it) and one outside, and the refusal.
 const struct {
@@ -315,8 +313,6 @@ TEST(EditSpriteDialog, ABehaviourWithoutAListEntryIsKeptOrMadeOneTheEngineKnows)
     EXPECT_EQ(sprite->behaviour, c.stored) << c.isNew << " " << c.behaviour << " " << c.objectChosen;
   }
 }
-
-// --- The settings dialog and its sheet ----------------------------------------------------
 
 TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
   const struct {

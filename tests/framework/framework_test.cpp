@@ -33,8 +33,6 @@ TEST(Application, SplitsItsCommandLineAsWindowsDoes) {
   EXPECT_EQ(app.GetCmdLine(), "");
 }
 
-// --- A frame, its client dialog and the application -----------------------------------
-
 // The response table of a class of ours over its base's.
 #define TABLE(Base, ...)                                         \
   static const TResponseTable& Table() {                         \
@@ -151,8 +149,6 @@ TEST(FrameWindow, ShowsItsClientDialogRoutesCommandsEnablesMenusAndClosesOnOk) {
   EXPECT_EQ(step, 2);
   EXPECT_EQ(calls, (Log{"may not close", "may close", "may close"}));
 }
-
-// --- Modal dialogs and their transfer ---------------------------------------------------
 
 // A dialog on the sprite template whose controls are made in an order unlike the template's.
 struct Record {
