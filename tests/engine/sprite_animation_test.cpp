@@ -174,9 +174,7 @@ std::string SpriteRecords(const ZoSpriteAnimation& scene) {
 TEST_F(SceneFileTest, WritesTheHeaderThenTheRecordsAndReadsThemBack) {
   ASSERT_EQ(source.Write(File("three.anm").c_str()), 1);
   const std::string content = test::Contents(folder / "three.anm");
-  ASSERT_EQ(content.size(), 294u + 3 * 115);
-  EXPECT_EQ(content.substr(0, 32), "AN--1.00" + std::string(24, '\0'));
-  EXPECT_EQ(content.substr(32, 17), "C:\\ANIM\\FISH.FOE\0"s);
+  ASSERT_EQ(content.size(), 294u + 3 * 115);  // the header's bytes: tests/app/app_test.cpp
   EXPECT_EQ(content.substr(292), "\x03\x00"s + SpriteRecords(source));
   ZoSpriteAnimation read;
   ASSERT_EQ(read.Read(File("three.anm").c_str(), false), 1);
