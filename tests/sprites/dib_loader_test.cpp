@@ -246,7 +246,8 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
 TEST(TDibFile, SaysWhyAFileCannotBeLoaded) {
   test::TemporaryFolder folder;
   test::WriteBytes(folder / "text.bmp", "Hello");
-  for (const auto& [name, why] : {std::pair{"absent.bmp", "cannot open"}, std::pair{"text.bmp", "not a BMP file"}}) {
+  for (const auto& [name, why] :
+       {std::pair{"absent.bmp", "cannot open"}, std::pair{"text.bmp", "not a BMP file"}}) {
     EXPECT_THAT([&] { TDib dib(folder / name); },
                 ::testing::ThrowsMessage<TXGdi>(::testing::AllOf(HasSubstr(name), HasSubstr(why))));
   }
