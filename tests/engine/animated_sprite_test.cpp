@@ -27,12 +27,10 @@ TEST(ZoAnimatedSpriteTest, FrameCycles) {
       {"no frames: frame 0 on every tick", 0, 0, 0, 1, BehaveFlow, {0, 0, 0}},
       {"one-shot: the last frame is blank", 4, 0, 0, 1, BehaveOneShot, {0, 1, 2, -1, 0}},
   };
-  ZoSpriteData object;
-  for (short f = 0; f < 4; ++f) object.AddImage(test::ImageOf(test::PackedDib(1, 1, 24, 0)), f, PairPart::Image);
-  object.MakeDDB(*CreateCompatibleDC(nullptr));
+  const auto object = test::Frames({"I-", "I-", "I-", "I-"});
   for (const auto& c : cases) {
     ZoAnimatedSprite sprite;
-    sprite.spriteData = &object;
+    sprite.spriteData = object.get();
     sprite.frameCount = c.frameCount;
     sprite.skipCount = c.skipCount;
     sprite.startFrame = c.startFrame;

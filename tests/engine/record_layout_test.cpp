@@ -18,36 +18,35 @@ using namespace std::string_literals;
 
 struct Place {
   std::string_view name;
-  std::size_t offset, width;
+  std::size_t offset;  // a field ends where the next one starts, the last one at `size`
 };
 
 template <class Record, std::size_t N>
-void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, const std::vector<Place>& expected) {
+void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, std::size_t size,
+                  const std::vector<Place>& expected) {
   ASSERT_EQ(fields.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i].name);
     EXPECT_EQ(fields[i].name, expected[i].name);
     EXPECT_EQ(FieldOffset(fields, fields[i].name), expected[i].offset);
-    EXPECT_EQ(fields[i].width, expected[i].width);
+    EXPECT_EQ(fields[i].width, (i + 1 < N ? expected[i + 1].offset : size) - expected[i].offset);
   }
 }
 
 TEST(RecordLayout, RecordsAreTheFileFormatsLayouts) {
-  ExpectPlaces(kObjectRecord, {{"tag", 0, 3},          {"reserved1", 3, 2},    {"name", 5, 32},
-                               {"depth", 37, 2},       {"behaviour", 39, 4},   {"autoRepeat", 43, 4},
-                               {"randomStart", 47, 4}, {"ownsImages", 51, 4},  {"imageWidth", 55, 2},
-                               {"imageHeight", 57, 2}, {"frameCount", 59, 2},  {"startX", 61, 4},
-                               {"startY", 65, 4},      {"speedX", 69, 4},      {"speedY", 73, 4},
-                               {"locationCount", 77, 2}});
   EXPECT_EQ(kObjectRecordSize, 79u);
-  ExpectPlaces(kSpriteRecord, {{"tag", 0, 3},          {"reserved1", 3, 2},    {"name", 5, 32},
-                               {"objectName", 37, 32}, {"depth", 69, 2},       {"behaviour", 71, 4},
-                               {"autoRepeat", 75, 4},  {"randomStart", 79, 4}, {"reserved2", 83, 4},
-                               {"imageWidth", 87, 2},  {"imageHeight", 89, 2}, {"startFrame", 91, 2},
-                               {"frameCount", 93, 2},  {"skipCount", 95, 2},   {"x", 97, 4},
-                               {"y", 101, 4},          {"speedX", 105, 4},     {"speedY", 109, 4},
-                               {"soundOn", 113, 2}});
+  ExpectPlaces(kObjectRecord, 79,
+               {{"tag", 0},          {"reserved1", 3},    {"name", 5},         {"depth", 37},
+                {"behaviour", 39},   {"autoRepeat", 43},  {"randomStart", 47}, {"ownsImages", 51},
+                {"imageWidth", 55},  {"imageHeight", 57}, {"frameCount", 59},  {"startX", 61},
+                {"startY", 65},      {"speedX", 69},      {"speedY", 73},      {"locationCount", 77}});
   EXPECT_EQ(kSpriteRecordSize, 115u);
+  ExpectPlaces(kSpriteRecord, 115,
+               {{"tag", 0},          {"reserved1", 3},    {"name", 5},         {"objectName", 37},
+                {"depth", 69},       {"behaviour", 71},   {"autoRepeat", 75},  {"randomStart", 79},
+                {"reserved2", 83},   {"imageWidth", 87},  {"imageHeight", 89}, {"startFrame", 91},
+                {"frameCount", 93},  {"skipCount", 95},   {"x", 97},           {"y", 101},
+                {"speedX", 105},     {"speedY", 109},     {"soundOn", 113}});
 }
 
 // A record with one field of each way of walking.

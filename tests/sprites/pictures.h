@@ -1,12 +1,18 @@
 #pragma once
-// Test support for the sprite and engine tests: images read from the stream form of a DIB.
+// Test support for the sprite and engine tests: images read from the stream form of a DIB,
+// objects built from them, and a wave player that records what it is asked to do.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "platform/wave_player.h"
 #include "sprites/bmp_image.h"
+#include "sprites/sprite_data.h"
 #include "tests/support/dib_builder.h"
 
 namespace kelna::test {
@@ -17,5 +23,31 @@ inline std::unique_ptr<ZoBmpImage> ImageOf(const Bytes& dib) {
   EXPECT_EQ(image->Read(is), 1);
   return image;
 }
+
+// An object whose frames are (image, mask) pairs of 'I' (a new image of `dib`), 'P'
+// (UsePrevious) or '-' (nothing), with its device bitmaps made.
+inline std::unique_ptr<ZoSpriteData> Frames(const std::vector<const char*>& pairs,
+                                            const Bytes& dib = PackedDib(2, 2, 24, 0), const char* name = "") {
+  auto object = std::make_unique<ZoSpriteData>();
+  object->name = name;
+  short frame = 0;
+  for (const char* pair : pairs) {
+    for (const PairPart part : {PairPart::Image, PairPart::Mask}) {
+      const char slot = pair[part == PairPart::Image ? 0 : 1];
+      if (slot == 'I') object->AddImage(ImageOf(dib), frame, part);
+      if (slot == 'P') object->AddUsePrevious(frame, part);
+    }
+    object->ExpandImageArray(std::max<int>(object->PairCount(), ++frame));
+  }
+  object->MakeDDB(*CreateCompatibleDC(nullptr));
+  return object;
+}
+
+class RecordingWavePlayer : public WavePlayer {
+ public:
+  void Play(std::span<const std::uint8_t> wave) override { log.push_back("play " + std::to_string(wave.size())); }
+  void Stop() override { log.push_back("stop"); }
+  std::vector<std::string> log;
+};
 
 }  // namespace kelna::test

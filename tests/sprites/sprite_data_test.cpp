@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/text.h"
-#include "platform/wave_player.h"
 #include "tests/sprites/pictures.h"
 #include "tests/support/temporary_folder.h"
 
@@ -17,23 +16,9 @@ namespace {
 
 using test::Le;
 
-std::unique_ptr<ZoBmpImage> Image() { return test::ImageOf(test::PackedDib(2, 2, 24, 0)); }
+using test::Frames;
 
-// Frames given as (image, mask) pairs of 'I' (a new image), 'P' (UsePrevious) or '-'.
-std::unique_ptr<ZoSpriteData> Frames(std::initializer_list<const char*> frames) {
-  auto object = std::make_unique<ZoSpriteData>();
-  short frame = 0;
-  for (const char* pair : frames) {
-    for (const PairPart part : {PairPart::Image, PairPart::Mask}) {
-      const char slot = pair[part == PairPart::Image ? 0 : 1];
-      if (slot == 'I') object->AddImage(Image(), frame, part);
-      if (slot == 'P') object->AddUsePrevious(frame, part);
-    }
-    object->ExpandImageArray(std::max<int>(object->PairCount(), ++frame));
-  }
-  object->MakeDDB(*CreateCompatibleDC(nullptr));
-  return object;
-}
+std::unique_ptr<ZoBmpImage> Image() { return test::ImageOf(test::PackedDib(2, 2, 24, 0)); }
 
 TEST(ZoSpriteDataTest, UsePreviousResolvesImageAndMaskSeparately) {
   auto a = Frames({"II", "PP", "I-"});
@@ -72,8 +57,8 @@ TEST(ZoSpriteDataTest, FrameListGrowsShrinksAndReplacesSlots) {
 
 // --- The record (the fixed part's offsets: tests/engine/record_layout_test.cpp) ---
 
-// A fixed part with the given tag bytes and counts; every other field 0.
-std::string FixedPart(std::string tag, std::uint16_t frames, std::uint16_t locations) {
+// A fixed part with the given counts and tag bytes; every other field 0.
+std::string FixedPart(std::uint16_t frames, std::uint16_t locations, std::string tag = "SPD") {
   tag.resize(79, '\0');
   return tag.replace(59, 2, Le(frames, 2)).replace(77, 2, Le(locations, 2));
 }
@@ -112,19 +97,16 @@ TEST(ObjectRecordTest, TagsAndBrokenRecords) {
     int result;
     bool streamFails;
   } cases[] = {
-      {"reserved1 0x0100: byte 3 is 0, accepted", FixedPart(std::string("SPD\0\x01", 5), 0, 0) + Le(0, 4), 1,
-       false},
-      {"byte 3 not 0: refused", FixedPart("SPDX", 0, 0) + Le(0, 4), 0, false},
-      {"markers 0 and -1 are followed by the next slot", FixedPart("SPD", 1, 0) + Le(0, 4) + Le(~0u, 4) + Le(0, 4),
-       1, false},
+      {"reserved1 0x0100: byte 3 is 0", FixedPart(0, 0, std::string("SPD\0\x01", 5)) + Le(0, 4), 1, false},
+      {"byte 3 not 0: refused", FixedPart(0, 0, "SPDX") + Le(0, 4), 0, false},
+      {"markers 0 and -1: the next slot", FixedPart(1, 0) + Le(0, 4) + Le(~0u, 4) + Le(0, 4), 1, false},
       {"an image that fails to read stays, empty",
-       FixedPart("SPD", 1, 0) + Le(1, 4) + "XY" + std::string(12, '\0') + Le(0, 4) + Le(0, 4), 1, false},
-      {"cut short in the fixed part", FixedPart("SPD", 0, 0).substr(0, 50), 0, true},
-      {"cut short in an image", FixedPart("SPD", 1, 0) + Le(1, 4) + stream.substr(0, 30), 0, true},
-      {"more frames than the stream holds", FixedPart("SPD", 60000, 0) + Le(0, 4), 0, true},
-      {"more locations than the stream holds", FixedPart("SPD", 0, 9) + Le(0, 4), 0, true},
-      {"a sound larger than the stream", FixedPart("SPD", 0, 0) + Le(1, 4) + std::string(258, '\0') + Le(1000, 4),
-       0, true},
+       FixedPart(1, 0) + Le(1, 4) + "XY" + std::string(12, '\0') + Le(0, 4) + Le(0, 4), 1, false},
+      {"cut short in the fixed part", FixedPart(0, 0).substr(0, 50), 0, true},
+      {"cut short in an image", FixedPart(1, 0) + Le(1, 4) + stream.substr(0, 30), 0, true},
+      {"more frames than the stream holds", FixedPart(60000, 0) + Le(0, 4), 0, true},
+      {"more locations than the stream holds", FixedPart(0, 9) + Le(0, 4), 0, true},
+      {"a sound past the end", FixedPart(0, 0) + Le(1, 4) + std::string(258, '\0') + Le(1000, 4), 0, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -138,13 +120,6 @@ TEST(ObjectRecordTest, TagsAndBrokenRecords) {
 }
 
 // --- Sounds ---
-
-class RecordingWavePlayer : public WavePlayer {
- public:
-  void Play(std::span<const std::uint8_t> wave) override { log.push_back("play " + std::to_string(wave.size())); }
-  void Stop() override { log.push_back("stop"); }
-  std::vector<std::string> log;
-};
 
 TEST(ZoSoundTest, LoadsAWaveFileAndWritesItsRecord) {
   test::TemporaryFolder folder;
@@ -177,7 +152,7 @@ TEST(ZoSoundTest, LoadsAWaveFileAndWritesItsRecord) {
 }
 
 // Stopping stops whatever wave plays, another object's too: only taking away data that may
-// be playing does it, never loading a sound.
+// be playing does it, never loading a sound into an empty one.
 TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
   test::TemporaryFolder folder;
   test::WriteBytes(folder / "ten.wav", "RIFF123456");
@@ -187,40 +162,39 @@ TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
   using Log = std::vector<std::string>;
   const struct {
     const char* what;
-    bool loaded;  // the sound holds the record's 4 bytes before the step
     std::function<void(std::unique_ptr<ZoSound>&, Log&)> step;
-    Log log;
+    Log empty, loaded;  // the sound held nothing, or the record's 4 bytes
   } cases[] = {
-      {"reading a record", false,
+      {"reading a record",
        [&](auto& s, auto&) {
          std::istringstream is(record);
          static_cast<void>(s->Read(is));
        },
-       {}},
-      {"loading a wave file", false, [&](auto& s, auto&) { static_cast<void>(s->GetSound(wave.c_str())); }, {}},
-      {"a load that fails", false, [&](auto& s, auto&) { static_cast<void>(s->GetSound(missing.c_str())); }, {}},
-      {"making a sound from a file", false,
-       [&](auto&, Log& log) { ZoSound made(wave.c_str()); log.push_back("made"); }, {"made", "stop"}},
-      {"playing", true, [](auto& s, auto&) { s->Play(); }, {"play 6"}},  // the data and its 2 zero bytes
-      {"playing without data", false, [](auto& s, auto&) { s->Play(); }, {}},
-      {"deleting the data", true, [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}},
-      {"deleting the data of an empty sound", false, [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}},
-      {"loading over data that may be playing", true,
-       [&](auto& s, auto&) { static_cast<void>(s->GetSound(wave.c_str())); }, {"stop"}},
-      {"destroying it", true, [](auto& s, auto&) { s.reset(); }, {"stop"}},
-      {"destroying an empty sound", false, [](auto& s, auto&) { s.reset(); }, {"stop"}},
+       {}, {"stop"}},
+      {"loading a wave file", [&](auto& s, auto&) { EXPECT_EQ(s->GetSound(wave.c_str()), 1); }, {}, {"stop"}},
+      {"a load that fails", [&](auto& s, auto&) { EXPECT_EQ(s->GetSound(missing.c_str()), 0); }, {}, {"stop"}},
+      {"making a sound from a file",
+       [&](auto&, Log& log) {
+         ZoSound made(wave.c_str());
+         log.push_back("made");
+       },
+       {"made", "stop"}, {"made", "stop"}},
+      {"playing", [](auto& s, auto&) { s->Play(); }, {}, {"play 6"}},  // the data and its 2 zero bytes
+      {"deleting the data", [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}, {"stop"}},
+      {"destroying it", [](auto& s, auto&) { s.reset(); }, {"stop"}, {"stop"}},
   };
   for (const auto& c : cases) {
-    RecordingWavePlayer player;
-    ScopedWavePlayer scoped(player);
-    auto sound = std::make_unique<ZoSound>();
-    std::istringstream is(record);
-    if (c.loaded) {
-      ASSERT_EQ(sound->Read(is), 1) << c.what;
+    for (const bool loaded : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.what << (loaded ? ", loaded" : ", empty"));
+      test::RecordingWavePlayer player;
+      ScopedWavePlayer scoped(player);
+      auto sound = std::make_unique<ZoSound>();
+      std::istringstream is(record);
+      if (loaded) ASSERT_EQ(sound->Read(is), 1);
+      player.log.clear();
+      c.step(sound, player.log);
+      EXPECT_EQ(player.log, loaded ? c.loaded : c.empty);
     }
-    player.log.clear();
-    c.step(sound, player.log);
-    EXPECT_EQ(player.log, c.log) << c.what;
   }
 }
 
