@@ -17,8 +17,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) times_.emplace_back(run.benchmark_name(), run.GetAdjustedRealTime());
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration) {
+        times_.emplace_back(run.benchmark_name(), run.GetAdjustedRealTime());
+      }
+    }
   }
 
   void Finalize() override {
@@ -35,5 +38,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::string baseline_;
   std::vector<std::pair<std::string, double>> times_;
 };
+
+// Runs the registered benchmarks and reports them against `baseline`.
+inline int RunAgainst(const char* baseline, int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter(baseline);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
 
 }  // namespace kelna::bench

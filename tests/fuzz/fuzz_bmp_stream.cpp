@@ -1,8 +1,5 @@
-// Any bytes as the BMP stream form of an object file's frame: the image reader takes or
-// refuses them; whatever it takes survives the palette, the device-bitmap conversion, the
-// writers and the pixel accessors without touching memory outside the block.
-#include <cstddef>
-#include <cstdint>
+// Any bytes as BMP stream records of an object file's frames: whatever the reader takes
+// survives the palette, the device-bitmap conversions and the writers.
 #include <sstream>
 #include <string>
 

@@ -1,7 +1,5 @@
-// Any bytes as a run of sprite-object records: each record is read or refused, and what is
-// read can be prepared for drawing, asked for its frames and written again.
-#include <cstddef>
-#include <cstdint>
+// Any bytes as sprite-object records: each is read or refused, and what is read can be
+// prepared for drawing, asked for its frames and written again.
 #include <sstream>
 #include <string>
 

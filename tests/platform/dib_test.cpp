@@ -1,16 +1,18 @@
-// DecodeDib on DIBs the BMP suite does not hold: hostile RLE codes, indexes past short
-// tables, odd masks, sizes that must be refused. The expected pixels are what GDI shows for
-// these DIBs under Wine; tests/gdi compares the decoder with GDI on many more.
+// The BMP rules and DecodeDib on DIBs the BMP suite does not hold: hostile RLE codes,
+// indexes past short tables, odd masks, sizes that must be refused. The expected pixels are
+// what GDI shows for these DIBs; tests/gdi compares the decoder with GDI on many more.
+#include "platform/bmp_format.h"
 #include "platform/dib.h"
-#include "tests/support/bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "tests/support/bytes.h"
 
 namespace kelna {
 namespace {
@@ -18,6 +20,56 @@ namespace {
 using test::Bytes;
 using test::PutAt;
 using Pixels = std::vector<std::uint32_t>;
+
+TEST(BmpFormat, ColourCountsAndStridesPartOnlyWhereTheyMeanTo) {
+  const std::tuple<std::uint16_t, std::uint32_t, std::size_t, std::size_t> counts[] = {
+      // bit count, biClrUsed, DibColorCount (GDI's), DeclaredColorCount (the block's)
+      {8, 0, 256, 256}, {4, 5, 5, 5},
+      {8, 300, 256, 300},  // GDI clamps a hostile biClrUsed
+      {32, 3, 0, 3},       // above 8 bits GDI takes no table
+      {2, 0, 4, 0},        // image blocks never hold 2 bits
+  };
+  for (const auto& [bitCount, clrUsed, gdi, declared] : counts) {
+    const DibHeader header{40, 1, 1, 1, bitCount, kBiRgb, 0, 0, 0, clrUsed};
+    EXPECT_EQ(DibColorCount(header), gdi) << bitCount;
+    EXPECT_EQ(DeclaredColorCount(header), declared) << bitCount;
+  }
+  const std::tuple<std::uint16_t, std::int32_t, std::size_t, std::uint16_t> strides[] = {
+      {1, 1, 4, 4}, {1, 33, 8, 8}, {24, 3, 12, 12}, {4, 7, 4, 4},
+      {32, 16384, 65536, 0},  // the 16-bit field wraps
+  };
+  for (const auto& [bitCount, width, stride, field] : strides) {
+    EXPECT_EQ(DibStride(bitCount, std::uint32_t(width)), stride) << width;
+    EXPECT_EQ(DibStride16(bitCount, width), field) << width;
+  }
+  EXPECT_EQ(DibStride16(8, -100), std::uint16_t(-96)) << "(-800 + 31) / 32, toward zero";
+}
+
+TEST(BmpFormat, HeadersAreWrittenWhereReadersLook) {
+  const DibHeader written{124, 0x01020304, -5, 1, 0x0708, 0x090A0B0C, 0x0D0E0F10, -2, 0x11121314, 0x15161718,
+                          0x191A1B1C};
+  Bytes block(kInfoHeaderSize + 1, 0xEE);
+  WriteInfoHeader(block, written);
+  EXPECT_EQ(block[kInfoHeaderSize], 0xEE) << "nothing past the header";
+  const std::optional<DibHeader> read = ReadDibHeader(block);
+  ASSERT_TRUE(read);
+  const auto fields = [](const DibHeader& h) {
+    return std::tuple(h.width, h.height, h.planes, h.bitCount, h.compression, h.sizeImage, h.xPelsPerMeter,
+                      h.yPelsPerMeter, h.clrUsed, h.clrImportant);
+  };
+  EXPECT_EQ(read->size, kInfoHeaderSize) << "written as 40 whatever it says";
+  EXPECT_EQ(fields(*read), fields(written));
+  block.resize(kBitCountField + 1);  // half of biBitCount is left
+  EXPECT_EQ(fields(ReadBlockHeader(block)), fields(DibHeader{40, 0x01020304, -5, 1}));
+  EXPECT_FALSE(ReadDibHeader(block)) << "a header the bytes do not hold";
+
+  const auto file = MakeFileHeader(0x11223344, 0x55667788);
+  EXPECT_EQ(Bytes(file.begin(), file.end()),
+            (Bytes{'B', 'M', 0x44, 0x33, 0x22, 0x11, 0, 0, 0, 0, 0x88, 0x77, 0x66, 0x55}));
+  EXPECT_TRUE(HasBmpSignature(file));
+  EXPECT_FALSE(HasBmpSignature(Bytes{'B'}));
+  EXPECT_FALSE(HasBmpSignature(Bytes{'M', 'B'}));
+}
 
 struct Header {
   std::int32_t width;
@@ -32,10 +84,9 @@ struct Header {
 // A 40-byte BITMAPINFOHEADER followed by `words`: colour table entries or masks.
 Bytes Info(const Header& h, const std::vector<std::uint32_t>& words = {}) {
   Bytes info(40 + 4 * words.size());
-  const std::uint32_t fields[] = {40, static_cast<std::uint32_t>(h.width),
-                                  static_cast<std::uint32_t>(h.height),
-                                  h.planes | std::uint32_t{h.bitCount} << 16, h.compression,
-                                  h.sizeImage, 0, 0, h.clrUsed, 0};
+  const std::uint32_t fields[] = {40, std::uint32_t(h.width), std::uint32_t(h.height),
+                                  h.planes | std::uint32_t{h.bitCount} << 16, h.compression, h.sizeImage,
+                                  0, 0, h.clrUsed, 0};
   for (std::size_t i = 0; i < 10; ++i) PutAt(info, 4 * i, fields[i], 4);
   for (std::size_t i = 0; i < words.size(); ++i) PutAt(info, 40 + 4 * i, words[i], 4);
   return info;
@@ -45,8 +96,6 @@ Pixels Decode(const Bytes& info, const Bytes& bits) {
   const std::optional<DecodedDib> dib = DecodeDib(info, bits);
   return dib ? dib->pixels : Pixels{};
 }
-
-// ---- RLE ----
 
 // Colour index i shows as 0x10 + i in every channel, so that no index shows black.
 Pixels GreyTable() {
@@ -58,10 +107,8 @@ Pixels GreyTable() {
 // Rows top first, separated by '/': a hex digit is a colour index, '.' a pixel not drawn.
 Pixels Expected(const std::string& rows) {
   Pixels pixels;
-  for (const char c : rows) {
-    if (c == '/') continue;
-    pixels.push_back(c == '.' ? 0 : 0x010101 * (0x10 + std::stoul(std::string(1, c), nullptr, 16)));
-  }
+  for (const char c : rows)
+    if (c != '/') pixels.push_back(c == '.' ? 0 : 0x010101 * (0x10 + (c <= '9' ? c - '0' : c - 'A' + 10)));
   return pixels;
 }
 
@@ -90,10 +137,9 @@ TEST(DecodeDibRle, Rle8FollowsGdiOnEveryCode) {
       {"a lone last byte is ignored", {3, 1, 0, 0, 7}, "..../111."},
   };
   for (const RleCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const auto size = c.sizeImage ? c.sizeImage : static_cast<std::uint32_t>(c.codes.size());
+    const auto size = c.sizeImage ? c.sizeImage : std::uint32_t(c.codes.size());
     const Bytes info = Info({4, 2, 8, kBiRle8, 16, size}, GreyTable());
-    EXPECT_EQ(Decode(info, c.codes), Expected(c.expected));
+    EXPECT_EQ(Decode(info, c.codes), Expected(c.expected)) << c.what;
   }
 }
 
@@ -105,25 +151,18 @@ TEST(DecodeDibRle, Rle4AlternatesNibblesFromTheStartOfEachRun) {
       {"an absolute run past the edge", {0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1}, "12345"},
   };
   for (const RleCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Bytes info = Info({5, 1, 4, kBiRle4, 16, static_cast<std::uint32_t>(c.codes.size())},
-                            GreyTable());
-    EXPECT_EQ(Decode(info, c.codes), Expected(c.expected));
+    const Bytes info = Info({5, 1, 4, kBiRle4, 16, std::uint32_t(c.codes.size())}, GreyTable());
+    EXPECT_EQ(Decode(info, c.codes), Expected(c.expected)) << c.what;
   }
 }
 
-// ---- Colour tables, masks, headers, row order ----
-
-TEST(DecodeDib, ShowsIndexesPastTheTableBlack) {
+TEST(DecodeDib, ShowsIndexesPastTheTableBlackAndWidensColourFieldsAsGdiDoes) {
   EXPECT_EQ(Decode(Info({4, 1, 8, kBiRgb, 2}, {0x112233, 0x445566}), {0, 1, 2, 255}),
             (Pixels{0x112233, 0x445566, 0, 0}));
   EXPECT_EQ(Decode(Info({2, 1, 1, kBiRgb, 1}, {0xABCDEF}), {0x40, 0, 0, 0}), (Pixels{0xABCDEF, 0}));
-  // A biClrUsed past 2^n: the first 2^n entries count.
   EXPECT_EQ(Decode(Info({2, 1, 1, kBiRgb, 3}, {0x111111, 0x222222, 0x333333}), {0x40, 0, 0, 0}),
-            (Pixels{0x111111, 0x222222}));
-}
-
-TEST(DecodeDib, WidensColourFieldsAsGdiDoes) {
+            (Pixels{0x111111, 0x222222}))
+      << "a biClrUsed past 2^n: the first 2^n entries count";
   const std::vector<std::uint32_t> rgb565 = {0xF800, 0x07E0, 0x001F};
   const std::vector<std::uint32_t> gappy = {0x00F000F0, 0xFF00, 0xFF0000};
   const struct {
@@ -147,46 +186,37 @@ TEST(DecodeDib, WidensColourFieldsAsGdiDoes) {
       {"32-bit BI_RGB ignores the fourth byte", 32, {}, 0xFF332211, 0x332211},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
     Bytes bits(4);
     PutAt(bits, 0, c.pixel, 4);
     const Bytes info = Info({1, 1, c.bitCount, c.masks.empty() ? kBiRgb : kBiBitfields}, c.masks);
-    EXPECT_EQ(Decode(info, bits), Pixels{c.expected});
+    EXPECT_EQ(Decode(info, bits), Pixels{c.expected}) << c.what;
   }
 }
 
-TEST(DecodeDib, ReadsEveryHeaderSizeGdiKnows) {
+TEST(DecodeDib, ReadsEveryHeaderSizeGdiKnowsAndRowsEitherWayUp) {
   // A core header: 16-bit width and height, RGBTRIPLE table.
   const Bytes core = {12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 1, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
   EXPECT_EQ(Decode(core, {0x40, 0, 0, 0}), (Pixels{0x332211, 0x665544}));
-  // A 124-byte header holds the masks at offset 40.
   Bytes v5 = Info({1, 1, 16, kBiBitfields}, {0x001F, 0x03E0, 0x7C00});
   v5.resize(124);
   PutAt(v5, 0, 124, 4);
-  EXPECT_EQ(Decode(v5, {0x1F, 0, 0, 0}), Pixels{0xFF0000});
-  // Any other size from 40 up: the colour table follows the header.
+  EXPECT_EQ(Decode(v5, {0x1F, 0, 0, 0}), Pixels{0xFF0000}) << "a 124-byte header holds the masks at 40";
   Bytes large = Info({1, 1, 8, kBiRgb, 1});
   large.resize(72);
   PutAt(large, 0, 68, 4);
   PutAt(large, 68, 0x123456, 4);
-  EXPECT_EQ(Decode(large, {0, 0, 0, 0}), Pixels{0x123456});
-}
+  EXPECT_EQ(Decode(large, {0, 0, 0, 0}), Pixels{0x123456}) << "other sizes: the table follows the header";
 
-TEST(DecodeDib, GivesRowsTopFirstWhicheverWayTheyAreStored) {
   const Bytes rows = {1, 2, 3, 0, 4, 5, 6, 0};  // 24-bit, one pixel a row, padded to 4 bytes
   EXPECT_EQ(Decode(Info({1, 2, 24}), rows), (Pixels{0x060504, 0x030201}));
   EXPECT_EQ(Decode(Info({1, -2, 24}), rows), (Pixels{0x030201, 0x060504}));
-  // 1-bit rows of 9 pixels take a word each.
-  Pixels expected(18, 0);
+  Pixels expected(18, 0);  // 1-bit rows of 9 pixels take a word each
   std::fill_n(expected.begin(), 9, 0xFFFFFF);
-  EXPECT_EQ(Decode(Info({9, -2, 1, kBiRgb, 2}, {0, 0xFFFFFF}), {0xFF, 0x80, 0, 0, 0, 0, 0, 0}),
-            expected);
+  EXPECT_EQ(Decode(Info({9, -2, 1, kBiRgb, 2}, {0, 0xFFFFFF}), {0xFF, 0x80, 0, 0, 0, 0, 0, 0}), expected);
 }
 
 TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
   const std::int32_t most = std::numeric_limits<std::int32_t>::max();
-  const std::int32_t least = std::numeric_limits<std::int32_t>::min();
-  const std::vector<std::uint32_t> masks = {0xFF0000, 0xFF00, 0xFF};
   const std::vector<std::uint32_t> table(256);
   Bytes shortHeader = Info({1, 1, 24});
   PutAt(shortHeader, 0, 39, 4);
@@ -219,15 +249,12 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
       {"no height", Info({1, 0, 24})},
       {"width past 32767", Info({32768, 1, 1}, {0, 0}), 1 << 20},
       {"height past 32767, top-down", Info({1, -32768, 1}, {0, 0}), 1 << 20},
-      {"the largest width and height", Info({most, most, 32}, masks)},
-      {"the least height", Info({1, least, 24})},
+      {"the largest width and height", Info({most, most, 32}, {0xFF0000, 0xFF00, 0xFF})},
+      {"the least height", Info({1, std::numeric_limits<std::int32_t>::min(), 24})},
       {"over 256 MiB of decoded pixels", Info({32767, 2049, 1}, {0, 0}), std::size_t{9} << 20},
       {"rows missing", Info({2, 2, 24}), 15},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_FALSE(DecodeDib(c.info, Bytes(c.bitsSize, 0)));
-  }
+  for (const auto& c : cases) EXPECT_FALSE(DecodeDib(c.info, Bytes(c.bitsSize, 0))) << c.what;
   EXPECT_TRUE(DecodeDib(Info({2, 2, 24}), Bytes(16, 0))) << "exactly the rows it needs";
   EXPECT_TRUE(DecodeDib(Info({1, 1, 8, kBiRle8, 0, 2, 0}, table), Bytes{0, 1}))
       << "GDI does not look at the planes of RLE bitmaps";

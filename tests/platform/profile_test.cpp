@@ -1,518 +1,269 @@
+// CONTROL.INI as the Windows private-profile calls read and write it.
 #include "platform/profile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "tests/support/bytes.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <set>
-#include <string>
-#include <string_view>
-#include <system_error>
-#include <utility>
-
 namespace kelna {
 namespace {
 
+namespace fs = std::filesystem;
 using test::ScopedVariable;
 using test::TemporaryFolder;
-using test::Text;
-
-namespace fs = std::filesystem;
-using ::testing::HasSubstr;
 
 constexpr std::string_view kSaver = "Screen Saver.Vesk";
-const std::string kNone = "(\x82\xC8\x82\xB5)";  // "(nashi)", meaning "none", in Shift-JIS
+const std::string kHead = "[Screen Saver.Vesk]\r\n";
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  ASSERT_TRUE(test::WriteBytes(path, bytes)) << path;
+// A profile read from the folder's CONTROL.INI holding `content` (none: no file).
+ProfileFile ProfileWith(const TemporaryFolder& folder, const std::optional<std::string>& content) {
+  if (content) {
+    EXPECT_TRUE(test::WriteBytes(folder / "CONTROL.INI", *content));
+  }
+  return ProfileFile(folder / "CONTROL.INI");
 }
 
-std::string ReadBytes(const fs::path& path) { return test::Contents(path); }
+// Each row: a file, then GetString(section, key, "default") and what it gives.
+struct ReadRow {
+  std::optional<std::string> file;
+  std::string key;
+  std::string expected;
+  std::string section = std::string(kSaver);
+};
 
-// A profile read from a file holding `content`.
-ProfileFile ProfileWith(const TemporaryFolder& folder, const std::string& content) {
-  const fs::path path = folder / "CONTROL.INI";
-  WriteBytes(path, content);
-  return ProfileFile(path);
-}
-
-// ---- Reading ----
-
-TEST(ProfileRead, MissingSettingsGiveTheDefaults) {
-  const std::optional<std::string> files[] = {
-      std::nullopt,                                  // no file at all
-      "[Other]\r\nIntervalTime=10\r\n",              // only another section
-      "[Screen Saver.Vesk]\r\nUnrelated=1\r\n",      // the section without these keys
-      "IntervalTime=10\r\n[Screen Saver.Vesk]\r\n",  // the key comes before any section
+TEST(ProfileRead, FindsSectionsAndKeysAsWindowsDoes) {
+  const std::string twins = kHead + "K=1\r\nK=2\r\n" + kHead + "K=3\r\nL=4\r\n";
+  const std::string folded = "[screen saver.VESK]\r\nk\x83\x41y=A\r\n";  // 0x83 0x41, 0x83 0x61 differ
+  const ReadRow rows[] = {
+      {std::nullopt, "K", "default"},
+      {"[Other]\r\nK=1\r\n", "K", "default"},
+      {"K=1\r\n" + kHead, "K", "default"},                   // a key before any section
+      {kHead + "K=\r\n", "K", ""},                           // empty is not missing
+      {kHead + "; K=1\r\n  ;K=2\r\nK\r\n", "K", "default"},  // comments, a line without '='
+      {kHead + "[Unclosed\r\nK=3\r\n", "K", "3"},            // not a section: its keys go on
+      {twins, "K", "1"},                                     // the first of twin keys and sections
+      {twins, "L", "default"},
+      {"[Screen Saver.Vesk]\nJ=7\nK=last", "K", "last"},     // LF alone, no last line end
+      {"  [ Screen Saver.Vesk ]  \r\n\t K \t=  my anim.anm \t\r\n", "K", "my anim.anm"},
+      {folded, "K\x83\x41Y", "A"},                           // ASCII case folds around the character
+      {folded, "k\x83\x61y", "default"},                     // but not its second byte
+      {folded, "k\x83\x41", "default"},                      // a prefix is not the name
+      {"[\x81\x5D]\r\nx=dash\r\n", "X", "dash", "\x81\x5D"},  // its ']' byte ends no name
   };
-  for (const std::optional<std::string>& content : files) {
-    SCOPED_TRACE(content.value_or("(no file)"));
+  for (const ReadRow& row : rows) {
+    SCOPED_TRACE(row.file.value_or("(no file)") + " / " + row.key);
     TemporaryFolder folder;
-    if (content) WriteBytes(folder / "CONTROL.INI", *content);
-    const ProfileFile profile(folder / "CONTROL.INI");
+    EXPECT_EQ(ProfileWith(folder, row.file).GetString(row.section, row.key, "default"), row.expected);
+  }
+}
 
-    EXPECT_EQ(profile.GetString(kSaver, "IntervalTime", "50"), "50");
-    EXPECT_EQ(profile.GetString(kSaver, "BGImageFile", kNone), "(\x82\xC8\x82\xB5)");
-    EXPECT_EQ(profile.GetString(kSaver, "BGMusicFile", kNone), kNone);
-    EXPECT_EQ(profile.GetInt(kSaver, "BGImageMode", 0), 0);
-    EXPECT_EQ(profile.GetInt(kSaver, "BGMusicRepeat", 1), 1);
-    EXPECT_EQ(profile.GetInt(kSaver, "WaveSound", 1), 1);
-    EXPECT_EQ(profile.GetString(kSaver, "AnimationFile", "untitled.anm"), "untitled.anm");
+TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
+  const std::string a253(253, 'a'), a254(254, 'a');
+  const std::string kana = "\x82\xA0", kanji = "\x88\x9F";  // the kanji's second byte may also lead
+  const std::tuple<std::string, std::size_t, std::string> rows[] = {
+      {"\"a b.anm\"", 256, "a b.anm"},
+      {"'a b.anm'", 256, "a b.anm"},
+      {" \" padded \" ", 256, " padded "},
+      {"\"\"", 256, ""},
+      {"\"a.anm", 256, "\"a.anm"},  // quotes that do not match stay
+      {"\"a.anm'", 256, "\"a.anm'"},
+      {"\"", 256, "\""},
+      {"a\"b\"", 256, "a\"b\""},
+      {"\x83\x5C\x83\x89.anm", 256, "\x83\x5C\x83\x89.anm"},  // a second byte 0x5C, as '\' is
+      {std::string(300, 'x'), 256, std::string(255, 'x')},
+      {a254 + kana + "b", 256, a254},  // a double-byte character is never cut in two
+      {a253 + kana + "b", 256, a253 + kana},
+      {a253 + kanji + kanji, 256, a253 + kanji},  // characters are counted from the start
+      {a254 + "\xB1" + "cc", 256, a254 + "\xB1"},  // half-width kana is one byte
+      {a254 + "\x82!c", 256, a254 + "\x82"},       // so is a lead byte alone
+      {kana + "x", 3, kana},
+      {"abc", 1, ""},
+      {"abc", 0, ""},
+  };
+  for (const auto& [value, buffer, expected] : rows) {
+    SCOPED_TRACE(value.substr(0, 20) + ", buffer " + std::to_string(buffer));
+    TemporaryFolder folder;
+    const ProfileFile profile = ProfileWith(folder, kHead + "K=" + value + "\r\n");
+    EXPECT_EQ(profile.GetString(kSaver, "K", "default", buffer), expected);
+    if (value.size() >= buffer) {
+      EXPECT_EQ(profile.GetString(kSaver, "Missing", value, buffer), expected) << "the default too";
+    }
   }
 }
 
 TEST(ProfileRead, IntegersTakeTheLeadingDecimalNumber) {
-  struct Case {
-    std::string value;
-    int expected;
+  const std::pair<std::string, int> rows[] = {
+      {"7", 7}, {"-3", -3}, {"+8", 8}, {"120ms", 120}, {"1 2", 1}, {"  42  ", 42},
+      {"\"15\"", 15},  // quotes come off first
+      {"abc", 0},      // present without a number, or empty: 0, not the default
+      {"", 0},
   };
-  const Case cases[] = {
-      {"7", 7},         // plain
-      {"-3", -3},       // signed
-      {"+8", 8},        // explicit plus
-      {"120ms", 120},   // trailing text ignored
-      {"abc", 0},       // no digits: 0, not the default
-      {"", 0},          // present but empty: 0, not the default
-      {"  42  ", 42},   // white space around the value
-      {"\"15\"", 15},   // quotes come off before the number is read
-      {"1 2", 1},       // stops at the first non-digit
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("value \"" + c.value + "\"");
+  for (const auto& [value, expected] : rows) {
     TemporaryFolder folder;
-    const ProfileFile profile =
-        ProfileWith(folder, "[Screen Saver.Vesk]\r\nBGImageMode=" + c.value + "\r\n");
-    EXPECT_EQ(profile.GetInt(kSaver, "BGImageMode", 99), c.expected);
+    EXPECT_EQ(ProfileWith(folder, kHead + "K=" + value + "\r\n").GetInt(kSaver, "K", 99), expected) << value;
   }
-}
-
-TEST(ProfileRead, EmptyValueIsNotTheDefault) {
   TemporaryFolder folder;
-  const ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\nAnimationFile=\r\n");
-  EXPECT_EQ(profile.GetString(kSaver, "AnimationFile", "untitled.anm"), "");
+  EXPECT_EQ(ProfileWith(folder, kHead).GetInt(kSaver, "K", 99), 99);
 }
 
-TEST(ProfileRead, ValuesAndNamesLoseSurroundingWhiteSpace) {
-  TemporaryFolder folder;
-  const ProfileFile profile =
-      ProfileWith(folder, "  [ Screen Saver.Vesk ]  \r\n\t AnimationFile \t=  my anim.anm \t\r\n");
-  EXPECT_EQ(profile.GetString(kSaver, "AnimationFile", "x"), "my anim.anm");
+// Each row: a file (or none), the keys of the saver's section written, and the file saved.
+struct WriteRow {
+  std::optional<std::string> before;
+  std::vector<std::pair<std::string, std::string>> writes;
+  std::string after;
+};
+
+std::string Rewritten(const std::string& eol, const std::string& interval, const std::string& image) {
+  return "; Kelna settings" + eol + "[Other]" + eol + "IntervalTime=5" + eol + eol + "[Screen Saver.Vesk]" +
+         eol + interval + eol + image + eol + "; a comment inside" + eol + "no equals" + eol + "  " + eol +
+         "[Another]" + eol + "Key = spaced value ";
 }
 
-TEST(ProfileRead, NamesMatchWithoutAsciiCaseButDoubleByteCharactersExactly) {
-  // "\x83\x41" and "\x83\x61" are two different katakana whose second bytes are 'A' and 'a'.
-  TemporaryFolder folder;
-  const ProfileFile profile = ProfileWith(folder,
-                                          "[screen saver.VESK]\r\n"
-                                          "intervaltime=70\r\n"
-                                          "k\x83\x41y=katakana A\r\n"
-                                          "[\x81\x5D]\r\n"  // a section named with a ']' byte
-                                          "x=dash\r\n");
-  struct Case {
-    std::string section;
-    std::string key;
-    std::string expected;
+TEST(ProfileWrite, ChangesOnlyWhatIsWrittenInTheFilesOwnStyle) {
+  const std::vector<std::pair<std::string, std::string>> wave = {{"WaveSound", "1"}};
+  const std::vector<std::pair<std::string, std::string>> rewrite = {{"IntervalTime", "60"},
+                                                                     {"BGImageFile", "b.bmp"}};
+  const WriteRow rows[] = {
+      // A new file: CR LF, keys in the order written.
+      {std::nullopt, {{"IntervalTime", "120"}, {"AnimationFile", "\x83\x5C.anm"}},
+       kHead + "IntervalTime=120\r\nAnimationFile=\x83\x5C.anm\r\n"},
+      // An existing key keeps its line and spelling; nothing else changes.
+      {Rewritten("\r\n", "  intervaltime = 50  ", "BGImageFile=a"), rewrite,
+       Rewritten("\r\n", "intervaltime=60", "BGImageFile=b.bmp")},
+      {Rewritten("\n", "  intervaltime = 50  ", "BGImageFile=a"), rewrite,
+       Rewritten("\n", "intervaltime=60", "BGImageFile=b.bmp")},
+      // A new key goes after the last key of its section.
+      {kHead + "IntervalTime=50\r\n; end\r\n\r\n[Other]\r\nx=1\r\n", wave,
+       kHead + "IntervalTime=50\r\nWaveSound=1\r\n; end\r\n\r\n[Other]\r\nx=1\r\n"},
+      {kHead + "\r\n[Other]\r\nx=1\r\n", wave, kHead + "WaveSound=1\r\n\r\n[Other]\r\nx=1\r\n"},
+      {"[Other]\r\nWaveSound=0\r\n" + kHead, wave, "[Other]\r\nWaveSound=0\r\n" + kHead + "WaveSound=1\r\n"},
+      {kHead + "IntervalTime=50", wave, kHead + "IntervalTime=50\r\nWaveSound=1\r\n"},
+      {"[Screen Saver.Vesk]\nIntervalTime=50\n", wave, "[Screen Saver.Vesk]\nIntervalTime=50\nWaveSound=1\n"},
+      // A new section goes at the end, after one blank line.
+      {"", wave, kHead + "WaveSound=1\r\n"},
+      {"[Other]\r\nx=1\r\n", wave, "[Other]\r\nx=1\r\n\r\n" + kHead + "WaveSound=1\r\n"},
+      {"[Other]\r\nx=1\r\n\r\n", wave, "[Other]\r\nx=1\r\n\r\n" + kHead + "WaveSound=1\r\n"},
+      {"[Other]\nx=1", wave, "[Other]\nx=1\n\n[Screen Saver.Vesk]\nWaveSound=1\n"},
+      // CR and LF in a value cannot add lines.
+      {kHead, {{"A", "a\r\n[Other]\nB=1\rx"}}, kHead + "A=a  [Other] B=1 x\r\n"},
   };
-  const Case cases[] = {
-      {"Screen Saver.Vesk", "IntervalTime", "70"},  // both names in another case
-      {"SCREEN SAVER.VESK", "INTERVALTIME", "70"},  // upper case
-      {"Screen Saver.Vesk", "K\x83\x41Y", "katakana A"},  // letters around the character fold
-      {"Screen Saver.Vesk", "k\x83\x61y", "missing"},     // its second byte does not
-      {"Screen Saver.Vesk", "k\x83\x41", "missing"},      // a prefix is not the name
-      {"\x81\x5D", "X", "dash"},                          // the ']' byte ends no section name
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.section + " / " + c.key);
-    EXPECT_EQ(profile.GetString(c.section, c.key, "missing"), c.expected);
-  }
-}
-
-TEST(ProfileRead, MatchingQuotesComeOff) {
-  struct Case {
-    std::string value;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"\"a b.anm\"", "a b.anm"},      // double quotes
-      {"'a b.anm'", "a b.anm"},        // single quotes, as Windows does too
-      {" \" padded \" ", " padded "},  // spaces inside the quotes stay
-      {"\"\"", ""},                    // just the quotes
-      {"\"a.anm", "\"a.anm"},          // no closing quote
-      {"\"a.anm'", "\"a.anm'"},        // quotes that do not match
-      {"\"", "\""},                    // a lone quote
-      {"a\"b\"", "a\"b\""},            // quotes not around the value
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.value);
+  for (const WriteRow& row : rows) {
+    SCOPED_TRACE(row.before.value_or("(no file)"));
     TemporaryFolder folder;
-    const ProfileFile profile =
-        ProfileWith(folder, "[Screen Saver.Vesk]\r\nAnimationFile=" + c.value + "\r\n");
-    EXPECT_EQ(profile.GetString(kSaver, "AnimationFile", "x"), c.expected);
-  }
-}
-
-TEST(ProfileRead, LongValuesAreCutAsByAFixedBuffer) {
-  const std::string a254(254, 'a');
-  const std::string a253(253, 'a');
-  const std::string hiragana = "\x82\xA0";  // a double-byte character
-  const std::string kanji = "\x88\x9F";     // its second byte is also a possible first byte
-  struct Case {
-    std::string value;
-    std::size_t bufferSize;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {std::string(300, 'x'), 256, std::string(255, 'x')},  // cut to 255 bytes
-      {std::string(255, 'x'), 256, std::string(255, 'x')},  // exactly fits
-      {a254 + hiragana + "b", 256, a254},                   // the cut character goes whole
-      {a253 + hiragana + "b", 256, a253 + hiragana},        // the character just fits
-      {a253 + kanji + kanji, 256, a253 + kanji},            // characters counted from the start
-      {a254 + "\xB1" + "cc", 256, a254 + "\xB1"},           // half-width kana is one byte
-      {a254 + "\x82!" + "c", 256, a254 + "\x82"},           // a lead byte alone is one byte
-      {hiragana + "x", 3, hiragana},                        // small buffer
-      {"abc", 1, ""},                                       // room for the terminator only
-      {"abc", 0, ""},                                       // no buffer at all
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("value of " + std::to_string(c.value.size()) + " bytes, buffer of " +
-                 std::to_string(c.bufferSize));
-    TemporaryFolder folder;
-    const ProfileFile profile =
-        ProfileWith(folder, "[Screen Saver.Vesk]\r\nBGImageFile=" + c.value + "\r\n");
-    EXPECT_EQ(profile.GetString(kSaver, "BGImageFile", "x", c.bufferSize), c.expected);
-    // A default passes through the same buffer.
-    EXPECT_EQ(profile.GetString(kSaver, "Missing", c.value, c.bufferSize), c.expected);
-  }
-}
-
-TEST(ProfileRead, CommentsAndOtherLinesAreNotKeys) {
-  TemporaryFolder folder;
-  const ProfileFile profile = ProfileWith(folder,
-                                          "[Screen Saver.Vesk]\r\n"
-                                          "; IntervalTime=10\r\n"
-                                          "  ;WaveSound=0\r\n"
-                                          "BGImageMode\r\n"
-                                          "[Unclosed\r\n"  // not a section: keys go on
-                                          "BGMusicRepeat=0\r\n");
-  EXPECT_EQ(profile.GetInt(kSaver, "IntervalTime", 50), 50);
-  EXPECT_EQ(profile.GetInt(kSaver, "WaveSound", 1), 1);
-  EXPECT_EQ(profile.GetInt(kSaver, "BGImageMode", 3), 3);
-  EXPECT_EQ(profile.GetInt(kSaver, "BGMusicRepeat", 1), 0);
-}
-
-TEST(ProfileRead, FirstOfTwinSectionsAndKeysWins) {
-  TemporaryFolder folder;
-  const ProfileFile profile = ProfileWith(folder,
-                                          "[Screen Saver.Vesk]\r\n"
-                                          "IntervalTime=1\r\n"
-                                          "IntervalTime=2\r\n"
-                                          "[Screen Saver.Vesk]\r\n"
-                                          "IntervalTime=3\r\n"
-                                          "WaveSound=0\r\n");
-  EXPECT_EQ(profile.GetInt(kSaver, "IntervalTime", 50), 1);
-  EXPECT_EQ(profile.GetInt(kSaver, "WaveSound", 1), 1);  // only the first section counts
-}
-
-TEST(ProfileRead, LineFeedsAloneAndAMissingLastLineEndAreRead) {
-  TemporaryFolder folder;
-  const ProfileFile profile =
-      ProfileWith(folder, "[Screen Saver.Vesk]\nBGImageMode=7\nAnimationFile=last.anm");
-  EXPECT_EQ(profile.GetInt(kSaver, "BGImageMode", 0), 7);
-  EXPECT_EQ(profile.GetString(kSaver, "AnimationFile", "x"), "last.anm");
-}
-
-// ---- Writing ----
-
-TEST(ProfileWrite, AllSettingsRoundTripThroughANewFile) {
-  TemporaryFolder folder;
-  const fs::path path = folder / "not yet" / "CONTROL.INI";  // the folder is made too
-  struct Setting {
-    const char* key;
-    std::string value;
-  };
-  const Setting settings[] = {
-      {"IntervalTime", "120"},
-      {"BGImageFile", "C:\\\x89\xE6\x91\x9C\\sky.bmp"},  // Shift-JIS folder name
-      {"BGMusicFile", kNone},
-      {"BGImageMode", "7"},
-      {"BGMusicRepeat", "0"},
-      {"WaveSound", "1"},
-      {"AnimationFile", "\x83\x5C\x83\x89.anm"},  // second bytes '\' and a letter
-  };
-  ProfileFile written(path);
-  for (const Setting& s : settings) written.WriteString(kSaver, s.key, s.value);
-  ASSERT_EQ(written.Flush().message(), "");
-
-  EXPECT_EQ(ReadBytes(path),
-            "[Screen Saver.Vesk]\r\n"
-            "IntervalTime=120\r\n"
-            "BGImageFile=C:\\\x89\xE6\x91\x9C\\sky.bmp\r\n"
-            "BGMusicFile=(\x82\xC8\x82\xB5)\r\n"
-            "BGImageMode=7\r\n"
-            "BGMusicRepeat=0\r\n"
-            "WaveSound=1\r\n"
-            "AnimationFile=\x83\x5C\x83\x89.anm\r\n");
-  const ProfileFile read(path);
-  for (const Setting& s : settings) EXPECT_EQ(read.GetString(kSaver, s.key, "?"), s.value);
-  EXPECT_EQ(read.GetInt(kSaver, "BGImageMode", 0), 7);
-}
-
-TEST(ProfileWrite, RewritingChangesOnlyTheWrittenLines) {
-  for (const std::string lineEnd : {"\r\n", "\n"}) {
-    SCOPED_TRACE(lineEnd == "\n" ? "LF" : "CR LF");
-    const auto file = [&lineEnd](std::string interval, std::string image) {
-      return "; Kelna settings" + lineEnd + "[Other]" + lineEnd + "IntervalTime=5" + lineEnd +
-             lineEnd + "[Screen Saver.Vesk]" + lineEnd + interval + lineEnd + image + lineEnd +
-             "; a comment inside" + lineEnd + "a line without equals" + lineEnd + "  " +
-             lineEnd + "[Another]" + lineEnd + "Key = spaced value ";  // no last line end
-    };
-    TemporaryFolder folder;
-    ProfileFile profile = ProfileWith(folder, file("  intervaltime = 50  ", "BGImageFile=a"));
-    profile.WriteString(kSaver, "IntervalTime", "60");
-    profile.WriteString(kSaver, "BGImageFile", "b.bmp");
+    ProfileFile profile = ProfileWith(folder, row.before);
+    for (const auto& [key, value] : row.writes) profile.WriteString(kSaver, key, value);
     ASSERT_EQ(profile.Flush().message(), "");
-    EXPECT_EQ(ReadBytes(profile.Path()), file("intervaltime=60", "BGImageFile=b.bmp"));
+    EXPECT_EQ(test::Contents(profile.Path()), row.after);
+    EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"}) << "a temporary file remains";
   }
 }
 
-TEST(ProfileWrite, NewKeyGoesAfterTheLastKeyOfItsSection) {
-  struct Case {
-    std::string before;
-    std::string after;
-  };
-  const Case cases[] = {
-      // before the comment and blank line that end the section
-      {"[Screen Saver.Vesk]\r\nIntervalTime=50\r\n; end\r\n\r\n[Other]\r\nx=1\r\n",
-       "[Screen Saver.Vesk]\r\nIntervalTime=50\r\nWaveSound=1\r\n; end\r\n\r\n[Other]\r\nx=1\r\n"},
-      // a section without keys: right after its header
-      {"[Screen Saver.Vesk]\r\n\r\n[Other]\r\nx=1\r\n",
-       "[Screen Saver.Vesk]\r\nWaveSound=1\r\n\r\n[Other]\r\nx=1\r\n"},
-      // the same key in another section is not this one
-      {"[Other]\r\nWaveSound=0\r\n[Screen Saver.Vesk]\r\n",
-       "[Other]\r\nWaveSound=0\r\n[Screen Saver.Vesk]\r\nWaveSound=1\r\n"},
-      // at the end of a file without a last line end: the added line has one
-      {"[Screen Saver.Vesk]\r\nIntervalTime=50",
-       "[Screen Saver.Vesk]\r\nIntervalTime=50\r\nWaveSound=1\r\n"},
-      // in the file's own line end style
-      {"[Screen Saver.Vesk]\nIntervalTime=50\n",
-       "[Screen Saver.Vesk]\nIntervalTime=50\nWaveSound=1\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.before);
-    TemporaryFolder folder;
-    ProfileFile profile = ProfileWith(folder, c.before);
-    profile.WriteString(kSaver, "WaveSound", "1");
-    ASSERT_EQ(profile.Flush().message(), "");
-    EXPECT_EQ(ReadBytes(profile.Path()), c.after);
-  }
-}
-
-TEST(ProfileWrite, NewSectionGoesAtTheEndOfTheFile) {
-  struct Case {
-    std::optional<std::string> before;  // nullopt: no file
-    std::string after;
-  };
-  const Case cases[] = {
-      {std::nullopt, "[Screen Saver.Vesk]\r\nWaveSound=1\r\n"},  // new files use CR LF
-      {"", "[Screen Saver.Vesk]\r\nWaveSound=1\r\n"},            // empty file: no blank line
-      {"[Other]\r\nx=1\r\n", "[Other]\r\nx=1\r\n\r\n[Screen Saver.Vesk]\r\nWaveSound=1\r\n"},
-      // already ends with a blank line: no second one
-      {"[Other]\r\nx=1\r\n\r\n", "[Other]\r\nx=1\r\n\r\n[Screen Saver.Vesk]\r\nWaveSound=1\r\n"},
-      // LF file without a last line end
-      {"[Other]\nx=1", "[Other]\nx=1\n\n[Screen Saver.Vesk]\nWaveSound=1\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.before.value_or("(no file)"));
-    TemporaryFolder folder;
-    const fs::path path = folder / "CONTROL.INI";
-    if (c.before) WriteBytes(path, *c.before);
-    ProfileFile profile(path);
-    profile.WriteString(kSaver, "WaveSound", "1");
-    ASSERT_EQ(profile.Flush().message(), "");
-    EXPECT_EQ(ReadBytes(path), c.after);
-  }
-}
-
-TEST(ProfileWrite, LineBreaksInAValueCannotAddLines) {
+TEST(ProfileFlush, WritesOnlyWhenSomethingChangedAndMakesTheFolder) {
   TemporaryFolder folder;
-  ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n");
-  profile.WriteString(kSaver, "AnimationFile", "a.anm\r\n[Other]\nIntervalTime=1\rx");
-  ASSERT_EQ(profile.Flush().message(), "");
-
-  EXPECT_EQ(ReadBytes(profile.Path()),
-            "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n"
-            "AnimationFile=a.anm  [Other] IntervalTime=1 x\r\n");
-  const ProfileFile read(profile.Path());
-  EXPECT_EQ(read.GetInt(kSaver, "IntervalTime", 0), 50);
-  EXPECT_EQ(read.GetString("Other", "IntervalTime", "none"), "none");
-}
-
-// ---- Saving ----
-
-TEST(ProfileFlush, WithoutChangesLeavesTheDiskAlone) {
-  TemporaryFolder folder;
-  ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\n  IntervalTime = 50 \r\n");
+  ProfileFile profile = ProfileWith(folder, kHead + "  IntervalTime = 50 \r\n");
   fs::remove(profile.Path());
   EXPECT_TRUE(profile.Flush());
-  EXPECT_FALSE(fs::exists(profile.Path())) << "nothing changed, yet the file was written";
-
-  // Writing what is already stored, in another letter case, changes nothing either.
-  profile.WriteString(kSaver, "intervaltime", "50");
+  profile.WriteString(kSaver, "intervaltime", "50");  // what is stored already
   EXPECT_TRUE(profile.Flush());
-  EXPECT_FALSE(fs::exists(profile.Path())) << "the same value counted as a change";
-
-  // After a save, there is nothing left to save.
+  EXPECT_FALSE(fs::exists(profile.Path())) << "written without a change";
   profile.WriteString(kSaver, "IntervalTime", "60");
   ASSERT_EQ(profile.Flush().message(), "");
   fs::remove(profile.Path());
   EXPECT_TRUE(profile.Flush());
-  EXPECT_FALSE(fs::exists(profile.Path())) << "a second save wrote the file again";
+  EXPECT_FALSE(fs::exists(profile.Path())) << "saved twice";
+
+  ProfileFile deeper(folder / "not yet" / "CONTROL.INI");
+  deeper.WriteString(kSaver, "IntervalTime", "60");
+  ASSERT_EQ(deeper.Flush().message(), "");
+  EXPECT_EQ(test::Contents(deeper.Path()), kHead + "IntervalTime=60\r\n");
 }
 
-TEST(ProfileFlush, ReplacesTheFileAndLeavesNothingElseBehind) {
-  TemporaryFolder folder;
-  ProfileFile profile = ProfileWith(folder, "[Screen Saver.Vesk]\r\nIntervalTime=50\r\n");
-  for (const char* value : {"60", "70"}) {  // the second save replaces the first one's file
-    profile.WriteString(kSaver, "IntervalTime", value);
-    ASSERT_EQ(profile.Flush().message(), "");
-    EXPECT_EQ(ReadBytes(profile.Path()),
-              "[Screen Saver.Vesk]\r\nIntervalTime=" + std::string(value) + "\r\n");
-  }
-  EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"});
-}
-
-TEST(ProfileFlush, FailureLeavesThePreviousFileWhole) {
-  TemporaryFolder folder;
-  // A name so long that the temporary file's longer name is refused, while the file
-  // itself is there to be replaced.
-  const fs::path path = folder / (std::string(240, 'C') + ".INI");
-  const std::string before = "; keep me\r\n[Screen Saver.Vesk]\r\nIntervalTime=50\r\n";
-  if (!(std::ofstream(path, std::ios::binary) << before)) {
-    GTEST_SKIP() << "this system does not take a name that long (MAX_PATH)";
-  }
-
-  ProfileFile profile(path);
-  ASSERT_EQ(profile.GetInt(kSaver, "IntervalTime", 0), 50);
+// A failed save says why in one line that names the file.
+void ExpectSaveFails(ProfileFile& profile) {
   profile.WriteString(kSaver, "IntervalTime", "60");
   const Status flushed = profile.Flush();
   EXPECT_FALSE(flushed);
-  EXPECT_THAT(flushed.message(), HasSubstr(path.string()));
-  EXPECT_EQ(flushed.message().find('\n'), std::string::npos);
-  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_THAT(flushed.message(), ::testing::HasSubstr(profile.Path().string()));
+  EXPECT_EQ(flushed.message().find('\n'), std::string::npos) << flushed.message();
+}
+
+TEST(ProfileFlush, AFailedSaveLeavesNoTraceAndNeverReplacesAnUnreadFile) {
+  TemporaryFolder folder;
+  const fs::path ini = folder / "CONTROL.INI";
+  ProfileFile readWithoutFile(ini);
+  fs::create_directories(ini / "inside");
+  ProfileFile unread(ini);  // a folder stands there: as a locked file, it cannot be read
+  ExpectSaveFails(readWithoutFile);  // the temporary file is written but cannot replace a folder
+  EXPECT_TRUE(fs::is_directory(ini / "inside"));
+  EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"});
+
+  fs::remove_all(ini);  // the way is clear, yet the settings it may have held are unknown
+  ExpectSaveFails(unread);
+  EXPECT_FALSE(fs::exists(ini));
+
+  ASSERT_TRUE(test::WriteBytes(folder / "plain", "not a folder"));
+  ProfileFile inAFile(folder / "plain" / "CONTROL.INI");
+  ExpectSaveFails(inAFile);
+  EXPECT_EQ(test::Contents(folder / "plain"), "not a folder");
+  EXPECT_EQ(folder.Names(), std::set<fs::path>{"plain"});
+}
+
+TEST(ProfileFlush, AFailedSaveLeavesThePreviousFileWhole) {
+  // A name so long that the temporary file's longer one is refused.
+  TemporaryFolder folder;
+  const std::string before = "; keep me\r\n" + kHead + "IntervalTime=50\r\n";
+  const fs::path path = folder / (std::string(240, 'C') + ".INI");
+  if (!test::WriteBytes(path, before)) GTEST_SKIP() << "this system does not take a name that long";
+  ProfileFile profile(path);
+  ASSERT_EQ(profile.GetInt(kSaver, "IntervalTime", 0), 50);
+  ExpectSaveFails(profile);
+  EXPECT_EQ(test::Contents(path), before);
   EXPECT_EQ(folder.Names(), std::set<fs::path>{path.filename()});
 }
 
-TEST(ProfileFlush, FailedReplaceLeavesNoTemporaryFile) {
-  TemporaryFolder folder;
-  ProfileFile profile(folder / "CONTROL.INI");
-  profile.WriteString(kSaver, "IntervalTime", "60");
-  // A folder appears where the file is to go, after it was read: the temporary file can be
-  // written, but not renamed over the folder.
-  fs::create_directories(folder / "CONTROL.INI" / "inside");
-  const Status flushed = profile.Flush();
-  EXPECT_FALSE(flushed);
-  EXPECT_THAT(flushed.message(), HasSubstr(profile.Path().string()));
-  EXPECT_TRUE(fs::is_directory(folder / "CONTROL.INI" / "inside"));
-  EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"});
-}
-
-TEST(ProfileFlush, NeverReplacesAFileItCouldNotRead) {
-  TemporaryFolder folder;
-  // Something that cannot be read stands where the file should be (a folder here; on
-  // Windows a file locked by another program, say): the settings it may hold are unknown,
-  // so saving must not replace it, even once the way is clear.
-  fs::create_directories(folder / "CONTROL.INI");
-  ProfileFile profile(folder / "CONTROL.INI");
-  fs::remove(folder / "CONTROL.INI");
-  profile.WriteString(kSaver, "IntervalTime", "60");
-  const Status flushed = profile.Flush();
-  EXPECT_FALSE(flushed);
-  EXPECT_THAT(flushed.message(), HasSubstr(profile.Path().string()));
-  EXPECT_FALSE(fs::exists(folder / "CONTROL.INI"));
-}
-
-TEST(ProfileFlush, FailsWhenTheFileCannotBeMadeThere) {
-  TemporaryFolder folder;
-  WriteBytes(folder / "plain file", "not a folder");
-  fs::create_directories(folder / "CONTROL.INI" / "inside");
-  const fs::path targets[] = {
-      folder / "plain file" / "CONTROL.INI",  // its folder is a file
-      folder / "CONTROL.INI",                 // it is a folder, which cannot be read
-  };
-  for (const fs::path& target : targets) {
-    SCOPED_TRACE(target.string());
-    ProfileFile profile(target);
-    profile.WriteString(kSaver, "IntervalTime", "60");
-    const Status flushed = profile.Flush();
-    EXPECT_FALSE(flushed);
-    EXPECT_THAT(flushed.message(), HasSubstr(target.string()));
-    EXPECT_EQ(flushed.message().find('\n'), std::string::npos);
-  }
-  EXPECT_EQ(ReadBytes(folder / "plain file"), "not a folder");
-  EXPECT_TRUE(fs::is_directory(folder / "CONTROL.INI" / "inside"));
-  EXPECT_EQ(folder.Names(), (std::set<fs::path>{"plain file", "CONTROL.INI"}));
-}
-
-// ---- Where the settings live ----
-
-TEST(SettingsLocation, ConfigDirOverridesEverything) {
-  TemporaryFolder folder;
-  const ScopedVariable config(Text("KELNA_CONFIG_DIR"), folder.Path().native());
-  const ScopedVariable appData(Text("APPDATA"), Text("/elsewhere"));
-  const ScopedVariable xdg(Text("XDG_CONFIG_HOME"), Text("/elsewhere"));
-  EXPECT_EQ(SettingsDirectory(), folder.Path());
-  EXPECT_EQ(ControlIniPath(), folder / "CONTROL.INI");
-}
-
 #ifdef _WIN32
-TEST(SettingsLocation, WindowsUsesAppDataWithNamesOutsideTheAnsiCodePage) {
+TEST(SettingsLocation, IsTheOverrideOrAppDataEvenOutsideTheAnsiCodePage) {
   const std::wstring japanese = L"C:\\\u30E6\u30FC\u30B6\\Roaming";  // a katakana user name
-  {
-    const ScopedVariable config(L"KELNA_CONFIG_DIR", japanese);
-    EXPECT_EQ(SettingsDirectory().wstring(), japanese);
-  }
-  {
-    const ScopedVariable config(L"KELNA_CONFIG_DIR", std::nullopt);
-    const ScopedVariable appData(L"APPDATA", japanese);
-    EXPECT_EQ(SettingsDirectory().wstring(), japanese + L"\\Kelna");
-    EXPECT_EQ(ControlIniPath().wstring(), japanese + L"\\Kelna\\CONTROL.INI");
-  }
-  {
-    const ScopedVariable config(L"KELNA_CONFIG_DIR", std::nullopt);
-    const ScopedVariable appData(L"APPDATA", std::nullopt);
-    EXPECT_EQ(SettingsDirectory(), fs::path("."));
+  const std::optional<std::wstring> none;
+  const std::tuple<std::optional<std::wstring>, std::optional<std::wstring>, std::wstring> rows[] = {
+      {japanese, L"C:\\elsewhere", japanese},
+      {none, japanese, japanese + L"\\Kelna"},
+      {none, none, L"."},
+  };
+  for (const auto& [config, appData, expected] : rows) {
+    const ScopedVariable configDir(L"KELNA_CONFIG_DIR", config);
+    const ScopedVariable appDataDir(L"APPDATA", appData);
+    EXPECT_EQ(SettingsDirectory().wstring(), expected);
+    EXPECT_EQ(ControlIniPath(), fs::path(expected) / L"CONTROL.INI");
   }
 }
 #else
-TEST(SettingsLocation, ElsewhereFollowsTheXdgRules) {
-  struct Case {
-    std::optional<std::string> config;
-    std::optional<std::string> xdg;
-    std::optional<std::string> home;
-    std::string expected;
+TEST(SettingsLocation, IsTheOverrideOrFollowsTheXdgRules) {
+  const std::optional<std::string> none;
+  const std::optional<std::string> rows[][4] = {  // KELNA_CONFIG_DIR, XDG_CONFIG_HOME, HOME, expected
+      {"/mine", "/xdg", "/home/u", "/mine"},
+      {none, "/xdg", "/home/u", "/xdg/kelna"},
+      {none, "rel/xdg", "/home/u", "/home/u/.config/kelna"},  // relative: ignored
+      {none, "", "/home/u", "/home/u/.config/kelna"},
+      {"", none, "/home/u", "/home/u/.config/kelna"},         // an empty override too
+      {none, none, none, "."},
   };
-  const Case cases[] = {
-      {std::nullopt, "/xdg", "/home/u", "/xdg/kelna"},           // XDG_CONFIG_HOME first
-      {std::nullopt, "rel/xdg", "/home/u", "/home/u/.config/kelna"},  // relative: ignored
-      {std::nullopt, "", "/home/u", "/home/u/.config/kelna"},    // empty: ignored
-      {"", std::nullopt, "/home/u", "/home/u/.config/kelna"},    // empty override: ignored
-      {std::nullopt, std::nullopt, std::nullopt, "."},           // nothing: current folder
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.expected);
-    const ScopedVariable config("KELNA_CONFIG_DIR", c.config);
-    const ScopedVariable xdg("XDG_CONFIG_HOME", c.xdg);
-    const ScopedVariable home("HOME", c.home);
-    EXPECT_EQ(SettingsDirectory(), fs::path(c.expected));
+  for (const auto& row : rows) {
+    const ScopedVariable config("KELNA_CONFIG_DIR", row[0]);
+    const ScopedVariable xdg("XDG_CONFIG_HOME", row[1]);
+    const ScopedVariable home("HOME", row[2]);
+    EXPECT_EQ(SettingsDirectory(), fs::path(*row[3]));
+    EXPECT_EQ(ControlIniPath(), fs::path(*row[3]) / "CONTROL.INI");
   }
 }
 #endif

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <stdexcept>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kelna {
 namespace {
-
-constexpr RasterOp kSourceOps[] = {RasterOp::SourceCopy, RasterOp::SourceAnd, RasterOp::SourcePaint};
 
 // A bitmap whose every pixel differs, so that a pixel taken from the wrong place shows.
 std::unique_ptr<Bitmap> Numbered(int width, int height, Pixel base) {
@@ -25,20 +23,17 @@ struct Selected {
   explicit Selected(std::unique_ptr<Bitmap> b) : bitmap(std::move(b)) { dc->SelectBitmap(bitmap.get()); }
 };
 
-TEST(RasterOpTest, TruthTablesGiveTheGdiMeanings) {
-  // The reference reads each code's truth table; these are the meanings GDI documents.
-  const Pixel d = 0x00A5C3F0, s = 0x005A3C0F, p = 0x00123456;
-  EXPECT_EQ(ApplyRasterOp(RasterOp::SourceCopy, d, s, p), s);
-  EXPECT_EQ(ApplyRasterOp(RasterOp::SourceAnd, d, s, p), d & s);
-  EXPECT_EQ(ApplyRasterOp(RasterOp::SourcePaint, d, s, p), d | s);
-  EXPECT_EQ(ApplyRasterOp(RasterOp::PatternCopy, d, s, p), p);
-}
-
-TEST(RasterOpTest, BlitsMatchTheTruthTableForEveryByteValue) {
-  // 256 × 256 pairs of byte values, each pair in all three colour channels.
-  for (RasterOp op : kSourceOps) {
-    Selected source(std::make_unique<Bitmap>(256, 256));
-    Selected target(std::make_unique<Bitmap>(256, 256));
+TEST(BitBltTest, GivesTheGdiTruthTablesForEveryPairOfByteValues) {
+  const struct {
+    RasterOp op;
+    Pixel (*meaning)(Pixel d, Pixel s);
+  } ops[] = {
+      {RasterOp::SourceCopy, [](Pixel, Pixel s) { return s; }},
+      {RasterOp::SourceAnd, [](Pixel d, Pixel s) { return d & s; }},
+      {RasterOp::SourcePaint, [](Pixel d, Pixel s) { return d | s; }},
+  };
+  for (const auto& [op, meaning] : ops) {
+    Selected source(std::make_unique<Bitmap>(256, 256)), target(std::make_unique<Bitmap>(256, 256));
     for (int y = 0; y < 256; ++y)
       for (int x = 0; x < 256; ++x) {
         source.bitmap->Row(y)[x] = Pixel(x) * 0x010101;
@@ -47,7 +42,7 @@ TEST(RasterOpTest, BlitsMatchTheTruthTableForEveryByteValue) {
     ASSERT_TRUE(BitBlt(*target.dc, 0, 0, 256, 256, *source.dc, 0, 0, op));
     for (int y = 0; y < 256; ++y)
       for (int x = 0; x < 256; ++x)
-        ASSERT_EQ(target.bitmap->At(x, y), ApplyRasterOp(op, Pixel(y) * 0x010101, Pixel(x) * 0x010101, 0))
+        ASSERT_EQ(target.bitmap->At(x, y), meaning(Pixel(y) * 0x010101, Pixel(x) * 0x010101))
             << RasterOpName(op) << " at " << x << "," << y;
   }
 }
@@ -79,44 +74,46 @@ const ClipCase kClipCases[] = {
     {"negative sizes: the same rectangle from its far corner", 4, 3, -3, -2, 4, 3, {1, 1, 4, 3}},
 };
 
+// Also: DrawMasked gives exactly the pixels of its two blits, wherever they clip.
 TEST(BitBltTest, ClipsToTargetAndSourceLikeGdi) {
+  const auto before = Numbered(8, 6, 0x00008000);
   for (const ClipCase& c : kClipCases) {
-    for (RasterOp op : kSourceOps) {
-      Selected source(Numbered(5, 4, 0x00400000));
+    SCOPED_TRACE(c.what);
+    Selected source(Numbered(5, 4, 0x00400000));
+    const int left = c.x + std::min(c.width, 0), top = c.y + std::min(c.height, 0);
+    const int sourceLeft = c.sourceX + std::min(c.width, 0), sourceTop = c.sourceY + std::min(c.height, 0);
+    for (RasterOp op : {RasterOp::SourceCopy, RasterOp::SourceAnd, RasterOp::SourcePaint}) {
       Selected target(Numbered(8, 6, 0x00008000));
-      const auto before = Numbered(8, 6, 0x00008000);
       ASSERT_TRUE(BitBlt(*target.dc, c.x, c.y, c.width, c.height, *source.dc, c.sourceX, c.sourceY, op));
       for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x) {
           const bool inside = x >= c.changed.left && x < c.changed.right && y >= c.changed.top &&
                               y < c.changed.bottom;
-          const int nx = c.width < 0 ? c.x + c.width : c.x, ny = c.height < 0 ? c.y + c.height : c.y;
-          const int sx = c.width < 0 ? c.sourceX + c.width : c.sourceX;
-          const int sy = c.height < 0 ? c.sourceY + c.height : c.sourceY;
-          const Pixel expected =
-              inside ? ApplyRasterOp(op, before->At(x, y), source.bitmap->At(x - nx + sx, y - ny + sy), 0)
-                     : before->At(x, y);
-          ASSERT_EQ(target.bitmap->At(x, y), expected) << c.what << ", " << RasterOpName(op) << " at " << x << "," << y;
+          const Pixel from = inside ? source.bitmap->At(x - left + sourceLeft, y - top + sourceTop) : 0;
+          const Pixel expected = inside ? ApplyRasterOp(op, before->At(x, y), from, 0) : before->At(x, y);
+          ASSERT_EQ(target.bitmap->At(x, y), expected) << RasterOpName(op) << " at " << x << "," << y;
         }
     }
+    Selected mask(Numbered(5, 4, 0x00F0F000)), image(Numbered(5, 4, 0x00000F0F));
+    Selected fused(Numbered(8, 6, 0x00336699)), twice(Numbered(8, 6, 0x00336699));
+    DrawMasked(*fused.dc, c.x, c.y, c.width, c.height, *mask.dc, *image.dc, c.sourceX, c.sourceY);
+    BitBlt(*twice.dc, c.x, c.y, c.width, c.height, *mask.dc, c.sourceX, c.sourceY, RasterOp::SourceAnd);
+    BitBlt(*twice.dc, c.x, c.y, c.width, c.height, *image.dc, c.sourceX, c.sourceY, RasterOp::SourcePaint);
+    EXPECT_TRUE(std::ranges::equal(fused.bitmap->Pixels(), twice.bitmap->Pixels())) << "DrawMasked";
   }
 }
 
-TEST(BitBltTest, CopyWithinOneBitmapReadsTheSourceBeforeWriting) {
+TEST(BitBltTest, ReadsAnOverlappingSourceBeforeWritingAndRefusesWhatItCannotDo) {
   Selected both(Numbered(6, 1, 0));
-  const auto before = Numbered(6, 1, 0);
   ASSERT_TRUE(BitBlt(*both.dc, 1, 0, 5, 1, *both.dc, 0, 0, RasterOp::SourceCopy));
-  for (int x = 1; x < 6; ++x) EXPECT_EQ(both.bitmap->At(x, 0), before->At(x - 1, 0));
-}
+  for (int x = 1; x < 6; ++x) EXPECT_EQ(both.bitmap->At(x, 0), Numbered(6, 1, 0)->At(x - 1, 0));
 
-TEST(BitBltTest, RefusesOperationsItDoesNotKnowAndSourcesWithoutPixels) {
-  Selected source(Numbered(2, 2, 0));
-  Selected target(Numbered(2, 2, 0x100));
+  Selected source(Numbered(2, 2, 0)), target(Numbered(2, 2, 0x100));
   EXPECT_FALSE(BitBlt(*target.dc, 0, 0, 2, 2, *source.dc, 0, 0, static_cast<RasterOp>(0x00660046)));
   RecordingPresenter presenter(2, 2);
   WindowDC window(presenter, 2, 2);
-  EXPECT_FALSE(BitBlt(*target.dc, 0, 0, 2, 2, window, 0, 0, RasterOp::SourceCopy));
-  EXPECT_EQ(target.bitmap->At(1, 1), Numbered(2, 2, 0x100)->At(1, 1));
+  EXPECT_FALSE(BitBlt(*target.dc, 0, 0, 2, 2, window, 0, 0, RasterOp::SourceCopy)) << "no pixels to read";
+  EXPECT_TRUE(std::ranges::equal(target.bitmap->Pixels(), Numbered(2, 2, 0x100)->Pixels()));
 }
 
 TEST(PatBltTest, FillsWithTheSelectedBrushClippedToTheTarget) {
@@ -130,50 +127,6 @@ TEST(PatBltTest, FillsWithTheSelectedBrushClippedToTheTarget) {
   EXPECT_FALSE(PatBlt(*target.dc, 0, 0, 1, 1, RasterOp::SourceCopy));
 }
 
-TEST(DeviceContextTest, SelectingReturnsThePreviousObjectAndABitmapLivesInOneContext) {
-  auto first = CreateCompatibleDC(nullptr);
-  auto second = CreateCompatibleDC(nullptr);
-  auto bitmap = CreateCompatibleBitmap(*first, 3, 2);
-  Bitmap* own = first->SelectBitmap(bitmap.get());
-  ASSERT_NE(own, nullptr);
-  EXPECT_EQ(own->Width(), 1) << "a memory context starts with its own 1 x 1 bitmap";
-  EXPECT_EQ(second->SelectBitmap(bitmap.get()), nullptr) << "already selected elsewhere";
-  EXPECT_EQ(first->SelectBitmap(own), bitmap.get());
-  EXPECT_NE(second->SelectBitmap(bitmap.get()), nullptr);
-
-  Palette palette({{1, 2, 3, 0}});
-  EXPECT_EQ(first->SelectPalette(&palette, false), nullptr);
-  EXPECT_EQ(first->RealizePalette(), 0u);
-  EXPECT_EQ(first->SelectPalette(nullptr, false), &palette);
-}
-
-TEST(DeviceContextTest, DestroyingASelectedBitmapLeavesTheContextSafe) {
-  auto dc = CreateCompatibleDC(nullptr);
-  {
-    auto bitmap = CreateCompatibleBitmap(*dc, 4, 4);
-    dc->SelectBitmap(bitmap.get());
-  }
-  ASSERT_NE(dc->Surface(), nullptr);
-  EXPECT_EQ(dc->Bounds(), (Rect{0, 0, 1, 1})) << "back to its own bitmap";
-  // And a bitmap outliving its context can be selected again.
-  auto bitmap = CreateCompatibleBitmap(*dc, 2, 2);
-  dc->SelectBitmap(bitmap.get());
-  dc.reset();
-  auto other = CreateCompatibleDC(nullptr);
-  EXPECT_NE(other->SelectBitmap(bitmap.get()), nullptr);
-}
-
-TEST(CreateCompatibleBitmapTest, RefusesSizesOutsideTheRaster) {
-  auto dc = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(CreateCompatibleBitmap(*dc, 0, 5), nullptr);
-  EXPECT_EQ(CreateCompatibleBitmap(*dc, 5, -1), nullptr);
-  EXPECT_EQ(CreateCompatibleBitmap(*dc, 32768, 1), nullptr);
-  EXPECT_EQ(CreateCompatibleBitmap(*dc, 32767, 32767), nullptr) << "4 GiB of pixels";
-  auto black = CreateCompatibleBitmap(*dc, 2, 3);
-  ASSERT_NE(black, nullptr);
-  for (Pixel p : black->Pixels()) EXPECT_EQ(p, 0u);
-}
-
 TEST(WindowDCTest, BlitsReachThePresenterClippedToTheWindow) {
   RecordingPresenter presenter(5, 4);
   WindowDC window(presenter, 5, 4);
@@ -183,32 +136,90 @@ TEST(WindowDCTest, BlitsReachThePresenterClippedToTheWindow) {
   window.SelectBrush(&green);
   ASSERT_TRUE(PatBlt(window, -1, -1, 2, 2, RasterOp::PatternCopy));
   ASSERT_TRUE(BitBlt(window, 9, 9, 3, 3, *source.dc, 0, 0, RasterOp::SourceCopy));  // nothing visible
-
   const std::vector<RecordingPresenter::Record> expected = {
       {{3, 2, 5, 4}, false, RasterOp::SourceCopy},
       {{0, 0, 1, 1}, true, RasterOp::PatternCopy},
   };
   EXPECT_EQ(presenter.Log(), expected);
-  EXPECT_EQ(presenter.Window().At(3, 2), source.bitmap->At(0, 0));
   EXPECT_EQ(presenter.Window().At(4, 3), source.bitmap->At(1, 1));
   EXPECT_EQ(presenter.Window().At(0, 0), 0x00FF00u);
   EXPECT_EQ(presenter.Window().At(2, 2), 0u);
 }
 
-TEST(DrawMaskedTest, GivesExactlyThePixelsOfTheTwoBlits) {
-  // Mask and image at every clipping position of the table above.
-  for (const ClipCase& c : kClipCases) {
-    Selected mask(Numbered(5, 4, 0x00F0F000));
-    Selected image(Numbered(5, 4, 0x00000F0F));
-    Selected fused(Numbered(8, 6, 0x00336699));
-    Selected twice(Numbered(8, 6, 0x00336699));
-    DrawMasked(*fused.dc, c.x, c.y, c.width, c.height, *mask.dc, *image.dc, c.sourceX, c.sourceY);
-    BitBlt(*twice.dc, c.x, c.y, c.width, c.height, *mask.dc, c.sourceX, c.sourceY, RasterOp::SourceAnd);
-    BitBlt(*twice.dc, c.x, c.y, c.width, c.height, *image.dc, c.sourceX, c.sourceY, RasterOp::SourcePaint);
-    EXPECT_TRUE(std::equal(fused.bitmap->Pixels().begin(), fused.bitmap->Pixels().end(),
-                           twice.bitmap->Pixels().begin()))
-        << c.what;
+TEST(DeviceContextTest, SelectionsFollowGdiAndSurviveTheBitmapOrContextGoing) {
+  auto first = CreateCompatibleDC(nullptr), second = CreateCompatibleDC(nullptr);
+  auto bitmap = CreateCompatibleBitmap(*first, 3, 2);
+  Bitmap* own = first->SelectBitmap(bitmap.get());
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->Width(), 1) << "a memory context starts with its own 1 x 1 bitmap";
+  EXPECT_EQ(second->SelectBitmap(bitmap.get()), nullptr) << "already selected elsewhere";
+  first.reset();
+  EXPECT_NE(second->SelectBitmap(bitmap.get()), nullptr) << "freed with its context";
+  bitmap.reset();
+  EXPECT_EQ(second->Bounds(), (Rect{0, 0, 1, 1})) << "back to its own bitmap";
+
+  Palette palette({{1, 2, 3, 0}});
+  EXPECT_EQ(second->SelectPalette(&palette, false), nullptr);
+  EXPECT_EQ(second->RealizePalette(), 0u);
+  EXPECT_EQ(second->SelectPalette(nullptr, false), &palette);
+
+  const std::pair<int, int> refused[] = {{0, 5}, {5, -1}, {32768, 1}, {32767, 32767}};  // the last: 4 GiB
+  for (const auto& [width, height] : refused)
+    EXPECT_EQ(CreateCompatibleBitmap(*second, width, height), nullptr) << width << " x " << height;
+  auto black = CreateCompatibleBitmap(*second, 2, 3);
+  ASSERT_NE(black, nullptr);
+  EXPECT_EQ(std::ranges::count(black->Pixels(), 0u), 6);
+}
+
+TEST(GuardTest, SelectForTheScopeAndPutBackWhatWasThere) {
+  auto dc = CreateCompatibleDC(nullptr), holder = CreateCompatibleDC(nullptr);
+  auto before = CreateCompatibleBitmap(*dc, 2, 2), bitmap = CreateCompatibleBitmap(*dc, 3, 3);
+  const SolidBrush brushBefore(0x112233), brush(0x445566);
+  const Palette paletteBefore({{1, 2, 3, 0}}), palette({{4, 5, 6, 0}});
+  dc->SelectBitmap(before.get());  // not the context's own: that one must come back
+  dc->SelectBrush(&brushBefore);
+  dc->SelectPalette(&paletteBefore, false);
+  for (PaletteRestore restore : {PaletteRestore::Foreground, PaletteRestore::BackgroundRealised}) {
+    const ScopedSelection selection(*dc, bitmap.get());
+    const ScopedBrush brushed(*dc, brush);
+    const ScopedPalette paletted(*dc, &palette, restore);
+    EXPECT_TRUE(selection);
+    EXPECT_EQ(dc->Surface(), bitmap.get());
+    EXPECT_EQ(dc->SelectedBrush(), &brush);
+    EXPECT_EQ(dc->SelectedPalette(), &palette);
   }
+  EXPECT_EQ(dc->Surface(), before.get());
+  EXPECT_EQ(bitmap->SelectedInto(), nullptr) << "free for another context";
+  EXPECT_EQ(dc->SelectedBrush(), &brushBefore);
+  EXPECT_EQ(dc->SelectedPalette(), &paletteBefore);
+
+  holder->SelectBitmap(bitmap.get());
+  {
+    const ScopedSelection refused(*dc, bitmap.get()), none(*dc, nullptr);
+    const ScopedPalette noPalette(*dc, nullptr, PaletteRestore::Foreground);
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(none);
+    EXPECT_EQ(dc->SelectedPalette(), &paletteBefore);
+  }
+  EXPECT_EQ(holder->Surface(), bitmap.get()) << "still where it was";
+  EXPECT_EQ(dc->Surface(), before.get());
+}
+
+TEST(BitmapHandleTest, FreesAnOwnedBitmapAndNeverABorrowedOne) {
+  // A context shows whether a bitmap selected into it was freed: it falls back to its own.
+  auto dc = CreateCompatibleDC(nullptr);
+  Bitmap* own = dc->Surface();
+  dc->SelectBitmap(BitmapHandle::Owned(std::make_unique<Bitmap>(4, 4)).Get());
+  EXPECT_EQ(dc->Surface(), own);
+  auto kept = std::make_unique<Bitmap>(5, 5);
+  {
+    const auto borrowed = BitmapHandle::Borrowed(kept.get());
+    EXPECT_TRUE(borrowed.IsBorrowed());
+    dc->SelectBitmap(borrowed.Get());
+  }
+  EXPECT_EQ(dc->Surface(), kept.get());
+  EXPECT_FALSE(BitmapHandle::Owned(std::make_unique<Bitmap>(1, 1)).IsBorrowed());
+  EXPECT_FALSE(BitmapHandle());
 }
 
 TEST(GetDIBitsTest, WritesBottomUpRowsOfBlueGreenRed) {
@@ -222,102 +233,6 @@ TEST(GetDIBitsTest, WritesBottomUpRowsOfBlueGreenRed) {
             (std::vector<std::uint8_t>{0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0, 0}));
   EXPECT_EQ(GetDIBits(bitmap, 0, 2, 8, bits32), 0);
   EXPECT_EQ(GetDIBits(bitmap, 0, 2, 32, std::span(bits32).first(15)), 0) << "buffer too small";
-}
-
-// --- Guards ---
-
-// The ways out of a scope that holds a guard.
-enum class Exit { AtTheEnd, EarlyReturn, Exception };
-constexpr Exit kExits[] = {Exit::AtTheEnd, Exit::EarlyReturn, Exit::Exception};
-const char* const kExitNames[] = {"at the end", "early return", "exception"};
-
-// Makes a guard with `select`, runs `inside` while it lives, and leaves as `exit` says.
-template <class Select>
-void GuardedScope(Exit exit, Select select, const std::function<void()>& inside) {
-  try {
-    const auto guard = select();
-    inside();
-    if (exit == Exit::EarlyReturn) return;
-    if (exit == Exit::Exception) throw std::runtime_error("leaving by exception");
-    inside();  // the scope goes on to its end
-  } catch (const std::runtime_error&) {
-  }
-}
-
-TEST(ScopedSelectionTest, SelectsForTheScopeAndThePreviousBitmapBackOnEveryExit) {
-  for (Exit exit : kExits) {
-    const char* name = kExitNames[int(exit)];
-    auto dc = CreateCompatibleDC(nullptr);
-    auto before = CreateCompatibleBitmap(*dc, 2, 2);
-    auto bitmap = CreateCompatibleBitmap(*dc, 3, 3);
-    dc->SelectBitmap(before.get());  // not the context's own: that one must come back
-    GuardedScope(exit, [&] { return ScopedSelection(*dc, bitmap.get()); },
-                 [&] { EXPECT_EQ(dc->Surface(), bitmap.get()) << name; });
-    EXPECT_EQ(dc->Surface(), before.get()) << name;
-    EXPECT_EQ(bitmap->SelectedInto(), nullptr) << name << ": free for another context";
-  }
-}
-
-TEST(ScopedSelectionTest, ARefusedSelectionChangesNothing) {
-  auto holder = CreateCompatibleDC(nullptr);
-  auto dc = CreateCompatibleDC(nullptr);
-  auto bitmap = CreateCompatibleBitmap(*dc, 3, 3);
-  holder->SelectBitmap(bitmap.get());
-  Bitmap* own = dc->Surface();
-  {
-    const ScopedSelection refused(*dc, bitmap.get());
-    EXPECT_FALSE(refused) << "selected into another context";
-    const ScopedSelection none(*dc, nullptr);
-    EXPECT_FALSE(none);
-    EXPECT_EQ(dc->Surface(), own);
-  }
-  EXPECT_EQ(holder->Surface(), bitmap.get()) << "still where it was";
-  EXPECT_EQ(dc->Surface(), own);
-}
-
-TEST(ScopedBrushAndPaletteTest, SelectForTheScopeAndThePreviousBackOnEveryExit) {
-  const SolidBrush brushBefore(0x112233), brush(0x445566);
-  const Palette paletteBefore({{1, 2, 3, 0}}), palette({{4, 5, 6, 0}});
-  for (Exit exit : kExits) {
-    const char* name = kExitNames[int(exit)];
-    auto dc = CreateCompatibleDC(nullptr);
-    dc->SelectBrush(&brushBefore);
-    dc->SelectPalette(&paletteBefore, false);
-    GuardedScope(exit, [&] { return ScopedBrush(*dc, brush); },
-                 [&] { EXPECT_EQ(dc->SelectedBrush(), &brush) << name; });
-    EXPECT_EQ(dc->SelectedBrush(), &brushBefore) << name;
-    for (PaletteRestore restore : {PaletteRestore::Foreground, PaletteRestore::BackgroundRealised}) {
-      GuardedScope(exit, [&] { return ScopedPalette(*dc, &palette, restore); },
-                   [&] { EXPECT_EQ(dc->SelectedPalette(), &palette) << name; });
-      EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name;
-    }
-    GuardedScope(exit, [&] { return ScopedPalette(*dc, nullptr, PaletteRestore::Foreground); },
-                 [&] { EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name << ": no palette, no selection"; });
-    EXPECT_EQ(dc->SelectedPalette(), &paletteBefore) << name;
-  }
-}
-
-TEST(BitmapHandleTest, FreesAnOwnedBitmapAndNeverABorrowedOne) {
-  // A context shows whether a bitmap selected into it was freed: it falls back to its own.
-  auto dc = CreateCompatibleDC(nullptr);
-  Bitmap* own = dc->Surface();
-  {
-    const auto owned = BitmapHandle::Owned(std::make_unique<Bitmap>(4, 4));
-    EXPECT_FALSE(owned.IsBorrowed());
-    dc->SelectBitmap(owned.Get());
-  }
-  EXPECT_EQ(dc->Surface(), own) << "freed with its handle";
-
-  auto kept = std::make_unique<Bitmap>(5, 5);
-  {
-    const auto borrowed = BitmapHandle::Borrowed(kept.get());
-    EXPECT_TRUE(borrowed.IsBorrowed());
-    EXPECT_EQ(borrowed->Width(), 5);
-    dc->SelectBitmap(borrowed.Get());
-  }
-  EXPECT_EQ(dc->Surface(), kept.get()) << "left to its owner";
-  EXPECT_FALSE(BitmapHandle().IsBorrowed());
-  EXPECT_FALSE(BitmapHandle());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,134 +10,72 @@
 namespace kelna {
 namespace {
 
-constexpr long kInt32Min = INT32_MIN;
-
-TEST(RuntimeAsciiToLong, ReadsLikeAtol) {
-  struct Case {
-    std::string_view text;
-    long expected;
-  };
-  const Case cases[] = {
-      {"42", 42},
-      {"  -12ab", -12},         // stops at the first non-digit
-      {"+7", 7},
-      {" \t\n\v\f\r42", 42},    // every white space atol skips
-      {"120ms", 120},
-      {"007", 7},
-      {"-0", 0},
-      {"12 34", 12},
-      {"abc", 0},               // no digits
-      {"", 0},
-      {"-", 0},
-      {"- 5", 0},               // nothing may come between the sign and the digits
-      {"+-5", 0},               // one sign only
-      {"x12", 0},               // no skipping to the first digit
-      {"\xA0" "5", 0},          // only ASCII white space is skipped
-      {"2147483647", 2147483647},
-      {"-2147483648", kInt32Min},
-      // Past the 32-bit range the value wraps modulo 2^32, as a 32-bit long would, even
-      // where long is wider: 4294967297 = 2^32 + 1.
-      {"4294967297", 1},
-      {"2147483648", kInt32Min},
-      {"-4294967295", 1},
+TEST(RuntimeAsciiToLong, ReadsLikeAtolOfA32BitLong) {
+  const std::pair<std::string_view, long> rows[] = {
+      {"42", 42}, {"  -12ab", -12}, {"+7", 7}, {"007", 7}, {"-0", 0}, {"12 34", 12}, {"120ms", 120},
+      {" \t\n\v\f\r42", 42},  // every white space atol skips, and only those
+      {"\xA0" "5", 0},
+      {"abc", 0}, {"", 0}, {"-", 0}, {"x12", 0},
+      {"- 5", 0}, {"+-5", 0},  // one sign, right before the digits
+      {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
+      // Past the 32-bit range the value wraps modulo 2^32, even where long is wider.
+      {"4294967297", 1}, {"2147483648", INT32_MIN}, {"-4294967295", 1},
       {"99999999999", 1215752191},  // 99999999999 - 23 * 2^32
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(AsciiToLong(c.text), c.expected) << '"' << c.text << '"';
-  }
+  for (const auto& [text, expected] : rows) EXPECT_EQ(AsciiToLong(text), expected) << '"' << text << '"';
 }
 
 TEST(RuntimeIntToDecimal, WritesDecimalDigits) {
-  struct Case {
-    int value;
-    std::string_view expected;
+  const std::pair<int, std::string_view> rows[] = {
+      {0, "0"}, {7, "7"}, {10, "10"}, {-1, "-1"}, {-10, "-10"},
+      {INT_MAX, "2147483647"}, {INT_MIN, "-2147483648"},
   };
-  const Case cases[] = {
-      {0, "0"},
-      {7, "7"},
-      {10, "10"},
-      {-1, "-1"},
-      {-10, "-10"},
-      {INT_MAX, "2147483647"},
-      {INT_MIN, "-2147483648"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(IntToDecimal(c.value), c.expected) << c.value;
-}
-
-// Shift-JIS characters whose second byte is 0x5C, the code of '\'.
-constexpr std::string_view kSo = "\x83\x5C";      // ソ
-constexpr std::string_view kHyou = "\x95\x5C";    // 表
-constexpr std::string_view kHankakuA = "\xB1";    // ｱ, a single byte
-
-std::string Join(std::initializer_list<std::string_view> pieces) {
-  std::string joined;
-  for (std::string_view piece : pieces) joined += piece;
-  return joined;
+  for (const auto& [value, expected] : rows) EXPECT_EQ(IntToDecimal(value), expected);
 }
 
 TEST(RuntimeSplitPath, SplitsLikeFnsplit) {
-  struct Case {
-    std::string path, drive, directory, name, extension;
-  };
-  const Case cases[] = {
+  // ソ (83 5C) and 表 (95 5C) end in the code of '\'; ｱ (B1) is a single byte.
+  const std::string_view rows[][5] = {  // path, drive, directory, name, extension
       {"C:\\ANIM\\FISH.ANM", "C:", "\\ANIM\\", "FISH", ".ANM"},
-      {"D:\\WORK\\A.ANM", "D:", "\\WORK\\", "A", ".ANM"},
-      {"untitled.anm", "", "", "untitled", ".anm"},
-      {"/home/u/x.y.bmp", "", "/home/u/", "x.y", ".bmp"},   // the last dot counts
-      {"dir.d/file", "", "dir.d/", "file", ""},             // a dot in a directory does not
-      {"dir/", "", "dir/", "", ""},
-      {"C:", "C:", "", "", ""},
+      {"/home/u/x.y.bmp", "", "/home/u/", "x.y", ".bmp"},  // the last dot counts
+      {"dir.d/file", "", "dir.d/", "file", ""},            // a dot in a directory does not
       {"C:name", "C:", "", "name", ""},
-      {"c:\\", "c:", "\\", "", ""},
-      {"1:x", "", "", "1:x", ""},                           // a drive is a letter
+      {"1:x", "", "", "1:x", ""},                          // a drive is a letter
       {"\\\\server\\share\\f.txt", "", "\\\\server\\share\\", "f", ".txt"},
-      {"C:/a\\b/c.d", "C:", "/a\\b/", "c", ".d"},           // both separators
-      {".profile", "", "", "", ".profile"},                 // all extension, as in fnsplit
+      {"C:/a\\b/c.d", "C:", "/a\\b/", "c", ".d"},          // both separators
+      {".profile", "", "", "", ".profile"},
       {"a.", "", "", "a", "."},
-      {".", "", "", ".", ""},                               // "." and ".." are names
+      {"..\\x", "", "..\\", "x", ""},                      // "." and ".." are names
       {"..", "", "", "..", ""},
-      {"..\\x", "", "..\\", "x", ""},
-      {"", "", "", "", ""},
-      // The 0x5C of a double-byte character is not a separator.
-      {Join({"C:\\", kSo, "\\a.bmp"}), "C:", Join({"\\", kSo, "\\"}), "a", ".bmp"},
-      {Join({kSo, ".bmp"}), "", "", std::string(kSo), ".bmp"},
-      {Join({"C:\\DATA\\", kHyou}), "C:", "\\DATA\\", std::string(kHyou), ""},
-      {Join({kHyou, kSo, "\\", kSo}), "", Join({kHyou, kSo, "\\"}), std::string(kSo), ""},
-      // A half-width katakana is a single byte, so the '\' after it separates.
-      {Join({kHankakuA, "\\x"}), "", Join({kHankakuA, "\\"}), "x", ""},
-      // '.' cannot be a second byte, so it is a dot even after a lead byte.
-      {"\x83.txt", "", "", "\x83", ".txt"},
+      {"C:\\\x83\x5C\\a.bmp", "C:", "\\\x83\x5C\\", "a", ".bmp"},
+      {"\x95\x5C\x83\x5C\\\x83\x5C", "", "\x95\x5C\x83\x5C\\", "\x83\x5C", ""},
+      {"\xB1\\x", "", "\xB1\\", "x", ""},
+      {"\x83.txt", "", "", "\x83", ".txt"},                // '.' is never a second byte
   };
-  for (const Case& c : cases) {
-    const PathParts parts = SplitPath(c.path);
-    EXPECT_EQ(parts.drive, c.drive) << c.path;
-    EXPECT_EQ(parts.directory, c.directory) << c.path;
-    EXPECT_EQ(parts.name, c.name) << c.path;
-    EXPECT_EQ(parts.extension, c.extension) << c.path;
+  for (const auto& row : rows) {
+    const PathParts parts = SplitPath(row[0]);
+    EXPECT_EQ((std::vector<std::string>{parts.drive, parts.directory, parts.name, parts.extension}),
+              (std::vector<std::string>{std::string(row[1]), std::string(row[2]), std::string(row[3]),
+                                        std::string(row[4])}))
+        << row[0];
   }
 }
 
-// Every path of up to four bytes drawn from the bytes that matter to the split.
-std::vector<std::string> AllShortPaths() {
-  constexpr std::string_view kBytes = "C:\\/.a\x83\x5C\xB1";
+TEST(RuntimeSplitPath, PartsOfEveryShortPathJoinBackIntoIt) {
+  // Every path of up to four of the bytes that matter to the split.
   std::vector<std::string> paths = {""};
   for (std::size_t begin = 0, length = 1; length <= 4; ++length) {
     const std::size_t end = paths.size();
-    for (std::size_t i = begin; i < end; ++i) {
-      for (char byte : kBytes) paths.push_back(paths[i] + byte);
-    }
+    for (std::size_t i = begin; i < end; ++i)
+      for (char byte : std::string_view("C:\\/.a\x83\x5C\xB1")) paths.push_back(paths[i] + byte);
     begin = end;
   }
-  return paths;
-}
-
-TEST(RuntimeSplitPath, PartsJoinBackIntoThePath) {
-  for (const std::string& path : AllShortPaths()) {
+  for (const std::string& path : paths) {
     const PathParts parts = SplitPath(path);
     EXPECT_EQ(parts.drive + parts.directory + parts.name + parts.extension, path);
     EXPECT_TRUE(parts.extension.empty() || parts.extension[0] == '.') << path;
-    EXPECT_TRUE(parts.directory.empty() || parts.directory.back() == '\\' ||
-                parts.directory.back() == '/') << path;
+    EXPECT_TRUE(parts.directory.empty() || parts.directory.back() == '\\' || parts.directory.back() == '/')
+        << path;
   }
 }
 

@@ -14,12 +14,10 @@ namespace kelna::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Appends `value` as `size` little-endian bytes.
-inline void Put(Bytes& out, std::uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
-}
-inline void Put(std::string& out, std::uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) out.push_back(char(value >> (8 * i)));
+// Appends `value` as `size` little-endian bytes to Bytes or to a std::string.
+template <class Out>
+void Put(Out& out, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) out.push_back(typename Out::value_type(value >> (8 * i)));
 }
 
 // Overwrites `size` bytes at `at` with `value`, little-endian.
@@ -27,21 +25,19 @@ inline void PutAt(Bytes& bytes, std::size_t at, std::uint64_t value, int size) {
   for (int i = 0; i < size; ++i) bytes[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
 }
 
-// `value` as `size` little-endian bytes.
 inline std::string Le(std::uint64_t value, int size) {
   std::string out;
   Put(out, value, size);
   return out;
 }
 
-// The `size`-byte little-endian number at `at`.
 inline std::uint64_t ReadLe(std::string_view bytes, std::size_t at, int size) {
   std::uint64_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
   return value;
 }
 
-// A whole file: as text, or as bytes; empty when it cannot be read.
+// A whole file, as text or as bytes; empty when it cannot be read.
 inline std::string Contents(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

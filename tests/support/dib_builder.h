@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "tests/support/bytes.h"
 
@@ -35,21 +34,14 @@ inline Bytes SolidDib(int width, int height, std::uint32_t colour) {
   Bytes dib = PackedDib(width, height, 24, 0);
   const std::size_t stride = ((std::size_t(24) * width + 31) / 32) * 4;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = dib.data() + 40 + y * stride + x * 3;
-      p[0] = std::uint8_t(colour), p[1] = std::uint8_t(colour >> 8), p[2] = std::uint8_t(colour >> 16);
-    }
+    for (int x = 0; x < width; ++x) PutAt(dib, 40 + y * stride + x * 3, colour, 3);
   return dib;
 }
 
 // The BMP stream form of a block, with a chosen bfSize.
 inline std::string StreamForm(const Bytes& dib, std::uint32_t fileSize) {
-  Bytes out = {'B', 'M'};
-  Put(out, fileSize, 4);
-  Put(out, 0, 4);
-  Put(out, 54, 4);
-  out.insert(out.end(), dib.begin(), dib.end());
-  return {out.begin(), out.end()};
+  std::string out = "BM" + Le(fileSize, 4) + Le(0, 4) + Le(54, 4);
+  return out.append(dib.begin(), dib.end());
 }
 inline std::string StreamForm(const Bytes& dib) { return StreamForm(dib, std::uint32_t(dib.size() + 14)); }
 

@@ -18,11 +18,16 @@ using EnvironmentText = std::string;
 
 inline EnvironmentText Text(std::string_view ascii) { return EnvironmentText(ascii.begin(), ascii.end()); }
 
-// Sets or removes an environment variable for one test, and restores it afterwards.
+// Sets (or, given nullopt, removes) a variable, and restores it when it goes.
 class ScopedVariable {
  public:
-  ScopedVariable(EnvironmentText name, std::optional<EnvironmentText> value)
-      : name_(std::move(name)), previous_(Get(name_)) {
+  ScopedVariable(EnvironmentText name, std::optional<EnvironmentText> value) : name_(std::move(name)) {
+#ifdef _WIN32
+    const wchar_t* previous = _wgetenv(name_.c_str());
+#else
+    const char* previous = std::getenv(name_.c_str());
+#endif
+    if (previous != nullptr) previous_ = previous;
     Set(value);
   }
   ~ScopedVariable() { Set(previous_); }
@@ -30,20 +35,9 @@ class ScopedVariable {
   ScopedVariable& operator=(const ScopedVariable&) = delete;
 
  private:
-  static std::optional<EnvironmentText> Get(const EnvironmentText& name) {
-#ifdef _WIN32
-    const wchar_t* value = _wgetenv(name.c_str());
-#else
-    const char* value = std::getenv(name.c_str());
-#endif
-    if (value == nullptr) return std::nullopt;
-    return EnvironmentText(value);
-  }
   void Set(const std::optional<EnvironmentText>& value) const {
 #ifdef _WIN32
-    // "NAME=" removes the variable.
-    const EnvironmentText assignment = name_ + L"=" + value.value_or(L"");
-    ASSERT_EQ(_wputenv(assignment.c_str()), 0);
+    ASSERT_EQ(_wputenv((name_ + L"=" + value.value_or(L"")).c_str()), 0);  // "NAME=" removes it
 #else
     ASSERT_EQ(value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str()), 0);
 #endif
