@@ -190,7 +190,9 @@ TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
       ScopedWavePlayer scoped(player);
       auto sound = std::make_unique<ZoSound>();
       std::istringstream is(record);
-      if (loaded) ASSERT_EQ(sound->Read(is), 1);
+      if (loaded) {
+        ASSERT_EQ(sound->Read(is), 1);
+      }
       player.log.clear();
       c.step(sound, player.log);
       EXPECT_EQ(player.log, loaded ? c.loaded : c.empty);
