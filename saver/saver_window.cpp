@@ -34,6 +34,7 @@ std::uint32_t TWndw::RandomSeed() {
 }
 
 TWndw::~TWndw() {
+  client_.reset();
   if (GetHandle()) ::KillTimer(GetHandle(), SaverTimerId);
   ::ShowCursor(TRUE);
 }
@@ -68,6 +69,7 @@ void TWndw::SetupWindow() {
 void TWndw::GetWindowClass(WNDCLASSEXW& windowClass) {
   TFrameWindow::GetWindowClass(windowClass);
   windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+  windowClass.style |= CS_OWNDC;  // the context is kept from frame to frame
 }
 
 LRESULT TWndw::EvCreate(WPARAM wParam, LPARAM create) {
@@ -96,8 +98,8 @@ void TWndw::DoSaver() {
     if (interrupted_) ::GetCursorPos(&startPoint);
     return;
   }
-  ClientContext client(GetHandle());
-  host_.Scene().Animate(client.Context(), 0, 0);
+  if (!client_) client_ = std::make_unique<ClientContext>(GetHandle());
+  host_.Scene().Animate(client_->Context(), 0, 0);
 }
 
 // Posted, not sent: the handler that saw the input returns before the window goes.

@@ -4,11 +4,13 @@
 // mouse movement away from where the cursor was at start, or loss of activation.
 
 #include <cstdint>
+#include <memory>
 
 #include "app/framework/frame_window.h"
 
 namespace kelna {
 
+class ClientContext;
 class ZoSpriteAnimation;
 
 // What the saver window needs from the application.
@@ -65,6 +67,9 @@ class TWndw : public TFrameWindow {
   int started = 0;       // 1 once the first tick's set-up has run
   bool settingUp_ = false;    // the set-up is running (it may show a message box)
   bool interrupted_ = false;  // a box of the set-up took the activation
+  // The window's own context, taken at the first frame and kept: a context fetched anew on
+  // every tick costs a font selection and server round trips each time.
+  std::unique_ptr<ClientContext> client_;
 };
 
 }  // namespace kelna
