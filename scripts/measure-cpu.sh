@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-saver=build/windows/bin/kelna.scr
+saver=${KELNA_SAVER:-build/windows/bin/kelna.scr}  # KELNA_SAVER: another build to compare
 tool=build/linux/tools/kelna-tool
 [ -x "$tool" ] && [ -f "$saver" ] || { echo "build first (scripts/run.sh)" >&2; exit 1; }
 
@@ -27,8 +27,11 @@ trap 'kill "$xvfb" 2>/dev/null || true; kill "${saver_pid:-0}" 2>/dev/null || tr
 
 demo=$PWD/build/measure-demo
 windows_demo="Z:$(echo "$demo" | tr / '\\')"
-python3 tools/demo/make_demo.py --tool "$tool" --out "$demo" --install-dir "$windows_demo" \
-  --size 1920x1080 >/dev/null
+# Drawing the demo takes a while: it is drawn again only when the drawing script or the tool changed.
+if [ ! -f "$demo/demo.anm" ] || [ tools/demo/make_demo.py -nt "$demo/demo.anm" ] || [ "$tool" -nt "$demo/demo.anm" ]; then
+  python3 tools/demo/make_demo.py --tool "$tool" --out "$demo" --install-dir "$windows_demo" \
+    --size 1920x1080 >/dev/null
+fi
 export KELNA_CONFIG_DIR=$demo/settings
 mkdir -p "$KELNA_CONFIG_DIR"
 printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=%s\r\nBGImageMode=0\r\nBGMusicRepeat=1\r\nWaveSound=1\r\nAnimationFile=%s\r\n' \
@@ -38,7 +41,7 @@ printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=
 /usr/lib/wine/wine64 "$saver" /s </dev/null >/dev/null 2>&1 &
 saver_pid=$!
 sleep 5  # start-up and the first ticks are not the steady state
-process=$(pgrep -f 'kelna.scr /s' | head -1)
+process=$(pgrep -f "$(basename "$saver") /s" | head -1)
 server=$(pgrep -x wineserver | head -1 || pgrep -f wineserver64 | head -1)
 before=("$(cpu_of "$process")" "$(cpu_of "$xvfb")" "$(cpu_of "$server")")
 sleep "$seconds"
