@@ -42,7 +42,10 @@ printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=
 saver_pid=$!
 sleep 5  # start-up and the first ticks are not the steady state
 process=$(pgrep -f "$(basename "$saver") /s" | head -1)
-server=$(pgrep -x wineserver | head -1 || pgrep -f wineserver64 | head -1)
+# The prefix's own wineserver (other prefixes may have theirs): it works in a folder
+# server-DEVICE-INODE named after the prefix.
+server_dir=server-$(printf '%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+for server in $(pgrep wineserver); do [[ "$(readlink "/proc/$server/cwd")" == */"$server_dir" ]] && break; done
 before=("$(cpu_of "$process")" "$(cpu_of "$xvfb")" "$(cpu_of "$server")")
 sleep "$seconds"
 after=("$(cpu_of "$process")" "$(cpu_of "$xvfb")" "$(cpu_of "$server")")
