@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <tuple>
@@ -24,8 +23,7 @@ namespace kelna {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Contents;
-using test::Le;
+using namespace test;
 
 std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<const char*>(utf8)); }
 

@@ -8,17 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
@@ -117,13 +112,6 @@ struct Picture {
   std::vector<std::uint32_t> pixels;
 };
 
-// The primary monitor: the desktop window's rectangle.
-inline RECT PrimaryScreen() {
-  RECT desktop{};
-  ::GetWindowRect(::GetDesktopWindow(), &desktop);
-  return desktop;
-}
-
 // The rectangle that holds every monitor, as the system reports it.
 inline RECT VirtualScreenRect() {
   const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -131,7 +119,7 @@ inline RECT VirtualScreenRect() {
 }
 
 // What the screen shows in `area` (screen coordinates).
-inline Picture CaptureScreen(const RECT& area = PrimaryScreen()) {
+inline Picture CaptureScreen(const RECT& area) {
   Picture picture{area.right - area.left, area.bottom - area.top, {}};
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -178,7 +166,7 @@ inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) 
     for (std::size_t x = 0; x < std::size_t(picture.width); ++x)
       PutAt(dib, 40 + 4 * ((picture.height - 1 - y) * picture.width + x),
             picture.pixels[y * picture.width + x], 4);
-  std::ofstream(file, std::ios::binary) << StreamForm(dib);
+  WriteBytes(file, StreamForm(dib));
 }
 
 // Saves every monitor as NAME.bmp in the folder that KELNA_SCREENSHOT_DIR names, if any: a
@@ -232,12 +220,12 @@ class ScreenSaver : public ::testing::Test {
       sprite->imageWidth = sprite->imageHeight = 48;
       sprite->frameCount = 1;
     }
-    std::ofstream(folder / "sky.foe", std::ios::binary) << objects.str();
+    WriteBytes(folder / "sky.foe", objects.str());
     EXPECT_EQ(scene.Write(PathToCp932(folder / "sky.anm").c_str()), 1);
-    std::ofstream(folder / "centre.bmp", std::ios::binary) << StreamForm(SolidDib(300, 200, 0x336699));
+    WriteBytes(folder / "centre.bmp", StreamForm(SolidDib(300, 200, 0x336699)));
     Bytes tile = SolidDib(100, 80, 0x996633);
     std::fill(tile.begin() + 40, tile.begin() + 40 + 300, 0x20);  // a dark bottom row
-    std::ofstream(folder / "tile.bmp", std::ios::binary) << StreamForm(tile);
+    WriteBytes(folder / "tile.bmp", StreamForm(tile));
   }
 
   std::string SettingsText(int mode, const std::string& image, const std::string& music = "",
@@ -246,9 +234,7 @@ class ScreenSaver : public ::testing::Test {
            std::to_string(mode) + "\r\nBGMusicFile=" + music + "\r\nBGMusicRepeat=1\r\nWaveSound=0\r\n" +
            "AnimationFile=" + PathToCp932(folder / animation) + "\r\n";
   }
-  void WriteSettings(const std::string& text) {
-    std::ofstream(folder / "CONTROL.INI", std::ios::binary) << text;
-  }
+  void WriteSettings(const std::string& text) const { WriteBytes(folder / "CONTROL.INI", text); }
 
   // What kelna-tool (beside the test) renders of sky.anm after three ticks at this size,
   // seed, mode and background: RGB bytes, rows top first.

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -223,19 +222,11 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
   std::mt19937 random_{GetParam()};
 };
 
-std::string Dump(std::span<const std::uint8_t> bytes) {
-  std::ostringstream text;
-  for (std::size_t i = 0; i < bytes.size() && i < 256; ++i) {
-    text << (i ? " " : "") << std::hex << int{bytes[i]};
-  }
-  return text.str();
-}
-
 TEST_P(RandomDibs, DecodeAsGdiDoes) {
   int compared = 0;
   for (int i = 0; i < 1000 && !HasFailure(); ++i) {
     const auto [info, bits] = Make();
-    SCOPED_TRACE("DIB " + std::to_string(i) + "\ninfo: " + Dump(info) + "\nbits: " + Dump(bits));
+    SCOPED_TRACE("DIB " + std::to_string(i));  // the seed and the number make it again
     compared += ExpectSameAsGdi(info, bits) ? 1 : 0;
   }
   EXPECT_GT(compared, 500) << "most DIBs should be ones GDI takes, so that pixels are compared";

@@ -1,6 +1,6 @@
-// The saver window's ticks and input, the desktop capture, and the application's music and
-// background image. (The saver's pictures in a real window are compared with kelna-tool's
-// in tests/e2e.)
+// The saver window's ticks and input, and the application's music and background image.
+// (The saver's pictures, the desktop's capture among them, are compared with kelna-tool's in
+// tests/e2e.)
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -15,7 +15,6 @@
 #include "app/app_texts.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
-#include "platform/win32/window_presenter.h"
 #include "saver/saver_window.h"
 #include "tests/support/temporary_folder.h"
 
@@ -38,8 +37,7 @@ class FakeHost : public SaverHost {
     return 1;
   }
 
-  int setUps = 0;
-  int frames = 0;
+  int setUps = 0, frames = 0;
   std::vector<std::uint32_t> endedDevices;
   std::function<void()> duringSetUp;
   ZoSpriteAnimation scene;
@@ -95,8 +93,9 @@ TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
     WPARAM wParam;
     bool closes;
   } cases[] = {
-      // A key and the left button: tests/e2e.
+      {"key", WM_KEYDOWN, VK_SPACE, true},
       {"system key", WM_SYSKEYDOWN, VK_MENU, true},
+      {"left button", WM_LBUTTONDOWN, 0, true},
       {"middle button", WM_MBUTTONDOWN, 0, true},
       {"right button", WM_RBUTTONDOWN, 0, true},
       {"application deactivated", WM_ACTIVATEAPP, FALSE, true},
@@ -111,25 +110,6 @@ TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
   }
   EXPECT_EQ(host.endedDevices, std::vector<std::uint32_t>{7}) << "the application hears of the music's device";
 }
-
-TEST(DesktopCaptureTest, HoldsTheScreenAsItWas) {
-  HWND white = ::CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_WHITERECT, 40,
-                                 50, 30, 20, nullptr, nullptr, nullptr, nullptr);
-  ::UpdateWindow(white);
-  MSG message;
-  for (int i = 0; i < 20; ++i) {
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-    ::Sleep(10);
-  }
-  auto capture = CaptureDesktop();
-  ASSERT_NE(capture->Surface(), nullptr);
-  EXPECT_EQ(capture->Surface()->Width(), VirtualScreen().right - VirtualScreen().left + 1);
-  EXPECT_EQ(capture->Surface()->At(45, 55), 0xFFFFFFu);
-  EXPECT_EQ(capture->Surface()->At(39, 55), 0u);
-  ::DestroyWindow(white);
-}
-
-// --- The application's music and background image ---
 
 class RecordingMusicPlayer : public MusicPlayer {
  public:
@@ -149,9 +129,7 @@ class RecordingMusicPlayer : public MusicPlayer {
   std::string ErrorText(std::uint32_t error) override { return "error " + std::to_string(error); }
 
   std::vector<std::string> log;
-  std::uint32_t nextDevice = 1;
-  std::uint32_t openError = 0;
-  std::uint32_t playError = 0;
+  std::uint32_t nextDevice = 1, openError = 0, playError = 0;
 };
 
 class AppSaverTest : public ::testing::Test {
