@@ -9,11 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <optional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "tests/support/bytes.h"
 
@@ -112,10 +108,8 @@ TEST_P(SuiteFile, DecodesAndLoadsAsGdiShowsIt) {
   const std::optional<DecodedDib> gdiBlock = GdiDecode(loaded->Info(), loaded->Bits());
   ASSERT_TRUE(block && gdiBlock);
   ExpectSamePixels(*block, *gdiBlock);
-  if (!DecodeDib(info, bits)) return;  // GDI has nothing to compare with
-  const std::optional<DecodedDib> gdiFile = GdiDecode(info, bits);
-  ASSERT_TRUE(gdiFile);
-  ExpectSamePixels(*gdiBlock, *gdiFile);
+  // What the file shows (to GDI too, above) where we take the DIB as it lies in the file.
+  if (const std::optional<DecodedDib> file = DecodeDib(info, bits)) ExpectSamePixels(*block, *file);
 }
 
 std::vector<std::string> SuiteFiles() {

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "app/app.h"
 #include "app/app_texts.h"
