@@ -216,7 +216,9 @@ TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
   EXPECT_EQ(Contents(folder / "sea.anm"), sea);
 }
 
-TEST_F(FileCommands, NewOnOkStartsAnEmptyUntitledAnimation) {
+// New on OK starts an empty untitled animation. An animation whose objects do not read is
+// taken, so that a later Save writes its sprites back where they came from.
+TEST_F(FileCommands, NewAndOpenReplaceTheAnimationEvenWhenItsObjectsDoNotRead) {
   Command(CM_FILENEW);
   EXPECT_EQ(Caption(), L"ケルナの設定 - untitled.anm -");
   EXPECT_TRUE(app.scene->sprites.empty() && app.scene->objects.empty());
@@ -228,11 +230,7 @@ TEST_F(FileCommands, NewOnOkStartsAnEmptyUntitledAnimation) {
   EXPECT_EQ(app.intervalTime, 80);  // the other settings stay
   EXPECT_TRUE(Redrawn());
   EXPECT_EQ(Contents(folder / "sea.anm"), sea) << "nothing is written";
-}
-
-// An animation whose objects do not read is taken, so that a later Save writes its sprites
-// back where they came from.
-TEST_F(FileCommands, OpenTakesAnAnimationThatReadsEvenWithoutItsObjects) {
+  boxes.clear();  // New's question
   test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932("gone.foe"), {{"pike", "fish", 2, 0, 0}}));
   Command(CM_FILEOPEN, folder / "lake.anm");
   EXPECT_EQ(boxes, Boxes{kOpenFailed});
@@ -249,12 +247,10 @@ TEST_F(FileCommands, OpenTakesAnAnimationThatReadsEvenWithoutItsObjects) {
 
 TEST_F(FileCommands, SaveWritesTheAnimationThenTheSettingsAndSaysWhenTheSettingsFail) {
   app.scene->sprites[1]->x = -6;
-  app.bgImageMode = 2;
   Command(CM_FILESAVE);
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(Contents(folder / "sea.anm"),
             AnimationBytes(Cp932("sea.foe"), {{"a", "fish", 3, 10, 20}, {"b", "fish", 1, -6, 7}}));
-  EXPECT_NE(Contents(folder / "CONTROL.INI").find("\r\nBGImageMode=2\r\n"), std::string::npos);
   EXPECT_FALSE(Redrawn());
   // The settings folder becomes unusable: a regular file stands where it should be.
   test::ScopedVariable badDir(test::Text("KELNA_CONFIG_DIR"), (folder / "sea.anm" / "sub").native());

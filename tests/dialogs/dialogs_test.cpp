@@ -336,7 +336,7 @@ TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
   }
 }
 
-TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
+TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
   Settings app;
   app.bgMode = 7;  // unknown: shown as the desktop
   app.repeat = 5;
@@ -375,11 +375,10 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
     WORD code, thumb;
     int expected;
   } steps[] = {
-      {50, SB_PAGELEFT, 0, 0},     {230, SB_PAGELEFT, 0, 130},     {450, SB_PAGERIGHT, 0, 500},
-      {0, SB_PAGERIGHT, 0, 100},   {120, SB_LINELEFT, 0, 120},     {120, SB_THUMBPOSITION, 333, 333},
-      {120, SB_THUMBTRACK, 400, 120}, {700, SB_PAGELEFT, 0, 600},  {-50, SB_PAGERIGHT, 0, 50},
-      {-50, SB_PAGELEFT, 0, -50},  {700, SB_PAGERIGHT, 0, 700},  // outside the range: left as it is
-  };
+      {50, SB_PAGELEFT, 0, 0},     {700, SB_PAGELEFT, 0, 600},  {-50, SB_PAGELEFT, 0, -50},
+      {450, SB_PAGERIGHT, 0, 500}, {-50, SB_PAGERIGHT, 0, 50},  {700, SB_PAGERIGHT, 0, 700},
+      {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120},
+  };  // past the range one way, a page step leaves it as it is
   for (const auto& step : steps) {
     app.interval = step.start;
     app.dialog->SendMessage(WM_HSCROLL, MAKEWPARAM(step.code, step.thumb), reinterpret_cast<LPARAM>(slider));
@@ -388,21 +387,18 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
   app.interval = 410;
   app.Refresh();
   EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 410);
-}
 
-TEST(SettingsDialog, HelpShowsTheProgramsOwnHelpWithoutTheHelpFile) {
+  // Without the help file, Help shows the program's own help.
   ASSERT_FALSE(HelpFileFound());
-  Settings app;
-  app.Open();
-  std::wstring text;
-  app.scripts.push_back([&](HWND d) {
-    text = TextOf(Item(d, KELNA_HELP_TEXT_ID));
-    Click(d, IDOK);
+  std::wstring help;
+  app.scripts.push_back([&](HWND h) {
+    help = TextOf(Item(h, KELNA_HELP_TEXT_ID));
+    Click(h, IDOK);
   });
   app.Menu(CM_HELPCONTENTS);
   EXPECT_EQ(app.shownTemplates, (std::vector<int>{KELNA_HELP_DIALOG_ID}));
-  EXPECT_EQ(text, OwnHelpText());
-  EXPECT_NE(text.find(L"で読み込みます。\r\n\r\nスプライト"), std::wstring::npos);  // paragraphs
+  EXPECT_EQ(help, OwnHelpText());
+  EXPECT_NE(help.find(L"で読み込みます。\r\n\r\nスプライト"), std::wstring::npos);  // paragraphs
 }
 
 // Ordinary sprites' columns are checked where sprites are made and edited.
