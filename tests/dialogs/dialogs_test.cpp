@@ -320,7 +320,6 @@ TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
     Row atStart, afterRefresh;  // object file, image, music
   } cases[] = {
       {std::nullopt, "", "", {L"(なし)", L"", L""}, {L"None", L"(なし)", L"(なし)"}},
-      {"C:\\ANIM\\ZOO.FOE", "(なし)", "(なし)", {L"ZOO", L"(なし)", L"(なし)"}, {L"ZOO", L"(なし)", L"(なし)"}},
       {"C:\\ANIM\\", "C:\\PIC\\SKY.BMP", "D:\\曲\\夜.MID", {L"(なし)", L"SKY", L"夜"}, {L"None", L"SKY", L"夜"}},
       {"C:\\ソフト\\表.foe", "ソ.bmp", "x", {L"表", L"ソ", L"x"}, {L"表", L"ソ", L"x"}},  // ソ ends in 5C
   };

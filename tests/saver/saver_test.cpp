@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "app/app.h"
-#include "app/app_texts.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "saver/saver_window.h"
@@ -171,7 +170,6 @@ TEST(AppBackground, TheImageIsReadOnlyFromAFileThatOpens) {
     int result;
     bool image, picture;
   } cases[] = {
-      {texts::kNoFileMarker, 0, false, false},
       {PathToCp932(folder / "missing.bmp"), 0, false, false},
       {PathToCp932(folder / "text.bmp"), 1, true, false},  // an image without a picture
   };
