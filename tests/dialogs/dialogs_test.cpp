@@ -58,7 +58,6 @@ class Settings : public TApplication, public SettingsHost {
     scene.objects.back()->ExpandImageArray(frames);
     return *scene.objects.back();
   }
-  // Adds a sprite in depth order.
   ZoAnimatedSprite& AddSprite(const char* utf8Name, int depth, const char* object = "cat") {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
     sprite->SetName(Sjis(utf8Name));

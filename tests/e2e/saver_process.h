@@ -112,13 +112,11 @@ struct Picture {
   std::vector<std::uint32_t> pixels;
 };
 
-// The rectangle that holds every monitor, as the system reports it.
 inline RECT VirtualScreenRect() {
   const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN), top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-// What the screen shows in `area` (screen coordinates).
 inline Picture CaptureScreen(const RECT& area) {
   Picture picture{area.right - area.left, area.bottom - area.top, {}};
   BITMAPINFO info{};
@@ -159,7 +157,6 @@ inline std::string FirstDifference(const Picture& shown, const std::string& expe
   return "";
 }
 
-// A 32-bit BMP file of the picture.
 inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
   Bytes dib = PackedDib(picture.width, picture.height, 32, 0);
   for (int y = 0; y < picture.height; ++y)  // bottom-up rows
@@ -245,7 +242,6 @@ class ScreenSaver : public ::testing::Test {
         std::to_wstring(mode) + L" --background \"" + background.wstring() + L"\" --out \"" +
         (folder / "render").wstring() + L"\"";
     EXPECT_EQ(Process(arguments, L"kelna-tool.exe").ExitCode(60s), 0u);
-    // The tool's PAM file: a text header, then RGB bytes, rows top first.
     const std::string pam = Contents(folder / "render" / "tick-0003.pam");
     const auto header = pam.find("ENDHDR\n");
     EXPECT_NE(header, std::string::npos);
