@@ -191,9 +191,6 @@ TEST(EditSpriteDialog, OkRunsTheTestsInOrderAndReportsTheFirstThatFails) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message ? c.message : L"accepted");
     app.messages.clear();
-    int focus = 0;
-    DWORD selectionEnd = 0;
-    std::size_t focusedLength = 0;
     app.scripts.push_back([&](HWND d) {
       if (c.chooseObject) ChooseEntry(d, 113, 0);  // first: it loads the object's defaults
       Type(d, {{114, c.name}});
@@ -204,16 +201,15 @@ TEST(EditSpriteDialog, OkRunsTheTestsInOrderAndReportsTheFirstThatFails) {
       Edit_SetSel(Item(d, 114), 0, 0);
       ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(Item(d, IDOK)));
       if (!c.message) return;
-      focus = ::GetDlgCtrlID(::GetFocus());
+      EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), c.focus ? c.focus : 114);
+      DWORD selectionEnd = 0;
       ::SendMessageW(::GetFocus(), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&selectionEnd));
-      focusedLength = TextOf(::GetFocus()).size();
+      EXPECT_EQ(selectionEnd, c.focus ? TextOf(::GetFocus()).size() : 0u);  // the whole text selected
       Click(d, IDCANCEL);
     });
     if (!c.isNew) app.Select(2);
     app.Menu(c.isNew ? CM_NEWSPRITE : CM_EDITSPRITE);
     EXPECT_EQ(app.messages, c.message ? Row{c.message} : Row{});
-    EXPECT_EQ(focus, c.message ? (c.focus ? c.focus : 114) : 0);
-    EXPECT_EQ(selectionEnd, c.focus ? focusedLength : 0u);  // the whole text selected
   }
   ASSERT_EQ(app.SheetColumn(1), (Row{L"", L"taken", L"orphan"}));
   const ZoAnimatedSprite& s = *app.scene.sprites[0];
@@ -238,43 +234,37 @@ TEST(EditSpriteDialog, NewAndEditedSpritesTakeTheirFieldsAndTheirPlaceByDepth) {
   flat.behaviour = BehaveSpecified;
   app.Open();
   const std::initializer_list<int> fields = {114, 125, 106, 107, 109, 110, 118, 116};
-  Row opened, objects, behaviours, edited;
-  std::vector<int> states;  // object and behaviour entries, repeat, random start, sound
   app.scripts.push_back([&](HWND d) {
-    opened = Texts(d, fields);
-    objects = Entries(d, 113);
-    behaviours = Entries(d, 101);
-    states = {ComboBox_GetCurSel(Item(d, 113)), ComboBox_GetCurSel(Item(d, 101)), Checked(d, 124),
-              Checked(d, 105), Checked(d, 108)};
+    EXPECT_EQ(Texts(d, fields), (Row{L"newsprite", L"1", L"0", L"0", L"0", L"0", L"0", L"0"}));
+    EXPECT_EQ(Entries(d, 113), (Row{L"bird", L"ねこ"}));
+    EXPECT_EQ(Entries(d, 101), (Row{L"流れ", L"ﾊﾞｳﾝﾄﾞ", L"１ｼｮｯﾄ", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"指定位置"}));
+    // The object and behaviour entries chosen, repeat, random start, sound.
+    EXPECT_EQ((std::vector<int>{ComboBox_GetCurSel(Item(d, 113)), ComboBox_GetCurSel(Item(d, 101)),
+                                Checked(d, 124), Checked(d, 105), Checked(d, 108)}),
+              (std::vector<int>{-1, 0, 1, 1, 1}));
     Type(d, {{114, L"鳥"}, {118, L"2"}, {116, L"3"}});
     ChooseEntry(d, 113, 0);  // brings the object's defaults but not these
     Click(d, 108);  // sound off
     Click(d, IDOK);
   });
   app.Menu(CM_NEWSPRITE);
-  EXPECT_EQ(opened, (Row{L"newsprite", L"1", L"0", L"0", L"0", L"0", L"0", L"0"}));
-  EXPECT_EQ(objects, (Row{L"bird", L"ねこ"}));
-  EXPECT_EQ(behaviours, (Row{L"流れ", L"ﾊﾞｳﾝﾄﾞ", L"１ｼｮｯﾄ", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"指定位置"}));
-  EXPECT_EQ(states, (std::vector<int>{-1, 0, 1, 1, 1}));
   EXPECT_EQ(app.SheetRows()[1], (Row{L"2", L"鳥", L"bird", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"30", L"OFF", L"OFF", L"-120", L"64",
                                      L"-7", L"3", L"40", L"24", L"2", L"6", L"3", L"OFF"}));
   EXPECT_EQ(bird.frameCount, 6);
 
-  std::vector<bool> randomStart;  // its box: as opened, then for each behaviour chosen
   app.scripts.push_back([&](HWND d) {
-    edited = Texts(d, fields);
-    randomStart.push_back(Enabled(d, 105));
+    EXPECT_EQ(Texts(d, fields), (Row{L"flat", L"10", L"-300", L"200", L"-20", L"5", L"1", L"4"}));
+    std::vector<bool> randomStart = {Enabled(d, 105)};  // its box: as opened, then per behaviour
     for (int behaviour = BehaveFlow; behaviour <= BehaveSpecified; ++behaviour) {
       ChooseEntry(d, 101, behaviour);
       randomStart.push_back(Enabled(d, 105));
     }
+    EXPECT_EQ(randomStart, (std::vector<bool>{true, true, true, false, true, false}));
     Type(d, {{125, L"60"}, {106, L"-301"}});
     Click(d, IDOK);  // its own name is no duplicate
   });
   app.Select(3);
   app.Menu(CM_EDITSPRITE);
-  EXPECT_EQ(edited, (Row{L"flat", L"10", L"-300", L"200", L"-20", L"5", L"1", L"4"}));
-  EXPECT_EQ(randomStart, (std::vector<bool>{true, true, true, false, true, false}));
   EXPECT_TRUE(app.messages.empty());
   EXPECT_EQ(app.SheetColumn(1), (Row{L"flat", L"deep", L"鳥"}));
   EXPECT_EQ((std::vector<int>{flat.prevX, flat.prevY, flat.x, flat.frameCount}),

@@ -72,14 +72,12 @@ class Process {
   // The exit status once the process has ended within `limit`; while waiting, every window
   // the process shows is recorded.
   std::optional<DWORD> ExitCode(Clock::duration limit) {
-    const auto ended = [&] { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; };
-    PumpUntil([&] {
+    const bool ended = PumpUntil([&] {
       if (HWND window = Find(nullptr, nullptr)) seen.push_back(window);
-      return ended();
+      return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
     }, limit);
     DWORD code = STILL_ACTIVE;
-    if (!ended()) return std::nullopt;
-    ::GetExitCodeProcess(process_.hProcess, &code);
+    if (!ended || !::GetExitCodeProcess(process_.hProcess, &code)) return std::nullopt;
     return code;
   }
 
