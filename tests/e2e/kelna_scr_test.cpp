@@ -53,24 +53,21 @@ TEST_F(ScreenSaver, SettingsWindowSavesOnOkOnly) {
     EXPECT_NE(::GetMenu(frame), nullptr);  // Wine keeps menus per process: see the framework tests
     SaveScreenshot("settings-window");
     ::PostMessageW(frame, WM_SYSCOMMAND, SC_KEYMENU, 'f');  // Alt+F, as a user would
-    Pump(700ms);
-    SaveScreenshot("settings-file-menu");
+    SaveScreenshot("settings-file-menu", 700ms);
     ::PostMessageW(frame, WM_CANCELMODE, 0, 0);
     ::PostMessageW(frame, WM_COMMAND, CM_HELPABOUT, 0);
     HWND about = run.WaitFor(nullptr, L"ケルナについて", 10s);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(TextOf(::GetDlgItem(about, KELNA_ABOUT_VERSION_ID)), L"ケルナ  Version 1.0");
     EXPECT_FALSE(::IsWindowEnabled(frame)) << "the About box is modal";
-    Pump(500ms);
-    SaveScreenshot("about-box");
+    SaveScreenshot("about-box", 500ms);
     Press(about, IDOK);
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(about) && ::IsWindowEnabled(frame); }, 5s));
     ::PostMessageW(frame, WM_COMMAND, CM_FILEOPEN, 0);
     HWND open = nullptr;
     PumpUntil([&] { return (open = ::GetLastActivePopup(frame)) != frame && ::IsWindowVisible(open); }, 10s);
     ASSERT_NE(open, frame);
-    Pump(1s);
-    SaveScreenshot("open-dialog");
+    SaveScreenshot("open-dialog", 1s);
     ::PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(open); }, 5s));
     EXPECT_EQ(TextOf(frame), L"ケルナの設定 - sky.anm -");

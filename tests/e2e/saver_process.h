@@ -164,9 +164,10 @@ inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) 
   WriteBytes(file, StreamForm(dib));
 }
 
-// Saves every monitor as NAME.bmp in the folder that KELNA_SCREENSHOT_DIR names, if any: a
-// look at what the user sees, for people, not a test result.
-inline void SaveScreenshot(const std::string& name) {
+// After `settle` (pumped whether or not it is saved), saves every monitor as NAME.bmp in the
+// folder that KELNA_SCREENSHOT_DIR names, if any: a look at what the user sees, for people.
+inline void SaveScreenshot(const std::string& name, Clock::duration settle = 0ms) {
+  Pump(settle);
   const char* folder = std::getenv("KELNA_SCREENSHOT_DIR");
   if (!folder || !*folder) return;
   std::filesystem::create_directories(folder);
