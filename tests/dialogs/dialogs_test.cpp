@@ -58,7 +58,6 @@ class Settings : public TApplication, public SettingsHost {
     scene.objects.back()->ExpandImageArray(frames);
     return *scene.objects.back();
   }
-  // Adds a sprite in depth order.
   ZoAnimatedSprite& AddSprite(const char* utf8Name, int depth, const char* object = "cat") {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
     sprite->SetName(Sjis(utf8Name));
@@ -192,9 +191,6 @@ TEST(EditSpriteDialog, OkRunsTheTestsInOrderAndReportsTheFirstThatFails) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message ? c.message : L"accepted");
     app.messages.clear();
-    int focus = 0;
-    DWORD selectionEnd = 0;
-    std::size_t focusedLength = 0;
     app.scripts.push_back([&](HWND d) {
       if (c.chooseObject) ChooseEntry(d, 113, 0);  // first: it loads the object's defaults
       Type(d, {{114, c.name}});
@@ -205,16 +201,15 @@ TEST(EditSpriteDialog, OkRunsTheTestsInOrderAndReportsTheFirstThatFails) {
       Edit_SetSel(Item(d, 114), 0, 0);
       ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(Item(d, IDOK)));
       if (!c.message) return;
-      focus = ::GetDlgCtrlID(::GetFocus());
+      EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), c.focus ? c.focus : 114);
+      DWORD selectionEnd = 0;
       ::SendMessageW(::GetFocus(), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&selectionEnd));
-      focusedLength = TextOf(::GetFocus()).size();
+      EXPECT_EQ(selectionEnd, c.focus ? TextOf(::GetFocus()).size() : 0u);  // the whole text selected
       Click(d, IDCANCEL);
     });
     if (!c.isNew) app.Select(2);
     app.Menu(c.isNew ? CM_NEWSPRITE : CM_EDITSPRITE);
     EXPECT_EQ(app.messages, c.message ? Row{c.message} : Row{});
-    EXPECT_EQ(focus, c.message ? (c.focus ? c.focus : 114) : 0);
-    EXPECT_EQ(selectionEnd, c.focus ? focusedLength : 0u);  // the whole text selected
   }
   ASSERT_EQ(app.SheetColumn(1), (Row{L"", L"taken", L"orphan"}));
   const ZoAnimatedSprite& s = *app.scene.sprites[0];
@@ -239,43 +234,37 @@ TEST(EditSpriteDialog, NewAndEditedSpritesTakeTheirFieldsAndTheirPlaceByDepth) {
   flat.behaviour = BehaveSpecified;
   app.Open();
   const std::initializer_list<int> fields = {114, 125, 106, 107, 109, 110, 118, 116};
-  Row opened, objects, behaviours, edited;
-  std::vector<int> states;  // object and behaviour entries, repeat, random start, sound
   app.scripts.push_back([&](HWND d) {
-    opened = Texts(d, fields);
-    objects = Entries(d, 113);
-    behaviours = Entries(d, 101);
-    states = {ComboBox_GetCurSel(Item(d, 113)), ComboBox_GetCurSel(Item(d, 101)), Checked(d, 124),
-              Checked(d, 105), Checked(d, 108)};
+    EXPECT_EQ(Texts(d, fields), (Row{L"newsprite", L"1", L"0", L"0", L"0", L"0", L"0", L"0"}));
+    EXPECT_EQ(Entries(d, 113), (Row{L"bird", L"ねこ"}));
+    EXPECT_EQ(Entries(d, 101), (Row{L"流れ", L"ﾊﾞｳﾝﾄﾞ", L"１ｼｮｯﾄ", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"指定位置"}));
+    // The object and behaviour entries chosen, repeat, random start, sound.
+    EXPECT_EQ((std::vector<int>{ComboBox_GetCurSel(Item(d, 113)), ComboBox_GetCurSel(Item(d, 101)),
+                                Checked(d, 124), Checked(d, 105), Checked(d, 108)}),
+              (std::vector<int>{-1, 0, 1, 1, 1}));
     Type(d, {{114, L"鳥"}, {118, L"2"}, {116, L"3"}});
     ChooseEntry(d, 113, 0);  // brings the object's defaults but not these
     Click(d, 108);  // sound off
     Click(d, IDOK);
   });
   app.Menu(CM_NEWSPRITE);
-  EXPECT_EQ(opened, (Row{L"newsprite", L"1", L"0", L"0", L"0", L"0", L"0", L"0"}));
-  EXPECT_EQ(objects, (Row{L"bird", L"ねこ"}));
-  EXPECT_EQ(behaviours, (Row{L"流れ", L"ﾊﾞｳﾝﾄﾞ", L"１ｼｮｯﾄ", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"指定位置"}));
-  EXPECT_EQ(states, (std::vector<int>{-1, 0, 1, 1, 1}));
   EXPECT_EQ(app.SheetRows()[1], (Row{L"2", L"鳥", L"bird", L"ﾗﾝﾀﾞﾑｳｫｰｸ", L"30", L"OFF", L"OFF", L"-120", L"64",
                                      L"-7", L"3", L"40", L"24", L"2", L"6", L"3", L"OFF"}));
   EXPECT_EQ(bird.frameCount, 6);
 
-  std::vector<bool> randomStart;  // its box: as opened, then for each behaviour chosen
   app.scripts.push_back([&](HWND d) {
-    edited = Texts(d, fields);
-    randomStart.push_back(Enabled(d, 105));
+    EXPECT_EQ(Texts(d, fields), (Row{L"flat", L"10", L"-300", L"200", L"-20", L"5", L"1", L"4"}));
+    std::vector<bool> randomStart = {Enabled(d, 105)};  // its box: as opened, then per behaviour
     for (int behaviour = BehaveFlow; behaviour <= BehaveSpecified; ++behaviour) {
       ChooseEntry(d, 101, behaviour);
       randomStart.push_back(Enabled(d, 105));
     }
+    EXPECT_EQ(randomStart, (std::vector<bool>{true, true, true, false, true, false}));
     Type(d, {{125, L"60"}, {106, L"-301"}});
     Click(d, IDOK);  // its own name is no duplicate
   });
   app.Select(3);
   app.Menu(CM_EDITSPRITE);
-  EXPECT_EQ(edited, (Row{L"flat", L"10", L"-300", L"200", L"-20", L"5", L"1", L"4"}));
-  EXPECT_EQ(randomStart, (std::vector<bool>{true, true, true, false, true, false}));
   EXPECT_TRUE(app.messages.empty());
   EXPECT_EQ(app.SheetColumn(1), (Row{L"flat", L"deep", L"鳥"}));
   EXPECT_EQ((std::vector<int>{flat.prevX, flat.prevY, flat.x, flat.frameCount}),
@@ -293,7 +282,6 @@ TEST(EditSpriteDialog, ABehaviourWithoutAListEntryIsKeptOrMadeOneTheEngineKnows)
       {false, 9, -1, BehaveFlow},            // a value no file should hold
       {false, BehaveBound, 1, BehaveBound},  // the radial object's default leaves no selection
       {true, BehaveFlow, 1, BehaveFlow},
-      {true, BehaveFlow, 0, BehaveOneShot},
   };
   for (const auto& c : cases) {
     Settings app;
@@ -321,7 +309,6 @@ TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
     Row atStart, afterRefresh;  // object file, image, music
   } cases[] = {
       {std::nullopt, "", "", {L"(なし)", L"", L""}, {L"None", L"(なし)", L"(なし)"}},
-      {"C:\\ANIM\\ZOO.FOE", "(なし)", "(なし)", {L"ZOO", L"(なし)", L"(なし)"}, {L"ZOO", L"(なし)", L"(なし)"}},
       {"C:\\ANIM\\", "C:\\PIC\\SKY.BMP", "D:\\曲\\夜.MID", {L"(なし)", L"SKY", L"夜"}, {L"None", L"SKY", L"夜"}},
       {"C:\\ソフト\\表.foe", "ソ.bmp", "x", {L"表", L"ソ", L"x"}, {L"表", L"ソ", L"x"}},  // ソ ends in 5C
   };
@@ -337,7 +324,7 @@ TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
   }
 }
 
-TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
+TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
   Settings app;
   app.bgMode = 7;  // unknown: shown as the desktop
   app.repeat = 5;
@@ -376,12 +363,10 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
     WORD code, thumb;
     int expected;
   } steps[] = {
-      {50, SB_PAGELEFT, 0, 0},     {0, SB_PAGELEFT, 0, 0},            {230, SB_PAGELEFT, 0, 130},
-      {450, SB_PAGERIGHT, 0, 500}, {500, SB_PAGERIGHT, 0, 500},       {0, SB_PAGERIGHT, 0, 100},
-      {120, SB_LINELEFT, 0, 120},  {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120},
-      {120, SB_TOP, 0, 120},       {700, SB_PAGELEFT, 0, 600},        {-50, SB_PAGERIGHT, 0, 50},
-      {-50, SB_PAGELEFT, 0, -50},  {700, SB_PAGERIGHT, 0, 700},  // outside the range: left as it is
-  };
+      {50, SB_PAGELEFT, 0, 0},     {700, SB_PAGELEFT, 0, 600},  {-50, SB_PAGELEFT, 0, -50},
+      {450, SB_PAGERIGHT, 0, 500}, {-50, SB_PAGERIGHT, 0, 50},  {700, SB_PAGERIGHT, 0, 700},
+      {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120},
+  };  // past the range one way, a page step leaves it as it is
   for (const auto& step : steps) {
     app.interval = step.start;
     app.dialog->SendMessage(WM_HSCROLL, MAKEWPARAM(step.code, step.thumb), reinterpret_cast<LPARAM>(slider));
@@ -390,21 +375,18 @@ TEST(SettingsDialog, RadiosBoxesAndTheSliderWithItsOwnPageArithmetic) {
   app.interval = 410;
   app.Refresh();
   EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 410);
-}
 
-TEST(SettingsDialog, HelpShowsTheProgramsOwnHelpWithoutTheHelpFile) {
+  // Without the help file, Help shows the program's own help.
   ASSERT_FALSE(HelpFileFound());
-  Settings app;
-  app.Open();
-  std::wstring text;
-  app.scripts.push_back([&](HWND d) {
-    text = TextOf(Item(d, KELNA_HELP_TEXT_ID));
-    Click(d, IDOK);
+  std::wstring help;
+  app.scripts.push_back([&](HWND h) {
+    help = TextOf(Item(h, KELNA_HELP_TEXT_ID));
+    Click(h, IDOK);
   });
   app.Menu(CM_HELPCONTENTS);
   EXPECT_EQ(app.shownTemplates, (std::vector<int>{KELNA_HELP_DIALOG_ID}));
-  EXPECT_EQ(text, OwnHelpText());
-  EXPECT_NE(text.find(L"で読み込みます。\r\n\r\nスプライト"), std::wstring::npos);  // paragraphs
+  EXPECT_EQ(help, OwnHelpText());
+  EXPECT_NE(help.find(L"で読み込みます。\r\n\r\nスプライト"), std::wstring::npos);  // paragraphs
 }
 
 // Ordinary sprites' columns are checked where sprites are made and edited.

@@ -18,15 +18,6 @@ std::string Variable(const char* name) {
   return value ? value : "";
 }
 
-std::vector<RECT> Monitors() {
-  std::vector<RECT> monitors;
-  ::EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* rect, LPARAM list) {
-    reinterpret_cast<std::vector<RECT>*>(list)->push_back(*rect);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&monitors));
-  return monitors;
-}
-
 // A window of one colour, shown and painted by this process.
 HWND Patch(std::uint32_t colour, const RECT& at) {
   const std::wstring name = L"KelnaPatch" + std::to_wstring(colour);
@@ -57,18 +48,20 @@ class TwoMonitors : public ScreenSaver {
  protected:
   void SetUp() override {
     ::SetProcessDPIAware();  // physical pixels, as the saver sees them
-    const std::vector<RECT> monitors = Monitors();
-    ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2) << "not a two-monitor session";
-    ASSERT_EQ(monitors.size(), 2u);
     // The primary 1280 x 1024 at 0,0; the other 1024 x 768, right or left of it.
     const bool left = Variable("KELNA_MONITORS") == "left";
-    const RECT primary{0, 0, 1280, 1024};
-    second = left ? RECT{-1024, 0, 0, 768} : RECT{1280, 0, 2304, 768};
+    monitors = {{0, 0, 1280, 1024}, left ? RECT{-1024, 0, 0, 768} : RECT{1280, 0, 2304, 768}};
     all = left ? RECT{-1024, 0, 1280, 1024} : RECT{0, 0, 2304, 1024};
-    const RECT reported = VirtualScreenRect();
-    ASSERT_TRUE(::EqualRect(&reported, &all)) << reported.left << "," << reported.right;
-    ASSERT_TRUE(std::any_of(monitors.begin(), monitors.end(), [&](const RECT& m) { return ::EqualRect(&m, &second); }));
-    ASSERT_TRUE(std::any_of(monitors.begin(), monitors.end(), [&](const RECT& m) { return ::EqualRect(&m, &primary); }));
+    std::vector<RECT> reported;
+    ::EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* rect, LPARAM list) {
+      reinterpret_cast<std::vector<RECT>*>(list)->push_back(*rect);
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&reported));
+    ASSERT_EQ(reported.size(), 2u) << "not a two-monitor session";
+    for (const RECT& monitor : monitors)
+      ASSERT_TRUE(std::ranges::any_of(reported, [&](const RECT& m) { return ::EqualRect(&m, &monitor); }));
+    const RECT virtualScreen = VirtualScreenRect();
+    ASSERT_TRUE(::EqualRect(&virtualScreen, &all)) << virtualScreen.left << "," << virtualScreen.right;
     HDC screen = ::GetDC(nullptr);
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
     ::ReleaseDC(nullptr, screen);
@@ -78,12 +71,14 @@ class TwoMonitors : public ScreenSaver {
   // A screen point as a point in the saver window, which lies at the virtual screen's origin.
   LPARAM InWindow(POINT at) const { return MAKELPARAM(at.x - all.left, at.y - all.top); }
 
-  RECT second{}, all{};
+  std::vector<RECT> monitors;  // the primary, then the other
+  RECT all{};
 };
 
 TEST_F(TwoMonitors, SaverCoversBothWithWhatTheToolRendersUntilInputOverEither) {
   POINT start{};
   ASSERT_TRUE(::GetCursorPos(&start));
+  const RECT second = monitors[1];
   const POINT onSecond{second.left + 300, second.top + 500};
   // One patch of colour per monitor, for the desktop mode to show.
   const struct {
@@ -128,22 +123,20 @@ TEST_F(TwoMonitors, SaverCoversBothWithWhatTheToolRendersUntilInputOverEither) {
 
     // Each monitor shows its part of the tool's picture of the whole virtual screen.
     const std::string expected = Rendered(shown.width, shown.height, r.mode, background);
-    for (RECT monitor : Monitors()) {
+    for (RECT monitor : monitors) {
       ::OffsetRect(&monitor, -all.left, -all.top);
       EXPECT_EQ(FirstDifference(shown, expected, monitor), "") << "monitor at " << monitor.left;
     }
-    // And sprites are there at all (at this size and seed one hides another).
-    EXPECT_TRUE(std::any_of(shown.pixels.begin(), shown.pixels.end(), [](std::uint32_t p) {
-      return std::count(std::begin(kColours), std::end(kColours), p) != 0;
+    // The pictures are not empty: sprites show (at this size and seed one hides another),
+    // and in desktop mode what was on the screen before, save where a sprite covers it.
+    EXPECT_TRUE(std::ranges::any_of(shown.pixels, [](std::uint32_t p) {
+      return std::ranges::count(kColours, p) != 0;
     }));
     if (r.image) continue;
-    for (const auto& patch : patches) {  // the desktop as it was, save where a sprite covers it
-      int seen = 0;
-      for (int y = patch.at.top; y < patch.at.bottom; ++y)
-        for (int x = patch.at.left; x < patch.at.right; ++x)
-          seen += shown.pixels[std::size_t(y - all.top) * shown.width + (x - all.left)] == patch.colour;
+    for (const auto& patch : patches) {
       const int area = (patch.at.right - patch.at.left) * (patch.at.bottom - patch.at.top);
-      EXPECT_GE(seen, area - 3 * 48 * 48) << std::hex << patch.colour;
+      EXPECT_GE(std::ranges::count(shown.pixels, patch.colour), area - 3 * 48 * 48)
+          << std::hex << patch.colour;
     }
   }
 }

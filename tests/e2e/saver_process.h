@@ -8,17 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
@@ -77,14 +72,12 @@ class Process {
   // The exit status once the process has ended within `limit`; while waiting, every window
   // the process shows is recorded.
   std::optional<DWORD> ExitCode(Clock::duration limit) {
-    const auto ended = [&] { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; };
-    PumpUntil([&] {
+    const bool ended = PumpUntil([&] {
       if (HWND window = Find(nullptr, nullptr)) seen.push_back(window);
-      return ended();
+      return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
     }, limit);
     DWORD code = STILL_ACTIVE;
-    if (!ended()) return std::nullopt;
-    ::GetExitCodeProcess(process_.hProcess, &code);
+    if (!ended || !::GetExitCodeProcess(process_.hProcess, &code)) return std::nullopt;
     return code;
   }
 
@@ -117,21 +110,12 @@ struct Picture {
   std::vector<std::uint32_t> pixels;
 };
 
-// The primary monitor: the desktop window's rectangle.
-inline RECT PrimaryScreen() {
-  RECT desktop{};
-  ::GetWindowRect(::GetDesktopWindow(), &desktop);
-  return desktop;
-}
-
-// The rectangle that holds every monitor, as the system reports it.
 inline RECT VirtualScreenRect() {
   const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN), top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-// What the screen shows in `area` (screen coordinates).
-inline Picture CaptureScreen(const RECT& area = PrimaryScreen()) {
+inline Picture CaptureScreen(const RECT& area) {
   Picture picture{area.right - area.left, area.bottom - area.top, {}};
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -171,19 +155,19 @@ inline std::string FirstDifference(const Picture& shown, const std::string& expe
   return "";
 }
 
-// A 32-bit BMP file of the picture.
 inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
   Bytes dib = PackedDib(picture.width, picture.height, 32, 0);
   for (int y = 0; y < picture.height; ++y)  // bottom-up rows
     for (std::size_t x = 0; x < std::size_t(picture.width); ++x)
       PutAt(dib, 40 + 4 * ((picture.height - 1 - y) * picture.width + x),
             picture.pixels[y * picture.width + x], 4);
-  std::ofstream(file, std::ios::binary) << StreamForm(dib);
+  WriteBytes(file, StreamForm(dib));
 }
 
-// Saves every monitor as NAME.bmp in the folder that KELNA_SCREENSHOT_DIR names, if any: a
-// look at what the user sees, for people, not a test result.
-inline void SaveScreenshot(const std::string& name) {
+// After `settle` (pumped whether or not it is saved), saves every monitor as NAME.bmp in the
+// folder that KELNA_SCREENSHOT_DIR names, if any: a look at what the user sees, for people.
+inline void SaveScreenshot(const std::string& name, Clock::duration settle = 0ms) {
+  Pump(settle);
   const char* folder = std::getenv("KELNA_SCREENSHOT_DIR");
   if (!folder || !*folder) return;
   std::filesystem::create_directories(folder);
@@ -232,12 +216,12 @@ class ScreenSaver : public ::testing::Test {
       sprite->imageWidth = sprite->imageHeight = 48;
       sprite->frameCount = 1;
     }
-    std::ofstream(folder / "sky.foe", std::ios::binary) << objects.str();
+    WriteBytes(folder / "sky.foe", objects.str());
     EXPECT_EQ(scene.Write(PathToCp932(folder / "sky.anm").c_str()), 1);
-    std::ofstream(folder / "centre.bmp", std::ios::binary) << StreamForm(SolidDib(300, 200, 0x336699));
+    WriteBytes(folder / "centre.bmp", StreamForm(SolidDib(300, 200, 0x336699)));
     Bytes tile = SolidDib(100, 80, 0x996633);
     std::fill(tile.begin() + 40, tile.begin() + 40 + 300, 0x20);  // a dark bottom row
-    std::ofstream(folder / "tile.bmp", std::ios::binary) << StreamForm(tile);
+    WriteBytes(folder / "tile.bmp", StreamForm(tile));
   }
 
   std::string SettingsText(int mode, const std::string& image, const std::string& music = "",
@@ -246,9 +230,7 @@ class ScreenSaver : public ::testing::Test {
            std::to_string(mode) + "\r\nBGMusicFile=" + music + "\r\nBGMusicRepeat=1\r\nWaveSound=0\r\n" +
            "AnimationFile=" + PathToCp932(folder / animation) + "\r\n";
   }
-  void WriteSettings(const std::string& text) {
-    std::ofstream(folder / "CONTROL.INI", std::ios::binary) << text;
-  }
+  void WriteSettings(const std::string& text) const { WriteBytes(folder / "CONTROL.INI", text); }
 
   // What kelna-tool (beside the test) renders of sky.anm after three ticks at this size,
   // seed, mode and background: RGB bytes, rows top first.
@@ -259,7 +241,6 @@ class ScreenSaver : public ::testing::Test {
         std::to_wstring(mode) + L" --background \"" + background.wstring() + L"\" --out \"" +
         (folder / "render").wstring() + L"\"";
     EXPECT_EQ(Process(arguments, L"kelna-tool.exe").ExitCode(60s), 0u);
-    // The tool's PAM file: a text header, then RGB bytes, rows top first.
     const std::string pam = Contents(folder / "render" / "tick-0003.pam");
     const auto header = pam.find("ENDHDR\n");
     EXPECT_NE(header, std::string::npos);

@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "app/framework/application.h"
 #include "app/framework/controls.h"

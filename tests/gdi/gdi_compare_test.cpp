@@ -9,12 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <optional>
 #include <random>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "tests/support/bytes.h"
 
@@ -113,10 +108,8 @@ TEST_P(SuiteFile, DecodesAndLoadsAsGdiShowsIt) {
   const std::optional<DecodedDib> gdiBlock = GdiDecode(loaded->Info(), loaded->Bits());
   ASSERT_TRUE(block && gdiBlock);
   ExpectSamePixels(*block, *gdiBlock);
-  if (!DecodeDib(info, bits)) return;  // GDI has nothing to compare with
-  const std::optional<DecodedDib> gdiFile = GdiDecode(info, bits);
-  ASSERT_TRUE(gdiFile);
-  ExpectSamePixels(*gdiBlock, *gdiFile);
+  // What the file shows (to GDI too, above) where we take the DIB as it lies in the file.
+  if (const std::optional<DecodedDib> file = DecodeDib(info, bits)) ExpectSamePixels(*block, *file);
 }
 
 std::vector<std::string> SuiteFiles() {
@@ -128,12 +121,7 @@ std::vector<std::string> SuiteFiles() {
   return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(gdi, SuiteFile, ::testing::ValuesIn(SuiteFiles()), [](const auto& info) {
-  std::string name = info.param;
-  std::ranges::replace(name, '/', '_');
-  std::ranges::replace(name, '-', '_');
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(gdi, SuiteFile, ::testing::ValuesIn(SuiteFiles()));  // a failure names the file
 
 // Random DIBs: well-formed and hostile headers, tables, masks and RLE codes.
 class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
@@ -223,19 +211,11 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
   std::mt19937 random_{GetParam()};
 };
 
-std::string Dump(std::span<const std::uint8_t> bytes) {
-  std::ostringstream text;
-  for (std::size_t i = 0; i < bytes.size() && i < 256; ++i) {
-    text << (i ? " " : "") << std::hex << int{bytes[i]};
-  }
-  return text.str();
-}
-
 TEST_P(RandomDibs, DecodeAsGdiDoes) {
   int compared = 0;
   for (int i = 0; i < 1000 && !HasFailure(); ++i) {
     const auto [info, bits] = Make();
-    SCOPED_TRACE("DIB " + std::to_string(i) + "\ninfo: " + Dump(info) + "\nbits: " + Dump(bits));
+    SCOPED_TRACE("DIB " + std::to_string(i));  // the seed and the number make it again
     compared += ExpectSameAsGdi(info, bits) ? 1 : 0;
   }
   EXPECT_GT(compared, 500) << "most DIBs should be ones GDI takes, so that pixels are compared";

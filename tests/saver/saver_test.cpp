@@ -1,6 +1,5 @@
-// The saver window's ticks and input, the desktop capture, and the application's music and
-// background image. (The saver's pictures in a real window are compared with kelna-tool's
-// in tests/e2e.)
+// The saver window's ticks and input, and the application's music and background image.
+// (Backgrounds that read, and the saver's pictures, are compared with kelna-tool's in tests/e2e.)
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -8,14 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "app/app.h"
-#include "app/app_texts.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
-#include "platform/win32/window_presenter.h"
 #include "saver/saver_window.h"
 #include "tests/support/temporary_folder.h"
 
@@ -38,8 +33,7 @@ class FakeHost : public SaverHost {
     return 1;
   }
 
-  int setUps = 0;
-  int frames = 0;
+  int setUps = 0, frames = 0;
   std::vector<std::uint32_t> endedDevices;
   std::function<void()> duringSetUp;
   ZoSpriteAnimation scene;
@@ -95,8 +89,9 @@ TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
     WPARAM wParam;
     bool closes;
   } cases[] = {
-      // A key and the left button: tests/e2e.
+      {"key", WM_KEYDOWN, VK_SPACE, true},
       {"system key", WM_SYSKEYDOWN, VK_MENU, true},
+      {"left button", WM_LBUTTONDOWN, 0, true},
       {"middle button", WM_MBUTTONDOWN, 0, true},
       {"right button", WM_RBUTTONDOWN, 0, true},
       {"application deactivated", WM_ACTIVATEAPP, FALSE, true},
@@ -111,25 +106,6 @@ TEST_F(SaverWindowTest, InputClosesAndTheScreenSaverCommandIsSwallowed) {
   }
   EXPECT_EQ(host.endedDevices, std::vector<std::uint32_t>{7}) << "the application hears of the music's device";
 }
-
-TEST(DesktopCaptureTest, HoldsTheScreenAsItWas) {
-  HWND white = ::CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_WHITERECT, 40,
-                                 50, 30, 20, nullptr, nullptr, nullptr, nullptr);
-  ::UpdateWindow(white);
-  MSG message;
-  for (int i = 0; i < 20; ++i) {
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-    ::Sleep(10);
-  }
-  auto capture = CaptureDesktop();
-  ASSERT_NE(capture->Surface(), nullptr);
-  EXPECT_EQ(capture->Surface()->Width(), VirtualScreen().right - VirtualScreen().left + 1);
-  EXPECT_EQ(capture->Surface()->At(45, 55), 0xFFFFFFu);
-  EXPECT_EQ(capture->Surface()->At(39, 55), 0u);
-  ::DestroyWindow(white);
-}
-
-// --- The application's music and background image ---
 
 class RecordingMusicPlayer : public MusicPlayer {
  public:
@@ -149,26 +125,18 @@ class RecordingMusicPlayer : public MusicPlayer {
   std::string ErrorText(std::uint32_t error) override { return "error " + std::to_string(error); }
 
   std::vector<std::string> log;
-  std::uint32_t nextDevice = 1;
-  std::uint32_t openError = 0;
-  std::uint32_t playError = 0;
+  std::uint32_t nextDevice = 1, openError = 0, playError = 0;
 };
 
-class AppSaverTest : public ::testing::Test {
- protected:
-  AppSaverTest() {
-    app.musicPlayer = &player;
-    app.answers.messageBox = [this](HWND, std::wstring_view text, std::wstring_view caption, UINT) {
-      boxes.push_back(std::wstring(text) + L"|" + std::wstring(caption));  // no caption: the program's
-      return IDOK;
-    };
-  }
+TEST(AppMusic, StartsAgainOnlyWithRepeatOnAndErrorsShowThePlatformsText) {
   RecordingMusicPlayer player;
   TApp app;
-  std::vector<std::wstring> boxes;  // text|caption
-};
-
-TEST_F(AppSaverTest, MusicStartsAgainOnlyWithRepeatOnAndErrorsShowThePlatformsText) {
+  app.musicPlayer = &player;
+  std::vector<std::wstring> boxes;  // text|caption (none: the program's)
+  app.answers.messageBox = [&](HWND, std::wstring_view text, std::wstring_view caption, UINT) {
+    boxes.push_back(std::wstring(text) + L"|" + std::wstring(caption));
+    return IDOK;
+  };
   app.bgMusicFile = "C:\\MUSIC\\A.MID";
   app.PlayMIDI(app.bgMusicFile, nullptr);
   app.bgMusicRepeat = 0;
@@ -193,19 +161,17 @@ TEST_F(AppSaverTest, MusicStartsAgainOnlyWithRepeatOnAndErrorsShowThePlatformsTe
   EXPECT_EQ(boxes, (std::vector<std::wstring>{L"error 277|", L"error 263|"}));
 }
 
-TEST_F(AppSaverTest, BackgroundImageIsReadOnlyFromAFileThatOpens) {
+TEST(AppBackground, TheImageIsReadOnlyFromAFileThatOpens) {
+  TApp app;
   test::TemporaryFolder folder;
-  const std::string bmp = PathToCp932(std::filesystem::path(KELNA_TEST_DATA) / "bmpsuite" / "g" / "pal8.bmp");
   std::ofstream(folder / "text.bmp") << "not a bitmap";
   const struct {
     std::string file;
     int result;
     bool image, picture;
   } cases[] = {
-      {texts::kNoFileMarker, 0, false, false},
       {PathToCp932(folder / "missing.bmp"), 0, false, false},
       {PathToCp932(folder / "text.bmp"), 1, true, false},  // an image without a picture
-      {bmp, 1, true, true},
   };
   for (const auto& c : cases) {
     app.bgImageFile = c.file;
