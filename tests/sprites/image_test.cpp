@@ -10,13 +10,8 @@
 #include "tests/sprites/pictures.h"
 #include "tests/support/temporary_folder.h"
 
-namespace kelna {
+namespace kelna::test {
 namespace {
-
-using test::Bytes;
-using test::ImageOf;
-using test::PackedDib;
-using test::StreamForm;
 
 // The colour counts themselves are tests/platform/bmp_format_test.cpp's.
 TEST(ZoImageTest, ColourTableSizeAndPalette) {
@@ -48,7 +43,7 @@ TEST(ZoBmpImageTest, WritersKeepTheBlockAndNeverReadPastIt) {
   std::ostringstream os;
   ASSERT_EQ(ImageOf(dib)->Write(os), 1);
   const std::string written = os.str();
-  EXPECT_EQ(written, StreamForm(dib, 158).replace(10, 4, test::Le(118, 4))) << "bfSize, bfOffBits";
+  EXPECT_EQ(written, StreamForm(dib, 158).replace(10, 4, Le(118, 4))) << "bfSize, bfOffBits";
   std::ostringstream none;
   EXPECT_EQ(ZoImage().Write(none), 0);
 
@@ -121,4 +116,4 @@ TEST(ZoBmpImageTest, CopiesShareTheDataAndOutliveTheLoader) {
 }
 
 }  // namespace
-}  // namespace kelna
+}  // namespace kelna::test
