@@ -146,14 +146,13 @@ TEST(TDibFile, RefusesEveryCutOfAnUncompressedFile) {
   }
 }
 
-TEST(TDibFile, IgnoresBfSizeAndAnUnusableBfOffBits) {
+TEST(TDibFile, IgnoresAnUnusableBfOffBits) {
   const std::vector<std::uint8_t> file = test::FileBytes(kSuite / "g" / "pal8.bmp");
   const TDib original = TDib::FromBytes(file);
   const struct {
     std::size_t at;
     std::uint32_t value;
   } edits[] = {
-      {2, 0xFFFFFFFF},   // bfSize far past the end
       {10, 0},           // bfOffBits 0: the pixels follow the colour table
       {10, 20},          // bfOffBits inside the header
       {10, 0xFFFFFFFF},  // bfOffBits past the end
@@ -235,10 +234,6 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
   EXPECT_EQ(written, test::StreamForm(block).replace(10, 4, bfOffBits));
   EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), dib.Block()));
 
-  // Writing again replaces the file; a folder that does not exist cannot be written into.
-  const TDib other(kSuite / "g" / "rgb24.bmp");
-  ASSERT_TRUE(other.WriteFile(name.c_str()));
-  EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), other.Block()));
   EXPECT_FALSE(dib.WriteFile(folder / "missing" / "x.bmp"));
   EXPECT_EQ(folder.Names().size(), 1u);
 }
