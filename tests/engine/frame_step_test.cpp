@@ -64,7 +64,7 @@ TEST(ZoAnimatedSpriteTest, WaitingHoldsTheSpeedAtZeroAndOnlyANewFrameMoves) {
   EXPECT_EQ(sprite.x, 4);
 }
 
-// The rest of the record's walk: record_layout_test.cpp, and the scene file tests.
+// The rest of the record's walk: the layout and scene file tests in sprite_animation_test.cpp.
 TEST(SpriteRecordTest, OnlySoundOn1ReadsAsOn) {
   std::ostringstream os;
   ASSERT_EQ(ZoAnimatedSprite().Write(os), 1);
@@ -117,7 +117,7 @@ class FrameStepTest : public ::testing::Test {
 };
 
 // Each region is the union of touching swept rectangles (old and new place), one blit each.
-// (A lone moving sprite: tests/tools/play_test.cpp.)
+// (A lone moving sprite: tests/tools/tool_test.cpp.)
 TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
   const struct {
     const char* what;
@@ -195,7 +195,7 @@ TEST_F(FrameStepTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
   }
 }
 
-// Whether the sprite's and the scene's switches let it play: tests/tools/play_test.cpp.
+// Whether the sprite's and the scene's switches let it play: tests/tools/tool_test.cpp.
 TEST_F(FrameStepTest, ASoundPlaysThroughTheWavePlayer) {
   test::RecordingWavePlayer player;
   ScopedWavePlayer scoped(player);
@@ -226,7 +226,7 @@ TEST_F(BehaviourTest, PositionsWrapAndBounceOnTheirLow16Bits) {
   const struct {
     std::int32_t behaviour, x, speedX, expectedX, expectedSpeed;
   } cases[] = {
-      {BehaveFlow, 640, 4, -30, 4},          // gone right: 2 pixels show left (gone left: play_test)
+      {BehaveFlow, 640, 4, -30, 4},          // gone right: 2 pixels show left (gone left: tool_test)
       {BehaveFlow, -31, -4, -31, -4},        // a pixel still shows
       {BehaveRandomWalk, -32, 0, 638, 0},    // only 2 pixels show on either side
       {BehaveBound, 0, -4, 0, 4},

@@ -49,7 +49,7 @@ DecodedDib Loaded(const std::string& file) {
 
 // ---- The BMP suite: questionable and bad files are loaded or refused as recorded here.
 // (The good files' pixels are checked against the suite's references in
-// tests/tools/files_test.cpp; files that show a picture of their own are compared with GDI
+// tests/tools/tool_test.cpp; files that show a picture of their own are compared with GDI
 // itself in tests/gdi.) ----
 
 // Refused, with a part of the message.

@@ -154,7 +154,7 @@ TEST(ZoSpriteDataTest, FrameListGrowsShrinksAndReplacesSlots) {
   EXPECT_EQ(object->PairCount(), 7);
 }
 
-// --- The record (the fixed part's offsets: tests/engine/record_layout_test.cpp) ---
+// --- The record (the fixed part's offsets: tests/engine/sprite_animation_test.cpp) ---
 
 // A fixed part with the given counts and tag bytes; every other field 0.
 std::string FixedPart(std::uint16_t frames, std::uint16_t locations, std::string tag = "SPD") {
