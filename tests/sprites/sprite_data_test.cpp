@@ -70,7 +70,6 @@ TEST(ZoBmpImageTest, StreamReaderRefusesBadRecordsAndLeavesTheImageEmpty) {
        std::streamoff(good.size() + 14)},
       {"ends before bfSize - 14 bytes", StreamForm(good).substr(0, 40), -1},
       {"bfSize smaller than the file header", StreamForm(good, 10) + tail, 14},
-      {"bfSize far beyond the stream", StreamForm(good, 0x01000000u) + tail, -1},
       {"bfSize beyond any picture", StreamForm(good, 0xFFFFFFFFu) + tail, 14},
       {"too short for a header", StreamForm(Bytes(20, 0)) + tail, 34},
   };
@@ -82,10 +81,6 @@ TEST(ZoBmpImageTest, StreamReaderRefusesBadRecordsAndLeavesTheImageEmpty) {
     if (c.position >= 0) EXPECT_EQ(is.tellg(), c.position) << c.what;
     else EXPECT_FALSE(is) << c.what;
   }
-  ZoBmpImage image;
-  std::istringstream is(StreamForm(good));
-  is.setstate(std::ios::failbit);
-  EXPECT_EQ(image.Read(is), 0) << "a failed stream";
 }
 
 // Copies share the data and the device bitmap; a sharer outlives the loader safely.
@@ -218,39 +213,26 @@ TEST(ObjectRecordTest, TagsAndBrokenRecords) {
 
 // --- Sounds ---
 
-TEST(ZoSoundTest, LoadsAWaveFileAndWritesItsRecord) {
-  TemporaryFolder folder;
-  const std::string file = PathToCp932(folder / "ten.wav");
-  WriteBytes(folder / "ten.wav", "RIFF123456");
-  ZoSound sound(file.c_str());
-  std::ostringstream os;
-  EXPECT_EQ(sound.Write(os), 1);
-  std::string name = file;
-  name.resize(256, '\0');
-  EXPECT_EQ(os.str(), name + Le(0, 2) + Le(10, 4) + "RIFF123456");
-
-  sound.DeleteSound();
-  std::ostringstream empty;
-  sound.Write(empty);
-  EXPECT_EQ(empty.str(), std::string(262, '\0'));
-  WriteBytes(folder / "empty.wav", "");
-  EXPECT_EQ(sound.GetSound(PathToCp932(folder / "missing.wav").c_str()), 0);
-  EXPECT_EQ(sound.GetSound(PathToCp932(folder / "empty.wav").c_str()), 0);
-  for (std::uint32_t size : {0xFFFFFFFFu, 1000u}) {
-    std::istringstream is(std::string(258, '\0') + Le(size, 4) + "data");
-    EXPECT_EQ(sound.Read(is), 0) << size;
-    EXPECT_FALSE(sound.HasData());
-    EXPECT_FALSE(is);
-  }
-}
-
 // Stopping stops whatever wave plays, another object's too: only taking away data that may
 // be playing does it, never loading a sound into an empty one.
-TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
+TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
   TemporaryFolder folder;
   WriteBytes(folder / "ten.wav", "RIFF123456");
   const std::string wave = PathToCp932(folder / "ten.wav");
-  const std::string missing = PathToCp932(folder / "missing.wav");
+  ZoSound ten(wave.c_str());
+  std::ostringstream os;
+  EXPECT_EQ(ten.Write(os), 1);
+  std::string name = wave;
+  name.resize(256, '\0');
+  EXPECT_EQ(os.str(), name + Le(0, 2) + Le(10, 4) + "RIFF123456");
+  ten.DeleteSound();
+  std::ostringstream empty;
+  ten.Write(empty);
+  EXPECT_EQ(empty.str(), std::string(262, '\0'));
+  WriteBytes(folder / "empty.wav", "");
+  EXPECT_EQ(ten.GetSound(PathToCp932(folder / "missing.wav").c_str()), 0);
+  EXPECT_EQ(ten.GetSound(PathToCp932(folder / "empty.wav").c_str()), 0);
+
   const std::string record = std::string(258, '\0') + Le(4, 4) + "data";
   using Log = std::vector<std::string>;
   const struct {
@@ -265,7 +247,6 @@ TEST(ZoSoundTest, PlaysFromMemoryAndStopsOnlyBeforeItsDataGoes) {
        },
        {}, {"stop"}},
       {"loading a wave file", [&](auto& s, auto&) { EXPECT_EQ(s->GetSound(wave.c_str()), 1); }, {}, {"stop"}},
-      {"a load that fails", [&](auto& s, auto&) { EXPECT_EQ(s->GetSound(missing.c_str()), 0); }, {}, {"stop"}},
       {"making a sound from a file",
        [&](auto&, Log& log) {
          ZoSound made(wave.c_str());
