@@ -30,7 +30,6 @@ TEST(ZoImageTest, ColourTableSizeAndPalette) {
   ZoImage empty;
   EXPECT_EQ(empty.NumColors(), 0u);
   EXPECT_EQ(empty.GetBits(), nullptr);
-
   // biClrUsed claiming far more colours than the block holds.
   auto hostile = ImageOf(PackedDib(2, 2, 8, 4, 0x40000000));
   EXPECT_EQ(hostile->GetBits(), nullptr);
@@ -120,10 +119,6 @@ TEST(ZoSpriteDataTest, UsePreviousResolvesImageAndMaskSeparately) {
   EXPECT_EQ(a->GetMaskHandle(1), a->GetMask(0).Image()->Ddb());
   EXPECT_EQ(a->GetImageHandle(2), a->GetImage(2).Image()->Ddb());
   EXPECT_EQ(a->GetMaskHandle(2), nullptr) << "frame 2 draws opaque";
-  auto dc = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(a->MakeDDB(*dc, 0), 1);
-  EXPECT_EQ(a->MakeDDB(*dc, 1), 0) << "nothing to build for a borrowed frame";
-  EXPECT_EQ(a->MakeDDB(*dc, 2), 0) << "no mask";
 
   auto b = Frames({"I-", "PP"});
   EXPECT_EQ(b->GetImageHandle(1), b->GetImage(0).Image()->Ddb());
