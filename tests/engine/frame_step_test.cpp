@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -208,8 +209,6 @@ TEST_F(FrameStepTest, ASoundPlaysThroughTheWavePlayer) {
   EXPECT_EQ(player.log, std::vector<std::string>{"play 4"});
 }
 
-// --- Behaviour rules ---
-
 class BehaviourTest : public ::testing::Test {
  protected:
   BehaviourTest() {
@@ -217,6 +216,11 @@ class BehaviourTest : public ::testing::Test {
     scene.screenHeight = 480;
     sprite.imageWidth = sprite.imageHeight = 32;
     sprite.state = SpriteNewFrame;
+  }
+  // x, y, speedX and speedY after one step of the rules.
+  std::array<std::int32_t, 4> Steer() {
+    scene.AdjustSpritePosition(&sprite);
+    return {sprite.x, sprite.y, sprite.speedX, sprite.speedY};
   }
   ZoSpriteAnimation scene;
   ZoAnimatedSprite sprite;
@@ -275,10 +279,8 @@ TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
     ScriptedRandom script(c.draws);
     sprite.baseSpeedX = c.baseX, sprite.baseSpeedY = c.baseY;
     sprite.x = sprite.y = 100;
-    scene.AdjustSpritePosition(&sprite);
+    EXPECT_EQ(Steer(), (std::array{100, 100, c.speedX, c.speedY})) << c.baseX << ", " << c.baseY;
     EXPECT_EQ(script.Remaining(), 0u);
-    EXPECT_EQ(sprite.speedX, c.speedX) << c.baseX;
-    EXPECT_EQ(sprite.speedY, c.speedY) << c.baseY;
   }
 }
 
@@ -288,14 +290,10 @@ TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
   sprite.imageWidth = 60;  // 100 - 40 - 60 = 0: no draw for x
   sprite.speedX = 5;
   ScriptedRandom script({1234});
-  scene.AdjustSpritePosition(&sprite);  // a jump at the start of a cycle
-  EXPECT_EQ(sprite.x, 20);
-  EXPECT_EQ(sprite.y, 20 + 1234 % 408);
-  EXPECT_EQ(sprite.speedX, 0);
+  EXPECT_EQ(Steer(), (std::array{20, 20 + 1234 % 408, 0, 0})) << "a jump at the start of a cycle";
   sprite.curFrame = 1;
   sprite.speedX = 5;
-  scene.AdjustSpritePosition(&sprite);  // no draw now
-  EXPECT_EQ(sprite.speedX, 0);
+  EXPECT_EQ(Steer(), (std::array{20, 20 + 1234 % 408, 0, 0})) << "no draw now";
 
   ZoSpriteData object;
   for (TPoint location : {TPoint{0, 0}, TPoint{0, 0}, TPoint{10, 10}}) object.AddLocation(location);
@@ -303,30 +301,23 @@ TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
   sprite.behaviour = BehaveSpecified;
   sprite.curFrame = 2;
   sprite.x = 4, sprite.y = 7;
-  scene.AdjustSpritePosition(&sprite);  // heads for the frame's location
-  EXPECT_EQ(sprite.speedX, 6);
-  EXPECT_EQ(sprite.speedY, 3);
-  sprite.curFrame = 3;  // no location: the speed stays
-  scene.AdjustSpritePosition(&sprite);
-  EXPECT_EQ(sprite.speedX, 6);
+  EXPECT_EQ(Steer(), (std::array{4, 7, 6, 3})) << "heads for the frame's location";
+  sprite.curFrame = 3;
+  EXPECT_EQ(Steer(), (std::array{4, 7, 6, 3})) << "no location: the speed stays";
 }
 
 TEST_F(BehaviourTest, RadialBurstsFromTheCentre) {
   sprite.behaviour = BehaveRadial;
   {
     ScriptedRandom script({0, 0, 3, 4, 2, 1});  // (0, 0) again; (3, 4); signs +, -
-    scene.AdjustSpritePosition(&sprite);
+    EXPECT_EQ(Steer(), (std::array{304, 224, 0, 0}));
     EXPECT_EQ(script.Remaining(), 0u);
   }
-  EXPECT_EQ(sprite.x, 304);
-  EXPECT_EQ(sprite.y, 224);
   EXPECT_FLOAT_EQ(sprite.directionX, 0.6f);
   EXPECT_FLOAT_EQ(sprite.directionY, -0.8f);
   sprite.directionY = 0.8f;
   sprite.curFrame = 4;
-  scene.AdjustSpritePosition(&sprite);
-  EXPECT_EQ(sprite.speedX, 592 - 304);
-  EXPECT_EQ(sprite.speedY, 608 - 224);
+  EXPECT_EQ(Steer(), (std::array{304, 224, 592 - 304, 608 - 224}));
   sprite.curFrame = 5;
   scene.AdjustSpritePosition(&sprite);
   EXPECT_EQ(sprite.curFrame, 0);
