@@ -235,7 +235,6 @@ TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
     std::string objectFile;
   } cases[] = {
       {"cut inside the header", good.substr(0, 200), 0, {"mine"}, "mine.foe"},
-      {"no sprites", "AN--1.00" + std::string(286, '\0'), 1, {}, ""},
       // A default sprite (depth 1) in the place its depth gives it; the later records read.
       {"a record with a wrong tag", tagged, 1, {"sprite1", "", "sprite2"}, "C:\\ANIM\\FISH.FOE"},
       {"a path without its NUL", unterminated, 1, {"sprite0", "sprite1", "sprite2"}, std::string(259, 'p')},
@@ -291,7 +290,6 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
     int result;
     Names objects;  // after loading good.foe, then this
   } cases[] = {
-      {"another whole file", ObjectFile(1, Record(crab)), 1, {"crab"}},
       {"count -1: no records", ObjectFile(-1, ""), 1, {}},
       {"a wrong tag, then a record", ObjectFile(2, WrongTag(fish) + Record(crab)), 1, {"", "crab"}},
       {"more wrong tags announced than held",

@@ -161,7 +161,8 @@ TEST(TDibFile, RefusesHugeDimensionsBeforeReadingPixels) {
       {16000, 4000, "file is truncated"},  // within the limits, but the file is tiny
   };
   for (const auto& c : cases) {
-    const test::Bytes file = BmpFile(c.width, c.height, 8, kBiRgb, std::vector<std::uint32_t>(256), {1, 2, 3, 4});
+    const std::vector<std::uint32_t> table(256);
+    const test::Bytes file = BmpFile(c.width, c.height, 8, kBiRgb, table, {1, 2, 3, 4});
     EXPECT_THAT(RefusalOf(file), HasSubstr(c.refusal)) << c.width << " x " << c.height;
   }
 }
@@ -214,14 +215,10 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
   EXPECT_EQ(folder.Names().size(), 1u);
 }
 
+// (A file that is no BMP: the decode command's row in tests/tools/tool_test.cpp.)
 TEST(TDibFile, SaysWhyAFileCannotBeLoaded) {
-  test::TemporaryFolder folder;
-  test::WriteBytes(folder / "text.bmp", "Hello");
-  for (const auto& [name, why] :
-       {std::pair{"absent.bmp", "cannot open"}, std::pair{"text.bmp", "not a BMP file"}}) {
-    EXPECT_THAT([&] { TDib dib(folder / name); },
-                ::testing::ThrowsMessage<TXGdi>(::testing::AllOf(HasSubstr(name), HasSubstr(why))));
-  }
+  EXPECT_THAT([] { TDib dib(fs::path("absent.bmp")); },
+              ::testing::ThrowsMessage<TXGdi>(HasSubstr("cannot open \"absent.bmp\"")));
 #ifdef _WIN32
   EXPECT_THROW(TDib(nullptr, 12345), TXGdi);  // the test program has no bitmap resources
 #endif
