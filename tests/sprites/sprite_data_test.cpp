@@ -43,8 +43,7 @@ TEST(ZoBmpImageTest, WritersKeepTheBlockAndNeverReadPastIt) {
   const Bytes dib = PackedDib(13, 5, 4, 16);
   std::ostringstream os;
   ASSERT_EQ(ImageOf(dib)->Write(os), 1);
-  const std::string written = os.str();
-  EXPECT_EQ(written, StreamForm(dib, 158).replace(10, 4, Le(118, 4))) << "bfSize, bfOffBits";
+  EXPECT_EQ(os.str(), StreamForm(dib, 158).replace(10, 4, Le(118, 4))) << "bfSize, bfOffBits";
   std::ostringstream none;
   EXPECT_EQ(ZoImage().Write(none), 0);
 
