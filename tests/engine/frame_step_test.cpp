@@ -128,8 +128,6 @@ TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
   } cases[] = {
       {"adjacent", {{100, 100, 32, 32, 2, 0, 2}, {134, 100, 32, 32, 0, 0, 1}}, {{100, 100, 166, 132}},
        {{102, 1}, {134, 1}}},
-      {"a standing sprite under one passing", {{200, 200, 32, 32, 0, 0, 5}, {180, 200, 32, 32, 10, 0, 1}},
-       {{180, 200, 232, 232}}, {{200, 1}, {190, 1}}},
       // B and C touch and their box covers A, their swept rectangles do not: A is drawn and
       // advanced in both regions.
       {"in the box of a later region",
