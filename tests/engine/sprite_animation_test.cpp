@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "engine/sprite_record.h"
 #include "platform/random.h"
+#include "platform/record_layout.h"
 #include "platform/text.h"
+#include "sprites/object_record.h"
 #include "tests/sprites/pictures.h"
 #include "tests/support/temporary_folder.h"
 
@@ -27,8 +29,6 @@ ZoAnimatedSprite* Add(ZoSpriteAnimation& scene, const char* name, short depth, c
   return scene.AddSprite(std::move(sprite));
 }
 
-std::pair<int, int> Place(const ZoAnimatedSprite* sprite) { return {sprite->x, sprite->y}; }
-
 Names SpriteNames(const ZoSpriteAnimation& scene) {
   Names names;
   for (const auto& sprite : scene.sprites) names.emplace_back(sprite->Name());
@@ -41,11 +41,6 @@ TEST(ZoSpriteAnimationTest, SpritesStayInDepthOrderAndTieToTheirObjects) {
   Add(scene, "D", 7);
   ZoAnimatedSprite* lost = Add(scene, "E", -1, "shark");
   EXPECT_EQ(SpriteNames(scene), (Names{"D", "A", "B", "C", "E"})) << "after every sprite as deep";
-  auto a = scene.RemoveSprite(1);
-  a->depth = 6;
-  scene.AddSprite(std::move(a));
-  EXPECT_EQ(SpriteNames(scene), (Names{"D", "A", "B", "C", "E"}));
-  EXPECT_EQ(std::string(scene.NewSprite()->Name()), "newsprite");
   EXPECT_EQ(scene.FindSprite("B"), scene.sprites[2].get());
   EXPECT_EQ(scene.FindSprite("b"), nullptr);
   EXPECT_EQ(scene.RemoveSprite(99), nullptr);
@@ -59,14 +54,6 @@ TEST(ZoSpriteAnimationTest, SpritesStayInDepthOrderAndTieToTheirObjects) {
   EXPECT_EQ(std::string(lost->ObjectName()), "None") << "a missing object's name is repaired";
   EXPECT_EQ(lost->spriteData, nullptr);
 }
-
-// --- Preparing for display ---
-
-struct Prepared {
-  RecordingPresenter presenter;
-  WindowDC window;
-  Prepared(int width, int height) : presenter(width, height), window(presenter, width, height) {}
-};
 
 TEST(ZoSpriteAnimationTest, StartPositionsDrawRandomNumbersInSpriteOrderXBeforeY) {
   ZoSpriteAnimation scene;
@@ -92,12 +79,13 @@ TEST(ZoSpriteAnimationTest, StartPositionsDrawRandomNumbersInSpriteOrderXBeforeY
   fixed->x = 33;
 
   ScriptedRandom script({47, 3, 25, 0, 100, 103, 4});
-  Prepared view(100, 80);
-  scene.InitAnimation(view.window, 100, 80, nullptr, nullptr);
+  RecordingPresenter presenter(100, 80);
+  WindowDC window(presenter, 100, 80);
+  scene.InitAnimation(window, 100, 80, nullptr, nullptr);
   EXPECT_EQ(script.Remaining(), 0u);
-  EXPECT_EQ(Place(big), (std::pair{37, 23}));
-  EXPECT_EQ(Place(flow), (std::pair{20, 25}));
-  EXPECT_EQ(Place(radial), (std::pair{34, 31}));  // centred, (80 - 17) / 2 truncated
+  EXPECT_EQ(std::pair(big->x, big->y), std::pair(37, 23));
+  EXPECT_EQ(std::pair(flow->x, flow->y), std::pair(20, 25));
+  EXPECT_EQ(std::pair(radial->x, radial->y), std::pair(34, 31));  // centred, (80 - 17) / 2 truncated
   EXPECT_EQ(fixed->x, 33);
   EXPECT_EQ(flow->prevX, 5);
   EXPECT_EQ(flow->baseSpeedX, 7);
@@ -132,32 +120,94 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
     SCOPED_TRACE(c.what);
     ZoSpriteAnimation scene;
     scene.bgMode = c.mode;
-    Prepared view(c.width, c.height);
+    RecordingPresenter presenter(c.width, c.height);
+    WindowDC window(presenter, c.width, c.height);
     auto picture = c.picture ? test::ImageOf(test::SolidDib(c.picture, c.picture, kBlue))
                              : std::make_unique<ZoBmpImage>("missing.bmp");
-    scene.InitAnimation(view.window, std::uint16_t(c.width), std::uint16_t(c.height), std::move(picture), nullptr);
+    scene.InitAnimation(window, std::uint16_t(c.width), std::uint16_t(c.height), std::move(picture), nullptr);
     std::vector<Rect> blits;
-    for (const auto& record : view.presenter.Log()) blits.push_back(record.target);
+    for (const auto& record : presenter.Log()) blits.push_back(record.target);
     EXPECT_EQ(blits, c.blits);
     EXPECT_EQ(scene.bgBitmap.IsBorrowed(), c.borrowed);
     EXPECT_EQ(scene.bgImage->Ddb() != nullptr, c.borrowed) << "a composed image's bitmap is released";
-    EXPECT_EQ(scene.bgDC->Surface(), scene.bgBitmap.Get());
     EXPECT_EQ(scene.bgBitmap->At(c.x, c.y), c.colour);
-    EXPECT_EQ(view.presenter.Window().At(c.x, c.y), c.colour) << "shown on the window at once";
+    EXPECT_EQ(presenter.Window().At(c.x, c.y), c.colour) << "shown on the window at once";
   }  // and each scene goes without freeing a borrowed bitmap twice (ASan would see it)
 }
 
-// --- Files ---
+// The two records' descriptions against the file layouts in docs/file-formats.md, and the
+// walk over a description: widths, sign extension and text fields.
+struct FieldPlace {
+  std::string_view name;
+  std::size_t offset;  // a field ends where the next one starts, the last one at `size`
+};
+
+template <class Record, std::size_t N>
+void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, std::size_t size,
+                  const std::vector<FieldPlace>& expected) {
+  ASSERT_EQ(fields.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(fields[i].name, expected[i].name);
+    EXPECT_EQ(FieldOffset(fields, fields[i].name), expected[i].offset);
+    EXPECT_EQ(fields[i].width, (i + 1 < N ? expected[i + 1].offset : size) - expected[i].offset);
+  }
+}
+
+TEST(RecordLayout, RecordsAreTheFileFormatsLayouts) {
+  ExpectPlaces(kObjectRecord, 79,
+               {{"tag", 0},          {"reserved1", 3},    {"name", 5},         {"depth", 37},
+                {"behaviour", 39},   {"autoRepeat", 43},  {"randomStart", 47}, {"ownsImages", 51},
+                {"imageWidth", 55},  {"imageHeight", 57}, {"frameCount", 59},  {"startX", 61},
+                {"startY", 65},      {"speedX", 69},      {"speedY", 73},      {"locationCount", 77}});
+  ExpectPlaces(kSpriteRecord, 115,
+               {{"tag", 0},          {"reserved1", 3},    {"name", 5},         {"objectName", 37},
+                {"depth", 69},       {"behaviour", 71},   {"autoRepeat", 75},  {"randomStart", 79},
+                {"reserved2", 83},   {"imageWidth", 87},  {"imageHeight", 89}, {"startFrame", 91},
+                {"frameCount", 93},  {"skipCount", 95},   {"x", 97},           {"y", 101},
+                {"speedX", 105},     {"speedY", 109},     {"soundOn", 113}});
+}
+
+// A record with one field of each way of walking.
+struct Sample {
+  std::int32_t narrow = 0;  // stored in 2 bytes
+  std::uint16_t count = 0;
+  std::string text;
+  std::array<char, 4> shortText{};
+};
+
+constexpr std::array kSample = {
+    TagField<Sample>("T"),
+    IntegerField<&Sample::narrow>("narrow", 2),
+    IntegerField<&Sample::count>("count", 2),
+    TextField<&Sample::text>("text", 4),
+    TextField<&Sample::shortText>("shortText", 4),
+};
+
+TEST(RecordLayout, FieldsReadSignExtendedAndWriteLowBytesWithTextsTwoBytesShort) {
+  // A signed member reads sign-extended, an unsigned one does not; a text without a NUL is
+  // the whole field, an array keeps a NUL.
+  const std::string bytes = "T\xFE\xFF\xFE\xFF" "wxyz" "wxyz"s;
+  ASSERT_TRUE(HasTags(kSample, bytes));
+  Sample sample;
+  ReadFields(kSample, sample, bytes);
+  EXPECT_EQ(sample.narrow, -2);
+  EXPECT_EQ(sample.count, 0xFFFE);
+  EXPECT_EQ(sample.text, "wxyz");
+  EXPECT_EQ(std::string(sample.shortText.data()), "wxy");
+
+  sample = {.narrow = 0x12345678, .count = 0xBEEF, .text = "wxyz", .shortText = {'a', 0, 0, 0}};
+  std::ostringstream os;
+  BinaryWriter out(os);
+  WriteFields(kSample, sample, out);
+  EXPECT_EQ(os.str(), "T\x78\x56\xEF\xBE" "wx\0\0" "a\0\0\0"s);
+}
 
 class SceneFileTest : public ::testing::Test {
  protected:
   SceneFileTest() {
     source.objectFileName = "C:\\ANIM\\FISH.FOE";
-    for (int i = 0; i < 3; ++i) {
-      ZoAnimatedSprite* sprite = Add(source, ("sprite" + std::to_string(i)).c_str(), short(3 - i), "fish");
-      sprite->x = -i * 70000;
-      sprite->soundOn = i % 2;
-    }
+    for (int i = 0; i < 3; ++i) Add(source, ("sprite" + std::to_string(i)).c_str(), short(3 - i), "fish");
   }
   std::string File(const char* name) const { return PathToCp932(folder / name); }
 
@@ -165,54 +215,31 @@ class SceneFileTest : public ::testing::Test {
   ZoSpriteAnimation source;  // three sprites, deepest first
 };
 
-std::string SpriteRecords(const ZoSpriteAnimation& scene) {
-  std::ostringstream os;
-  for (const auto& sprite : scene.sprites) sprite->Write(os);
-  return os.str();
-}
-
-TEST_F(SceneFileTest, WritesTheHeaderThenTheRecordsAndReadsThemBack) {
-  ASSERT_EQ(source.Write(File("three.anm").c_str()), 1);
-  const std::string content = test::Contents(folder / "three.anm");
-  ASSERT_EQ(content.size(), 294u + 3 * 115);  // the header's bytes: tests/app/app_test.cpp
-  EXPECT_EQ(content.substr(292), "\x03\x00"s + SpriteRecords(source));
-  ZoSpriteAnimation read;
-  ASSERT_EQ(read.Read(File("three.anm").c_str(), false), 1);
-  EXPECT_EQ(read.objectFileName, source.objectFileName);
-  EXPECT_EQ(SpriteRecords(read), SpriteRecords(source));
-  // The path field's last byte is always the NUL; a reader takes no more than that leaves.
-  source.objectFileName = std::string(300, 'p');
-  ASSERT_EQ(source.Write(File("long.anm").c_str()), 1);
-  EXPECT_EQ(test::Contents(folder / "long.anm").substr(32, 261), std::string(259, 'p') + "\0\x03"s);
-}
-
 TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
   ASSERT_EQ(source.Write(File("good.anm").c_str()), 1);
   const std::string good = test::Contents(folder / "good.anm");
   std::string tagged = good;
   tagged[294] = 'X';  // the first record's tag
   const std::string unterminated = good.substr(0, 32) + std::string(260, 'p') + good.substr(292);
+  // The path field's last byte is always the NUL; a reader takes no more than that leaves.
+  source.objectFileName = std::string(300, 'p');
+  ASSERT_EQ(source.Write(File("long.anm").c_str()), 1);
+  EXPECT_EQ(test::Contents(folder / "long.anm").substr(32, 261), std::string(259, 'p') + "\0\x03"s);
   const struct {
     const char* what;
-    std::optional<std::string> content;  // none: no such file
+    std::string content;
     int result;
     Names sprites;
     std::string objectFile;
   } cases[] = {
-      {"another version", "AN--1.01" + good.substr(8), 0, {"mine"}, "mine.foe"},
       {"cut inside the header", good.substr(0, 200), 0, {"mine"}, "mine.foe"},
-      {"cut inside a record", good.substr(0, 294 + 115 + 50), 0, {"mine"}, "mine.foe"},
-      {"empty", "", 0, {"mine"}, "mine.foe"},
-      {"missing", std::nullopt, 0, {"mine"}, "mine.foe"},
-      {"no sprites", "AN--1.00" + std::string(286, '\0'), 1, {}, ""},
       // A default sprite (depth 1) in the place its depth gives it; the later records read.
       {"a record with a wrong tag", tagged, 1, {"sprite1", "", "sprite2"}, "C:\\ANIM\\FISH.FOE"},
       {"a path without its NUL", unterminated, 1, {"sprite0", "sprite1", "sprite2"}, std::string(259, 'p')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove(folder / "case.anm");
-    if (c.content) test::WriteBytes(folder / "case.anm", *c.content);
+    test::WriteBytes(folder / "case.anm", c.content);
     ZoSpriteAnimation scene;
     Add(scene, "mine", 1);
     scene.objectFileName = "mine.foe";
@@ -224,13 +251,10 @@ TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
 
 TEST_F(SceneFileTest, WriteRefusesWithoutTouchingTheFile) {
   EXPECT_EQ(source.Write("\x28\x82\xC8\x82\xB5\x29"), 0);  // (なし)
-  EXPECT_TRUE(folder.Names().empty());
   test::WriteBytes(folder / "kept.anm", "previous");
   source.objectFileName.reset();
   EXPECT_EQ(source.Write(File("kept.anm").c_str()), 0);
   EXPECT_EQ(test::Contents(folder / "kept.anm"), "previous");
-  source.objectFileName = "x.foe";
-  EXPECT_EQ(source.Write(PathToCp932(folder / "no folder" / "x.anm").c_str()), 0);
   EXPECT_EQ(folder.Names(), std::set<std::filesystem::path>{"kept.anm"}) << "no temporary file left";
 }
 
@@ -254,25 +278,17 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
   fish.AddImage(test::ImageOf(test::PackedDib(4, 4, 24, 0)), 0, PairPart::Image);
   ZoSpriteData crab;
   crab.name = "crab";
-  const std::string good = ObjectFile(2, Record(fish) + Record(crab));
-  test::WriteBytes(folder / "good.foe", good);
-  const Names kept = {"fish", "crab"};
+  test::WriteBytes(folder / "good.foe", ObjectFile(2, Record(fish) + Record(crab)));
   const struct {
     const char* what;
     std::string content;
     int result;
     Names objects;  // after loading good.foe, then this
   } cases[] = {
-      {"another whole file", ObjectFile(1, Record(crab)), 1, {"crab"}},
-      {"count 0: 34 bytes", ObjectFile(0, ""), 1, {}},
       {"count -1: no records", ObjectFile(-1, ""), 1, {}},
-      {"another magic", "FO--2.00" + good.substr(8), 0, kept},
-      {"cut inside a record", good.substr(0, good.size() - 10), 0, kept},
-      {"a count the file cannot hold", ObjectFile(30000, Record(crab)), 0, kept},
-      {"only wrong tags", ObjectFile(3, WrongTag(fish) + WrongTag(crab) + WrongTag(fish)), 1, {"", "", ""}},
       {"a wrong tag, then a record", ObjectFile(2, WrongTag(fish) + Record(crab)), 1, {"", "crab"}},
-      {"more wrong tags announced than held", ObjectFile(4, WrongTag(fish) + WrongTag(crab) + WrongTag(fish)), 0,
-       kept},
+      {"more wrong tags announced than held",
+       ObjectFile(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,9 +1,15 @@
-// kelna-tool's file commands: pack, unpack and inspect round trips of object and animation
-// files, decode against the bmpsuite's reference pixels, and what they all say of bad input.
+// kelna-tool run through the shell as users run it: round trips of object and animation
+// files, decode against the bmpsuite's references, messages on bad input, trace and render of
+// a scene worked out by hand from the frame step's rules, and the demo make_demo.py builds.
+
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,13 +20,47 @@
 
 #include "engine/sprite_animation.h"
 #include "sprites/dib_loader.h"
+#include "tests/support/dib_builder.h"
 #include "tests/support/temporary_folder.h"
-#include "tests/tools/tool_runner.h"
 
 namespace kelna::test {
 namespace {
 
 using nlohmann::json;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string errors;
+};
+
+// `text` with every "@" standing for `folder` and a slash.
+std::string At(std::string text, const fs::path& folder) {
+  const std::string path = folder.string() + "/";
+  for (std::size_t i = text.find('@'); i != text.npos; i = text.find('@', i + path.size()))
+    text.replace(i, 1, path);
+  return text;
+}
+
+// Runs `program` with the words of `command` ("@" standing for `folder`, where the output and
+// errors pass through files).
+ToolRun RunProgram(const std::string& program, const std::string& command, const fs::path& folder) {
+  const auto quoted = [](const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  };
+  std::string line = quoted(program);
+  std::istringstream words(At(command, folder));
+  for (std::string word; words >> word;) line += " " + quoted(word);
+  const int status = std::system((line + At(" >@tool.out 2>@tool.err", folder)).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(folder / "tool.out"),
+          Contents(folder / "tool.err")};
+}
+
+ToolRun RunTool(const std::string& command, const fs::path& folder) {
+  return RunProgram(KELNA_TOOL, command, folder);
+}
 
 const fs::path kFrames = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "g";
 const fs::path kReference = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "ref";
@@ -29,12 +69,6 @@ const fs::path kReference = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "ref";
 ToolRun Pack(const TemporaryFolder& folder, const std::string& manifest, const std::string& output) {
   WriteBytes(folder / "m.json", At(manifest, folder.Path()));
   return RunTool("pack @m.json @" + output, folder.Path());
-}
-
-// The block the loader makes of a BMP file: what a frame holds however it was stored.
-std::vector<std::uint8_t> LoadedBlock(const fs::path& file) {
-  const kelna::TDib dib(file);
-  return {dib.Block().begin(), dib.Block().end()};
 }
 
 TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPacksTheSameBytes) {
@@ -82,15 +116,15 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   ASSERT_EQ(RunTool("unpack @a.foe @out/deeper", folder.Path()).errors, "");  // makes both folders
   ASSERT_EQ(RunTool("pack @out/deeper/manifest.json @b.foe", folder.Path()).errors, "");
   ASSERT_TRUE(Contents(folder / "a.foe") == Contents(folder / "b.foe"));
-  // Each file holds its own slot's data, not merely something that packs the same.
+  // Each file holds its own slot's data (as the loader reads it), not merely something that
+  // packs the same.
   const fs::path out = folder / "out" / "deeper";
   const json unpacked = json::parse(Contents(out / "manifest.json"))["objects"];
   EXPECT_EQ(Contents(out / unpacked[0]["sound"]["file"].get<std::string>()), wave);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const fs::path image = out / unpacked[2]["frames"][i]["image"].get<std::string>();
-    EXPECT_EQ(LoadedBlock(image), LoadedBlock(kFrames / names[i])) << names[i];
+    const TDib image(out / unpacked[2]["frames"][i]["image"].get<std::string>());
+    EXPECT_TRUE(std::ranges::equal(image.Block(), TDib(kFrames / names[i]).Block())) << names[i];
   }
-
   // The first image's header size made a core header's, which frames cannot hold: the image
   // reads empty (its bytes skipped: the mask reads), unpacks as null and packs as the program
   // saves the object.
@@ -99,12 +133,11 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   ASSERT_EQ(bytes.substr(kHeaderSizeAt, 4), Le(40, 4));
   bytes[kHeaderSizeAt] = 12;
   WriteBytes(folder / "a.foe", bytes);
-  fish["frames"][0]["image"] = {{"empty", true}};
   shown = json::parse(RunTool("inspect @a.foe", folder.Path()).out);
-  EXPECT_EQ(shown["objects"][0]["frames"][0], fish["frames"][0]);
+  EXPECT_EQ(shown["objects"][0]["frames"][0]["image"], (json{{"empty", true}}));
   ASSERT_EQ(RunTool("unpack @a.foe @empty", folder.Path()).errors, "");
-  const json emptyFrame = json::parse(Contents(folder / "empty" / "manifest.json"))["objects"][0]["frames"][0];
-  EXPECT_EQ(emptyFrame["image"], nullptr);
+  const json unpackedEmpty = json::parse(Contents(folder / "empty" / "manifest.json"))["objects"][0];
+  EXPECT_EQ(unpackedEmpty["frames"][0]["image"], nullptr);
   ASSERT_EQ(RunTool("pack @empty/manifest.json @c.foe", folder.Path()).errors, "");
   kelna::ZoSpriteAnimation scene;
   ASSERT_EQ(scene.ReadObjects((folder / "a.foe").c_str()), 1);
@@ -197,7 +230,6 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {1, "inspect @cut.foe", "@cut.foe: broken object file (cut short or damaged)"},
       {1, "inspect @cut.anm", "@cut.anm: broken animation file (cut short)"},
       {2, "inspect @notes.txt", "@notes.txt: unknown kind of file (not .anm, .foe or .bmp)"},
-      {1, "unpack @bitmap.foe @out", "@bitmap.foe: not an object file"},
       {1, "decode @text.bmp @out", R"("@text.bmp": not a BMP file)"},
       {1, "pack @m.json @missing/out.anm", "@missing/out.anm: no such folder"},  // m.json: the scene's
       {1, "trace @orphan.anm", "@orphan.anm: object file @gone.foe: no such file"},
@@ -211,7 +243,6 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {2, "trace @scene.anm --size 20000x20000",
        "--size: 20000x20000 is more than the raster draws (256 MiB of pixels)"},
       {2, "trace @scene.anm --ticks -1", R"(--ticks: "-1" is not a number from 0 to 1000000)"},
-      {2, "trace @scene.anm --mode 3", R"(--mode: "3" is not a number from 0 to 2)"},
       {2, "trace @scene.anm --ticks", "--ticks needs a value"},
       {2, "trace @scene.anm --random r.txt --seed 4", "--random and --seed exclude each other"},
       {2, "trace @scene.anm --out @out", "unknown option --out"},  // render's own
@@ -228,7 +259,6 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
     EXPECT_EQ(c.status == 1 ? run.errors : run.errors.substr(0, line.size()), line) << c.command;
   }
   EXPECT_FALSE(fs::exists(folder / "out")) << "unpack, decode and render write nothing when they fail";
-
   // Manifests packed as @m.json into @out.foe, or @out.anm when they name an object file.
   const struct {
     const char* manifest;
@@ -276,7 +306,6 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
     EXPECT_EQ(run.errors, At("kelna-tool: @m.json: ", folder.Path()) + c.message + "\n");
   }
   EXPECT_FALSE(fs::exists(folder / "out.foe") || fs::exists(folder / "out.anm"));
-
   // Broken JSON says where; a failed pack leaves an earlier output whole.
   WriteBytes(folder / "out.foe", "earlier");
   const ToolRun broken = Pack(folder, "{\"objects\": [\n", "out.foe");
@@ -285,6 +314,179 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
   EXPECT_EQ(broken.errors.rfind(start, 0), 0u) << broken.errors;
   EXPECT_NE(broken.errors.find("line 2"), std::string::npos) << broken.errors;
   EXPECT_EQ(Contents(folder / "out.foe"), "earlier");
+}
+
+// scene.anm with these sprites of "red": two frames of a 32 × 32 red square (the second
+// borrows the first's picture), whose sound, without data, plays at frame 0.
+std::string Scene(const TemporaryFolder& folder, const std::string& sprites) {
+  WriteBytes(folder / "red.bmp", StreamForm(SolidDib(32, 32, 0xFF0000)));
+  WriteBytes(folder / "m.json", R"({"objects": [{"name": "red", "frames": [{"image": "red.bmp"},
+      {"image": "previous"}], "sound": {"fileName": "ping.wav", "playFrame": 0}}]})");
+  EXPECT_EQ(RunTool("pack @m.json @objects.foe", folder.Path()).errors, "");
+  json scene = {{"objectFile", (folder / "objects.foe").string()}, {"sprites", json::array()}};
+  for (const json& sprite : json::parse(sprites)) {
+    json full = {{"objectName", "red"}, {"randomStart", 0}, {"imageWidth", 32}, {"imageHeight", 32}};
+    full["frameCount"] = 2;
+    full.update(sprite);
+    scene["sprites"].push_back(full);
+  }
+  WriteBytes(folder / "m.json", scene.dump());
+  EXPECT_EQ(RunTool("pack @m.json @scene.anm", folder.Path()).errors, "");
+  return (folder / "scene.anm").string();
+}
+
+std::vector<json> Lines(const std::string& out) {
+  std::vector<json> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  return lines;
+}
+
+json Sprite(const char* name, int state, int curFrame, int x, int y, int speedX, int speedY, int flags) {
+  return {{"name", name}, {"state", state}, {"curFrame", curFrame}, {"x", x}, {"y", y}, {"speedX", speedX},
+          {"speedY", speedY}, {"tickCounter", 0}, {"frameCount", 2}, {"flags", flags}};
+}
+
+TEST(TraceCommandTest, TheFirstTicksFollowTheFrameStepRulesInTraceAndRender) {
+  TemporaryFolder folder;
+  // Bouncer (deepest, placed at random), 玉 and wrapper (both flowing, wrapper with its sound
+  // off), far enough apart that each is a region of its own.
+  const std::string scene = Scene(folder, R"([
+      {"name": "bouncer", "depth": 3, "behaviour": 1, "randomStart": 1},
+      {"name": "玉", "depth": 2, "x": 100, "y": 100, "speedX": 4, "speedY": -3},
+      {"name": "wrapper", "x": -28, "y": 300, "speedX": -4, "soundOn": 0}])");
+  const std::string play = scene + " --ticks 2 --random @random.txt";
+  // The bouncer's start: x first, 20 + 1000 mod (640 - 40 - 32) = 452; then y,
+  // 20 + 7 mod (480 - 40 - 32) = 27. CR LF and blank lines are fine.
+  WriteBytes(folder / "random.txt", "1000\r\n\r\n7\n");
+  const ToolRun run = RunTool("trace " + play, folder.Path());
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::vector<json> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  // Prepared: nothing drawn on the black window yet; every sprite shown and still to move.
+  EXPECT_EQ(lines[0], (json{{"tick", 0}, {"blits", json::array()}, {"sounds", json::array()},
+                            {"sprites", {Sprite("bouncer", 1, 0, 452, 27, 0, 0, 3),
+                                         Sprite("玉", 1, 0, 100, 100, 4, -3, 3),
+                                         Sprite("wrapper", 1, 0, -28, 300, -4, 0, 3)}}}));
+  // Tick 1, one region per sprite in list order, each its old and new place:
+  // - the bouncer stands: 32 × 32 where it is;
+  // - 玉 sweeps (100, 97) to (136, 132), 36 × 35, and ends at (104, 97);
+  // - wrapper sweeps x -32 ... 4, of which 4 columns lie in the window; at -32 it has left
+  //   on the left and comes back whole at 640 - 32 - 2 = 606.
+  // Each shows frame 0, where the object's sound plays (but for wrapper's), and moves on to frame 1.
+  EXPECT_EQ(lines[1], (json{{"tick", 1},
+                            {"blits", {{452, 27, 32, 32}, {100, 97, 36, 35}, {0, 300, 4, 32}}},
+                            {"sounds", {"bouncer", "玉"}},
+                            {"sprites", {Sprite("bouncer", 1, 1, 452, 27, 0, 0, 1),
+                                         Sprite("玉", 1, 1, 104, 97, 4, -3, 1),
+                                         Sprite("wrapper", 1, 1, 606, 300, -4, 0, 1)}}}));
+  // Tick 2 lists only its own blits: 玉 sweeps (104, 94) onwards, wrapper 602 ... 638. Each
+  // shows its last frame (no sound there) and starts again at frame 0.
+  EXPECT_EQ(lines[2], (json{{"tick", 2},
+                            {"blits", {{452, 27, 32, 32}, {104, 94, 36, 35}, {602, 300, 36, 32}}},
+                            {"sounds", json::array()},
+                            {"sprites", {Sprite("bouncer", 1, 0, 452, 27, 0, 0, 1),
+                                         Sprite("玉", 1, 0, 108, 94, 4, -3, 1),
+                                         Sprite("wrapper", 1, 0, 602, 300, -4, 0, 1)}}}));
+  // render writes the window after preparing and after each tick, into folders it makes.
+  ASSERT_EQ(RunTool("render " + play + " --format pam --out @frames/deeper", folder.Path()).errors, "");
+  const std::string header = "P7\nWIDTH 640\nHEIGHT 480\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n";
+  const struct {
+    const char* file;
+    int x, y;
+    bool red;  // or black
+  } probes[] = {
+      {"tick-0000.pam", 104, 97, false},  // nothing drawn yet
+      {"tick-0001.pam", 104, 97, true},   // 玉's corner
+      {"tick-0001.pam", 103, 97, false},  // the swept rest
+      {"tick-0002.pam", 602, 300, true},
+  };
+  for (const auto& p : probes) {
+    const std::string pam = Contents(folder / "frames" / "deeper" / p.file);
+    ASSERT_EQ(pam.substr(0, header.size()), header) << p.file;
+    const std::string pixel = pam.substr(header.size() + (p.y * 640 + p.x) * 3, 3);
+    EXPECT_EQ(pixel, std::string(p.red ? "\xFF\0\0" : "\0\0\0", 3)) << p.file << " at " << p.x << ", " << p.y;
+  }
+
+  const struct {
+    const char* options;
+    int bouncerX, bouncerY;  // 20 + r mod 568, 20 + r mod 408 with the generator's first draws
+    json sounds;             // on tick 1
+  } cases[] = {
+      {"", 146, 293, {"bouncer", "玉"}},           // seed 1: 908834774, 1093944153
+      {"--seed 2", 384, 422, {"bouncer", "玉"}},  // 1649717740, 1969491882
+      {"--no-sound", 146, 293, json::array()},               // the saver's wave switch off
+  };
+  for (const auto& c : cases) {
+    const ToolRun once = RunTool("trace " + scene + " --ticks 1 " + c.options, folder.Path());
+    const std::vector<json> ticks = Lines(once.out);
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_EQ(ticks[0]["sprites"][0]["x"], c.bouncerX) << c.options;
+    EXPECT_EQ(ticks[0]["sprites"][0]["y"], c.bouncerY) << c.options;
+    EXPECT_EQ(ticks[1]["sounds"], c.sounds) << c.options;
+    EXPECT_EQ(ticks[1]["sprites"][1]["curFrame"], 1) << c.options;
+  }
+  // A walker takes two draws to place; each tick a sign and a percentage for each axis: nine
+  // values run out in the second tick, and the ticks before stay printed.
+  const std::string walk = Scene(folder, R"([{"name": "walker", "behaviour": 3, "randomStart": 1, "speedX": 2,
+      "speedY": 2}])") + " --ticks 2 --random @random.txt";
+  WriteBytes(folder / "random.txt", "0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n");
+  EXPECT_EQ(Lines(RunTool("trace " + walk, folder.Path()).out).size(), 3u);
+  WriteBytes(folder / "random.txt", "0\n0\n0\n0\n0\n0\n0\n0\n0\n");
+  const ToolRun ranOut = RunTool("trace " + walk, folder.Path());
+  EXPECT_EQ(ranOut.status, 1);
+  EXPECT_EQ(ranOut.errors, At("kelna-tool: @random.txt: the scripted random values ran out at tick 2\n",
+                              folder.Path()));
+  ASSERT_EQ(Lines(ranOut.out).size(), 2u);
+  EXPECT_EQ(Lines(ranOut.out)[1]["tick"], 1);
+}
+
+TEST(DemoTest, TheDemoBuildsAndPlaysEveryBehaviourWithSound) {
+  TemporaryFolder folder;
+  const std::string build = std::string(KELNA_DEMO_SCRIPT) + " --tool " + KELNA_TOOL + " --out @demo";
+  const ToolRun built = RunProgram(KELNA_PYTHON, build, folder.Path());
+  ASSERT_EQ(built.status, 0) << built.errors;
+  // The animation names its object file by the absolute path it was built for. Every sprite
+  // shows an object of it, at its frames' size; one object sounds the chime beside it.
+  const json animation = json::parse(RunTool("inspect @demo/demo.anm", folder.Path()).out);
+  EXPECT_EQ(animation["objectFile"], (folder / "demo" / "demo.foe").string());
+  const json objectFile = json::parse(RunTool("inspect @demo/demo.foe", folder.Path()).out);
+  std::map<std::string, json> objects;
+  for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
+  std::map<std::string, int> behaviourOf;
+  for (const json& sprite : animation["sprites"]) {
+    behaviourOf[sprite["name"]] = sprite["behaviour"];
+    const json& object = objects[sprite["objectName"]];
+    const json& image = object["frames"][object["frames"][0]["image"].is_object() ? 0 : 1]["image"];
+    EXPECT_EQ((json{sprite["imageWidth"], sprite["imageHeight"], sprite["frameCount"]}),
+              (json{image["width"], image["height"], object["frameCount"]}))
+        << sprite["name"];
+  }
+  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(folder / "demo" / "blip.wav"));
+  // music.mid: one track of format 0, ended properly.
+  const std::string midi = Contents(folder / "demo" / "music.mid");
+  EXPECT_EQ(midi.substr(0, 12), std::string("MThd\0\0\0\x06\0\0\0\x01", 12));
+  EXPECT_EQ(midi.substr(midi.size() - 3), std::string("\xFF\x2F\0", 3));
+  // Fifty ticks over the background: every behaviour (0 to 5) shows, a sound plays, and the
+  // shooting star, which plays once, has done so.
+  const ToolRun trace = RunTool("trace @demo/demo.anm --ticks 50 --background @demo/background.bmp",
+                                folder.Path());
+  ASSERT_EQ(trace.status, 0) << trace.errors;
+  std::set<int> shown;
+  int heard = 0;
+  json last, star;
+  for (const json& tick : Lines(trace.out)) {
+    last = tick;
+    heard += int(tick["sounds"].size());
+    for (const json& sprite : tick["sprites"]) {
+      if (sprite["state"] == 1 || sprite["state"] == 2) shown.insert(behaviourOf[sprite["name"]]);
+      if (sprite["name"] == "shooting star") star = sprite["state"];
+    }
+  }
+  EXPECT_EQ(last["tick"], 50);
+  EXPECT_EQ(shown, (std::set<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_GT(heard, 0);
+  EXPECT_EQ(star, -1);
 }
 
 }  // namespace
