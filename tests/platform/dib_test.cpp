@@ -159,11 +159,9 @@ TEST(DecodeDibRle, Rle4AlternatesNibblesFromTheStartOfEachRun) {
 TEST(DecodeDib, ShowsIndexesPastTheTableBlackAndWidensColourFieldsAsGdiDoes) {
   EXPECT_EQ(Decode(Info({4, 1, 8, kBiRgb, 2}, {0x112233, 0x445566}), {0, 1, 2, 255}),
             (Pixels{0x112233, 0x445566, 0, 0}));
-  EXPECT_EQ(Decode(Info({2, 1, 1, kBiRgb, 1}, {0xABCDEF}), {0x40, 0, 0, 0}), (Pixels{0xABCDEF, 0}));
   EXPECT_EQ(Decode(Info({2, 1, 1, kBiRgb, 3}, {0x111111, 0x222222, 0x333333}), {0x40, 0, 0, 0}),
             (Pixels{0x111111, 0x222222}))
       << "a biClrUsed past 2^n: the first 2^n entries count";
-  const std::vector<std::uint32_t> rgb565 = {0xF800, 0x07E0, 0x001F};
   const std::vector<std::uint32_t> gappy = {0x00F000F0, 0xFF00, 0xFF0000};
   const struct {
     const char* what;
@@ -174,11 +172,8 @@ TEST(DecodeDib, ShowsIndexesPastTheTableBlackAndWidensColourFieldsAsGdiDoes) {
   } cases[] = {
       {"5-5-5 white", 16, {}, 0x7FFF, 0xFFFFFF},
       {"5-5-5 repeats the top bits below", 16, {}, 0x0421, 0x080808},
-      {"5-5-5 halves", 16, {}, 0x4210, 0x848484},
       {"5-5-5 ignores the top bit", 16, {}, 0x8000, 0x000000},
-      {"5-6-5 red", 16, rgb565, 0xF800, 0xFF0000},
-      {"5-6-5 green one", 16, rgb565, 0x0020, 0x000400},
-      {"5-6-5 green 33", 16, rgb565, 0x0420, 0x008600},
+      {"5-6-5 green 33", 16, {0xF800, 0x07E0, 0x001F}, 0x0420, 0x008600},
       {"fields under 4 bits are repeated only once", 16, {0x30, 0x0E, 0x01}, 0x3F, 0xF0FCC0},
       {"over 8 bits: the top 8", 32, {0x3FF00000, 0xFFC00, 0x3FF}, 0x3FF80001, 0xFF8000},
       {"a mask with gaps counts its lowest run", 32, gappy, 0x00F00000, 0x0000F0},
@@ -231,10 +226,7 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
       {"a header size GDI does not know", shortHeader},
       {"a header longer than the bytes given", cutHeader},
       {"a core header cut short", {12, 0, 0, 0, 1, 0}},
-      {"bit count 0", Info({1, 1, 0})},
       {"bit count 2", Info({1, 1, 2, kBiRgb, 4}, {0, 0, 0, 0})},
-      {"bit count 64", Info({1, 1, 64})},
-      {"JPEG", Info({1, 1, 24, 4})},
       {"alpha bitfields", Info({1, 1, 32, 6}, {0xFF0000, 0xFF00, 0xFF, 0xFF000000})},
       {"bitfields on 8 bits", Info({1, 1, 8, kBiBitfields}, std::vector<std::uint32_t>(256, 0xFF))},
       {"RLE8 on 4 bits", Info({1, 1, 4, kBiRle8, 0, 2}, std::vector<std::uint32_t>(16))},
@@ -244,7 +236,6 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
       {"a mask without bits", Info({1, 1, 32, kBiBitfields}, {0xFF0000, 0, 0xFF})},
       {"masks missing", Info({1, 1, 32, kBiBitfields}, {0xFF0000, 0xFF00})},
       {"colour table cut short", Info({1, 1, 8}, std::vector<std::uint32_t>(255))},
-      {"no width", Info({0, 1, 24})},
       {"negative width", Info({-1, 1, 24})},
       {"no height", Info({1, 0, 24})},
       {"width past 32767", Info({32768, 1, 1}, {0, 0}), 1 << 20},

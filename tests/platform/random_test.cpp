@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace kelna {
@@ -20,15 +21,12 @@ std::vector<std::int32_t> Draw(int count) {
 // From state 1 the next state is 0x6C576FAC43FD007C, whose top 31 bits are 908834774.
 const std::vector<std::int32_t> kFirstValuesOfSeed1 = {908834774, 1093944153, 1392341196};
 
-TEST(RandomGenerator, FollowsTheFormulaAndRepeatsTheSequenceOfASeed) {
+// Seeding again repeats a sequence: RandomScript below.
+TEST(RandomGenerator, FollowsTheFormulaFromTheSeed) {
   SeedRandom(1);
   EXPECT_EQ(Draw(3), kFirstValuesOfSeed1);
-  SeedRandom(20240601);
-  const std::vector<std::int32_t> first = Draw(100);
-  SeedRandom(20240601);
-  EXPECT_EQ(Draw(100), first);
-  SeedRandom(20240602);
-  EXPECT_NE(Draw(100), first);
+  SeedRandom(2);
+  EXPECT_NE(Draw(3), kFirstValuesOfSeed1);
 }
 
 // A fresh process has drawn nothing yet, so the death test's child sees the first state.
