@@ -83,12 +83,10 @@ struct Header {
 
 // A 40-byte BITMAPINFOHEADER followed by `words`: colour table entries or masks.
 Bytes Info(const Header& h, const std::vector<std::uint32_t>& words = {}) {
-  Bytes info(40 + 4 * words.size());
-  const std::uint32_t fields[] = {40, std::uint32_t(h.width), std::uint32_t(h.height),
-                                  h.planes | std::uint32_t{h.bitCount} << 16, h.compression, h.sizeImage,
-                                  0, 0, h.clrUsed, 0};
-  for (std::size_t i = 0; i < 10; ++i) PutAt(info, 4 * i, fields[i], 4);
-  for (std::size_t i = 0; i < words.size(); ++i) PutAt(info, 40 + 4 * i, words[i], 4);
+  Bytes info(kInfoHeaderSize);
+  WriteInfoHeader(info, {40, h.width, h.height, h.planes, h.bitCount, h.compression, h.sizeImage, 0, 0,
+                         h.clrUsed});
+  for (const std::uint32_t word : words) test::Put(info, word, 4);
   return info;
 }
 
@@ -112,15 +110,14 @@ Pixels Expected(const std::string& rows) {
   return pixels;
 }
 
-struct RleCase {
-  const char* what;
-  Bytes codes;
-  std::string expected;
-  std::uint32_t sizeImage = 0;  // 0: all of the codes
-};
-
+// RLE4 reads its codes the same way; its nibbles: the BMP suite and tests/gdi.
 TEST(DecodeDibRle, Rle8FollowsGdiOnEveryCode) {
-  const RleCase cases[] = {
+  const struct {
+    const char* what;
+    Bytes codes;
+    std::string expected;
+    std::uint32_t sizeImage = 0;  // 0: all of the codes
+  } cases[] = {
       {"runs, end of line, end of bitmap", {4, 1, 0, 0, 2, 2, 0, 1}, "22../1111"},
       {"a run past the right edge is cut, not wrapped", {6, 3, 2, 4, 0, 1}, "..../3333"},
       {"a delta skips pixels, which stay undrawn", {1, 5, 0, 2, 2, 1, 1, 6, 0, 1}, "...6/5..."},
@@ -136,56 +133,25 @@ TEST(DecodeDibRle, Rle8FollowsGdiOnEveryCode) {
       {"a delta cut off by the data ends the bitmap", {1, 1, 0, 2, 1}, "..../1..."},
       {"a lone last byte is ignored", {3, 1, 0, 0, 7}, "..../111."},
   };
-  for (const RleCase& c : cases) {
+  for (const auto& c : cases) {
     const auto size = c.sizeImage ? c.sizeImage : std::uint32_t(c.codes.size());
     const Bytes info = Info({4, 2, 8, kBiRle8, 16, size}, GreyTable());
     EXPECT_EQ(Decode(info, c.codes), Expected(c.expected)) << c.what;
   }
 }
 
-TEST(DecodeDibRle, Rle4AlternatesNibblesFromTheStartOfEachRun) {
-  const RleCase cases[] = {
-      {"an encoded run alternates its two indexes", {5, 0x12, 0, 1}, "12121"},
-      {"an absolute run after an odd start", {1, 0x30, 0, 3, 0x45, 0x60, 0, 1}, "3456."},
-      {"an encoded run after an odd start", {1, 0xA0, 4, 0xBC, 0, 1}, "ABCBC"},
-      {"an absolute run past the edge", {0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1}, "12345"},
-  };
-  for (const RleCase& c : cases) {
-    const Bytes info = Info({5, 1, 4, kBiRle4, 16, std::uint32_t(c.codes.size())}, GreyTable());
-    EXPECT_EQ(Decode(info, c.codes), Expected(c.expected)) << c.what;
-  }
-}
-
+// Plain 5-5-5, 5-6-5 and 8-bit fields: the BMP suite's reference pixels (tests/tools).
 TEST(DecodeDib, ShowsIndexesPastTheTableBlackAndWidensColourFieldsAsGdiDoes) {
   EXPECT_EQ(Decode(Info({4, 1, 8, kBiRgb, 2}, {0x112233, 0x445566}), {0, 1, 2, 255}),
             (Pixels{0x112233, 0x445566, 0, 0}));
-  EXPECT_EQ(Decode(Info({2, 1, 1, kBiRgb, 3}, {0x111111, 0x222222, 0x333333}), {0x40, 0, 0, 0}),
-            (Pixels{0x111111, 0x222222}))
-      << "a biClrUsed past 2^n: the first 2^n entries count";
-  const std::vector<std::uint32_t> gappy = {0x00F000F0, 0xFF00, 0xFF0000};
-  const struct {
-    const char* what;
-    std::uint16_t bitCount;
-    std::vector<std::uint32_t> masks;  // none: BI_RGB
-    std::uint32_t pixel;
-    std::uint32_t expected;
-  } cases[] = {
-      {"5-5-5 white", 16, {}, 0x7FFF, 0xFFFFFF},
-      {"5-5-5 repeats the top bits below", 16, {}, 0x0421, 0x080808},
-      {"5-5-5 ignores the top bit", 16, {}, 0x8000, 0x000000},
-      {"5-6-5 green 33", 16, {0xF800, 0x07E0, 0x001F}, 0x0420, 0x008600},
-      {"fields under 4 bits are repeated only once", 16, {0x30, 0x0E, 0x01}, 0x3F, 0xF0FCC0},
-      {"over 8 bits: the top 8", 32, {0x3FF00000, 0xFFC00, 0x3FF}, 0x3FF80001, 0xFF8000},
-      {"a mask with gaps counts its lowest run", 32, gappy, 0x00F00000, 0x0000F0},
-      {"... and only that", 32, gappy, 0x000000F0, 0xFF0000},
-      {"32-bit BI_RGB ignores the fourth byte", 32, {}, 0xFF332211, 0x332211},
-  };
-  for (const auto& c : cases) {
-    Bytes bits(4);
-    PutAt(bits, 0, c.pixel, 4);
-    const Bytes info = Info({1, 1, c.bitCount, c.masks.empty() ? kBiRgb : kBiBitfields}, c.masks);
-    EXPECT_EQ(Decode(info, bits), Pixels{c.expected}) << c.what;
-  }
+  EXPECT_EQ(Decode(Info({1, 1, 16, kBiBitfields}, {0x30, 0x0E, 0x01}), {0x3F, 0, 0, 0}), Pixels{0xF0FCC0})
+      << "fields under 4 bits are repeated only once";
+  EXPECT_EQ(Decode(Info({1, 1, 32, kBiBitfields}, {0x3FF00000, 0xFFC00, 0x3FF}), {1, 0, 0xF8, 0x3F}),
+            Pixels{0xFF8000})
+      << "over 8 bits: the top 8";
+  const Bytes gappy = Info({2, 1, 32, kBiBitfields}, {0x00F000F0, 0xFF00, 0xFF0000});
+  EXPECT_EQ(Decode(gappy, {0, 0, 0xF0, 0, 0xF0, 0, 0, 0}), (Pixels{0x0000F0, 0xFF0000}))
+      << "a mask with gaps counts its lowest run, and only that";
 }
 
 TEST(DecodeDib, ReadsEveryHeaderSizeGdiKnowsAndRowsEitherWayUp) {

@@ -112,34 +112,24 @@ TEST(BitBltTest, ReadsAnOverlappingSourceBeforeWritingAndRefusesWhatItCannotDo) 
   EXPECT_TRUE(std::ranges::equal(target.bitmap->Pixels(), Numbered(2, 2, 0x100)->Pixels()));
 }
 
-TEST(PatBltTest, FillsWithTheSelectedBrushClippedToTheTarget) {
-  Selected target(std::make_unique<Bitmap>(4, 3));
-  SolidBrush red(0xFF0000);
-  EXPECT_EQ(target.dc->SelectBrush(&red)->Colour(), 0xFFFFFFu) << "a context starts with the white brush";
-  ASSERT_TRUE(PatBlt(*target.dc, 2, -1, 5, 3, RasterOp::PatternCopy));
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x)
-      EXPECT_EQ(target.bitmap->At(x, y), (x >= 2 && y <= 1) ? 0xFF0000u : 0u) << x << "," << y;
-  EXPECT_FALSE(PatBlt(*target.dc, 0, 0, 1, 1, RasterOp::SourceCopy));
-}
-
-TEST(WindowDCTest, BlitsReachThePresenterClippedToTheWindowButCannotReadIt) {
+TEST(WindowDCTest, BlitsAndFillsReachThePresenterClippedToTheWindowButCannotReadIt) {
   RecordingPresenter presenter(5, 4);
   WindowDC window(presenter, 5, 4);
   Selected source(Numbered(3, 3, 0x00200000));
   ASSERT_TRUE(BitBlt(window, 3, 2, 3, 3, *source.dc, 0, 0, RasterOp::SourceCopy));
   SolidBrush green(0x00FF00);
-  window.SelectBrush(&green);
-  ASSERT_TRUE(PatBlt(window, -1, -1, 2, 2, RasterOp::PatternCopy));
+  EXPECT_EQ(window.SelectBrush(&green)->Colour(), 0xFFFFFFu) << "a context starts with the white brush";
+  ASSERT_TRUE(PatBlt(window, 7, 1, -3, -2, RasterOp::PatternCopy));  // from the far corner: 4, -1, 3 x 2
+  EXPECT_FALSE(PatBlt(window, 0, 0, 1, 1, RasterOp::SourceCopy));
   ASSERT_TRUE(BitBlt(window, 9, 9, 3, 3, *source.dc, 0, 0, RasterOp::SourceCopy));  // nothing visible
   const std::vector<RecordingPresenter::Record> expected = {
       {{3, 2, 5, 4}, false, RasterOp::SourceCopy},
-      {{0, 0, 1, 1}, true, RasterOp::PatternCopy},
+      {{4, 0, 5, 1}, true, RasterOp::PatternCopy},
   };
   EXPECT_EQ(presenter.Log(), expected);
   EXPECT_EQ(presenter.Window().At(4, 3), source.bitmap->At(1, 1));
-  EXPECT_EQ(presenter.Window().At(0, 0), 0x00FF00u);
-  EXPECT_EQ(presenter.Window().At(2, 2), 0u);
+  EXPECT_EQ(presenter.Window().At(4, 0), 0x00FF00u);
+  EXPECT_EQ(presenter.Window().At(3, 1), 0u);
   EXPECT_FALSE(BitBlt(*source.dc, 0, 0, 2, 2, window, 0, 0, RasterOp::SourceCopy)) << "no pixels to read";
 }
 
