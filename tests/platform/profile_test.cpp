@@ -96,10 +96,6 @@ TEST(ProfileRead, IntegersAreReadAsAtolReadsThemOnceTheQuotesAreOff) {
   EXPECT_EQ(profile.GetInt(kSaver, "Missing", 99), 99);
 }
 
-// A file (or none), the keys of the saver's section written, and the file saved.
-using WriteRow = std::tuple<std::optional<std::string>, std::vector<std::pair<std::string, std::string>>,
-                            std::string>;
-
 // A file with comments, another section, blank lines and a line without '=' about the keys.
 std::string Rewritten(const std::string& interval, const std::string& image) {
   return "; Kelna settings\r\n[Other]\r\nIntervalTime=5\r\n\r\n" + kHead + interval + "\r\n" + image +
@@ -107,8 +103,9 @@ std::string Rewritten(const std::string& interval, const std::string& image) {
 }
 
 TEST(ProfileWrite, ChangesOnlyWhatIsWrittenInTheFilesOwnStyle) {
-  const std::vector<std::pair<std::string, std::string>> wave = {{"WaveSound", "1"}};
-  const WriteRow rows[] = {
+  using Writes = std::vector<std::pair<std::string, std::string>>;
+  const Writes wave = {{"WaveSound", "1"}};
+  const std::tuple<std::optional<std::string>, Writes, std::string> rows[] = {  // file, writes, saved
       // A new file: CR LF, keys in the order written.
       {std::nullopt, {{"IntervalTime", "120"}, {"AnimationFile", "\x83\x5C.anm"}},
        kHead + "IntervalTime=120\r\nAnimationFile=\x83\x5C.anm\r\n"},
