@@ -17,7 +17,8 @@ inline int RunAgainst(const std::string& baseline, int argc, char** argv) {
     void ReportRuns(const std::vector<Run>& runs) override {
       ConsoleReporter::ReportRuns(runs);
       for (const Run& run : runs)
-        if (run.run_type == Run::RT_Iteration) times.emplace_back(run.benchmark_name(), run.GetAdjustedRealTime());
+        if (run.run_type == Run::RT_Iteration)
+          times.emplace_back(run.benchmark_name(), run.GetAdjustedRealTime());
     }
   } reporter;
   benchmark::Initialize(&argc, argv);
