@@ -1,14 +1,14 @@
-// The native player on a private Xvfb: what it draws against kelna-tool render, which input
-// ends it where, and what reaches SDL's audio (through SDL's disk driver, counted).
+// The native player on a private Xvfb: its refusals, what it draws against kelna-tool render,
+// which input ends it where, what reaches SDL's audio, and the XScreenSaver daemon running it.
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "linux/player_audio.h"
-#include "tests/support/bytes.h"
-#include "tests/support/temporary_folder.h"
 #include "tests/tools/tool_runner.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include "tests/linux/x_session.h"
@@ -17,249 +17,214 @@ namespace kelna::test {
 namespace {
 
 const std::string kDemo = KELNA_DEMO_DIR;
-const std::string kAnimation = kDemo + "/demo.anm";
-const std::string kBackground = kDemo + "/background.bmp";
+const std::string kAnimation = " --animation " + kDemo + "/demo.anm";
+const std::string kBackground = " --background " + kDemo + "/background.bmp";
 
-class PlayerOnX : public ::testing::Test {
- protected:
-  std::unique_ptr<Child> Start(std::vector<std::string> args, std::map<std::string, std::string> environment = {}) {
-    args.insert(args.begin(), KELNA_PLAYER);
-    environment.emplace("DISPLAY", x.Name());
-    environment.emplace("KELNA_CONFIG_DIR", folder.Path().string());
-    environment.emplace("SDL_AUDIODRIVER", "dummy");
-    environment.erase("XSCREENSAVER_WINDOW");
-    return std::make_unique<Child>(args, environment, folder / "kelna.err");
-  }
-
-  std::string Errors() const { return Contents(folder / "kelna.err"); }
-
-  Xvfb x{"640x480"};
-  TemporaryFolder folder;
-};
-
-TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
-  struct Case {
-    int width, height, mode;
-    long ticks;
-    std::uint32_t seed;
+// Refusals come before any window: a message naming the file or option, and a status.
+TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
+  ASSERT_TRUE(WriteBytes(folder / "short.anm", std::string("AN--1.00") + std::string(30, '\0')));
+  ASSERT_TRUE(WriteBytes(folder / "text.bmp", "not a bitmap"));
+  std::string lonely = std::string("AN--1.00") + std::string(24, '\0') + (folder / "gone.foe").string();
+  lonely.resize(32 + 260 + 2, '\0');  // the header, one object file's name, no sprites
+  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", lonely));
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
+      {"--animation @missing.anm", 1, "missing.anm: no such file"},
+      {"--animation @short.anm", 1, "short.anm: broken animation file"},
+      {"--animation @text.bmp", 1, "text.bmp: not an animation file"},
+      {"--animation @lonely.anm", 1, "gone.foe: no such file"},
+      {kAnimation + " --background @text.bmp", 1, "text.bmp"},
+      {kAnimation + " --background @absent.bmp", 1, "absent.bmp: no such file"},
+      {"--mode 3", 2, "--mode: \"3\" is not a number from 0 to 2"},
+      {"--window-id=0", 2, "--window-id: \"0\" is not a window id"},
+      {"-root --window", 2, "exclude each other"},
+      {"--bogus", 2, "unknown option --bogus"},
   };
-  for (const Case c : {Case{320, 240, 0, 25, 7}, Case{400, 300, 1, 12, 3}}) {
+  for (const auto& [options, status, says] : cases) {
+    auto kelna = Start(At(options, folder.Path()));
+    EXPECT_EQ(kelna->WaitForExit(10s), status) << options << "\n" << kelna->Log();
+    EXPECT_NE(kelna->Log().find(says), std::string::npos) << options << "\n" << kelna->Log();
+  }
+}
+
+// CONTROL.INI's settings, an option over one of them: after N ticks with a fixed seed the
+// window shows exactly the frame kelna-tool render makes of the same run, not the one before.
+TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
+  const std::string settings = "[Screen Saver.Vesk]\r\nAnimationFile=" + kDemo + "/demo.anm\r\nBGImageFile=" +
+                               kDemo + "/background.bmp\r\nBGImageMode=1\r\nIntervalTime=10ms\r\n";
+  ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", settings));
+  struct Case {
+    int width, height;
+    const char* option;
+    int mode, ticks, seed;  // ticks from 11 to 99: the frames' names have two digits more
+  };
+  for (const Case c : {Case{320, 240, " --mode 0", 0, 25, 7}, Case{400, 300, "", 1, 12, 3}}) {
     const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+    const std::string run = " --seed " + std::to_string(c.seed) + " --ticks " + std::to_string(c.ticks);
     const Window window = x.MakeWindow(30, 20, c.width, c.height);
-    auto kelna = Start({"-window-id", std::to_string(window), "--animation", kAnimation, "--background", kBackground,
-                        "--mode", std::to_string(c.mode), "--seed", std::to_string(c.seed), "--ticks",
-                        std::to_string(c.ticks), "--interval", "10", "--no-music", "--verbose"});
-    ASSERT_TRUE(kelna->WaitForLine("drawing " + size)) << Errors();
-    ASSERT_TRUE(kelna->WaitForLine("stopped after " + std::to_string(c.ticks) + " ticks")) << Errors();
-    const std::vector<std::uint32_t> shown = x.Pixels(window, c.width, c.height);
+    auto kelna = Start("-window-id " + std::to_string(window) + c.option + run + " --verbose");
+    ASSERT_TRUE(kelna->Says("stopped after " + std::to_string(c.ticks) + " ticks")) << kelna->Log();
+    const Pixels shown = x.Of(window, c.width, c.height);
+    x.Screenshot(window, "kelna-window-" + size);
 
-    const std::string frames = (folder / ("frames-" + size)).string();
-    const ToolRun render = RunProgram(KELNA_TOOL,
-                                      "render " + kAnimation + " --out " + frames + " --size " + size + " --seed " +
-                                          std::to_string(c.seed) + " --ticks " + std::to_string(c.ticks) +
-                                          " --background " + kBackground + " --mode " + std::to_string(c.mode) +
-                                          " --format pam",
-                                      folder.Path());
-    ASSERT_EQ(render.status, 0) << render.errors;
-    int width = 0, height = 0;
-    char name[32];
-    std::snprintf(name, sizeof name, "/tick-%04ld.pam", c.ticks);
-    const std::vector<std::uint32_t> expected = PamPixels(frames + name, width, height);
-    ASSERT_EQ(width, c.width);
-    EXPECT_EQ(Differences(shown, expected), 0) << size << " mode " << c.mode;
-    // One tick earlier differs: the comparison sees the animation move.
-    std::snprintf(name, sizeof name, "/tick-%04ld.pam", c.ticks - 1);
-    EXPECT_GT(Differences(shown, PamPixels(frames + name, width, height)), 0);
+    const std::string render = "render " + kDemo + "/demo.anm" + kBackground + run + " --size " + size;
+    const std::string mode = " --mode " + std::to_string(c.mode);
+    ASSERT_EQ(RunTool(render + mode + " --format pam --out @" + size, folder.Path()).status, 0);
+    const auto frame = [&](int tick) {
+      return PamPixels(folder / size / ("tick-00" + std::to_string(tick) + ".pam"));
+    };
+    EXPECT_EQ(Unlike(shown, frame(c.ticks)), 0) << size << " mode " << c.mode;
+    EXPECT_GT(Unlike(shown, frame(c.ticks - 1)), 0) << "the comparison does not see the animation move";
     EXPECT_EQ(kelna->Terminate(), 0);
-    XDestroyWindow(x.X(), window);
   }
 }
 
-// The desktop mode shows the screen as it was: here the root window's colour.
 TEST_F(PlayerOnX, DesktopModeShowsTheScreenAsItWas) {
-  XSetWindowBackground(x.X(), x.Root(), 0x3366CC);
-  XClearWindow(x.X(), x.Root());
-  XSync(x.X(), False);
-  auto kelna = Start({"--animation", kAnimation, "--mode", "2", "--ticks", "0", "--no-music", "--verbose"});
-  ASSERT_TRUE(kelna->WaitForLine("stopped after 0 ticks")) << Errors();
-  const std::vector<std::uint32_t> shown = x.Pixels(x.Root(), 640, 480);
-  long desktop = 0;
-  for (const std::uint32_t pixel : shown) desktop += pixel == 0x3366CC;
-  EXPECT_GT(desktop, long(shown.size() * 9 / 10)) << "the scene's background is not the desktop";
-  EXPECT_EQ(kelna->Terminate(), 0);
+  x.MakeWindow(0, 0, 640, 480, 0x3366CC);
+  auto kelna = Start(kAnimation + " --mode 2 --ticks 0 --no-music --verbose");
+  ASSERT_TRUE(kelna->Says("stopped after 0 ticks")) << kelna->Log();
+  const Pixels shown = x.Of(x.Root(), 640, 480);
+  EXPECT_GT(std::count(shown.begin(), shown.end(), 0x3366CCu), long(shown.size() * 9 / 10));
 }
 
-struct InputCase {
-  const char* what;
-  void (*act)(const Xvfb&);
-  bool ends;
-};
-
-void PrintTo(const InputCase& input, std::ostream* out) { *out << input.what; }
-
-class PlayerInput : public PlayerOnX, public ::testing::WithParamInterface<InputCase> {};
-
-// Full screen, as the Windows saver: the pointer stands at (200, 150) when it starts.
-TEST_P(PlayerInput, FullScreen) {
-  x.MovePointer(200, 150);
-  auto kelna = Start({"--animation", kAnimation, "--interval", "10", "--no-music", "--verbose"});
-  ASSERT_TRUE(kelna->WaitForLine("drawing 640x480")) << Errors();
-  std::this_thread::sleep_for(300ms);
-  GetParam().act(x);
-  const std::optional<int> status = kelna->WaitForExit(GetParam().ends ? 5s : 1s);
-  if (GetParam().ends) {
-    EXPECT_EQ(status, 0) << Errors();
-  } else {
-    EXPECT_FALSE(status) << "ended by " << GetParam().what;
-    EXPECT_EQ(kelna->Terminate(), 0);
+// Full screen, as the Windows saver: a key, a button or the pointer's moving at all ends it;
+// the wheel and a report at the start point do not. In a window of someone else's (as
+// XScreenSaver's) input is theirs.
+TEST_F(PlayerOnX, InputEndsTheFullScreenPlayerOnly) {
+  const std::pair<const char*, bool> cases[] = {{"key a", true},           {"click 1", true},
+                                                 {"mousemove 201 150", true}, {"mousemove 200 149", true},
+                                                 {"click 4", false},          {"mousemove 200 150", false}};
+  const std::string given = "-window-id " + std::to_string(x.MakeWindow(0, 0, 320, 240));
+  for (const auto& [input, ends] : cases) {
+    for (const std::string& where : {std::string(), given}) {
+      x.Do("mousemove 200 150");
+      auto kelna = Start(where + kAnimation + " --interval 10 --no-music --verbose");
+      ASSERT_TRUE(kelna->Says("drawing")) << kelna->Log();
+      std::this_thread::sleep_for(300ms);
+      x.Do(input);
+      const bool expected = ends && where.empty();
+      EXPECT_EQ(kelna->WaitForExit(expected ? 5s : 1s).has_value(), expected) << input << " " << where;
+      EXPECT_EQ(kelna->Terminate(), 0) << kelna->Log();
+    }
   }
 }
-
-// Inside someone else's window input is theirs: nothing ends the player but a signal.
-TEST_P(PlayerInput, InAGivenWindowInputIsLeftToItsOwner) {
-  x.MovePointer(200, 150);
-  const Window window = x.MakeWindow(0, 0, 640, 480);
-  auto kelna = Start({"--window-id", std::to_string(window), "--animation", kAnimation, "--interval", "10",
-                      "--no-music", "--verbose"});
-  ASSERT_TRUE(kelna->WaitForLine("drawing 640x480")) << Errors();
-  std::this_thread::sleep_for(300ms);
-  GetParam().act(x);
-  EXPECT_FALSE(kelna->WaitForExit(1s)) << "ended by " << GetParam().what;
-  EXPECT_EQ(kelna->Terminate(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, PlayerInput,
-    ::testing::Values(InputCase{"a key", [](const Xvfb& x) { x.PressKey("a"); }, true},
-                      InputCase{"Alt", [](const Xvfb& x) { x.PressKey("Alt_L"); }, true},
-                      InputCase{"a left click", [](const Xvfb& x) { x.Click(1); }, true},
-                      InputCase{"a right click", [](const Xvfb& x) { x.Click(3); }, true},
-                      InputCase{"one pixel right", [](const Xvfb& x) { x.MovePointer(201, 150); }, true},
-                      InputCase{"one pixel down", [](const Xvfb& x) { x.MovePointer(200, 151); }, true},
-                      InputCase{"a report at the start point", [](const Xvfb& x) { x.MovePointer(200, 150); }, false},
-                      InputCase{"the wheel", [](const Xvfb& x) { x.Click(4); }, false}),
-    [](const auto& info) {
-      std::string name;
-      for (const char* c = info.param.what; *c; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-      return name;
-    });
 
 // The counts that --verbose prints at the end.
-struct Counts {
-  long requests = -1, started = -1, music = -1, audible = -1;
-};
+struct Counts { long requests = -1, started = -1, music = -1, audible = -1; };
 
-Counts EndCounts(Child& kelna) {
-  Counts counts;
-  if (const auto line = kelna.WaitForLine("sound requests"))
-    std::sscanf(line->c_str(), "kelna: sound requests %ld, sounds started %ld, music starts %ld, audible frames %ld",
-                &counts.requests, &counts.started, &counts.music, &counts.audible);
-  return counts;
+Counts EndCounts(const Child& kelna) {
+  Counts n;
+  const std::string log = kelna.Log();
+  if (const std::size_t at = log.find("kelna: sound requests"); at != std::string::npos)
+    std::sscanf(log.c_str() + at, "kelna: sound requests %ld, sounds started %ld, music starts %ld, "
+                "audible frames %ld", &n.requests, &n.started, &n.music, &n.audible);
+  return n;
 }
 
-// How many sounds kelna-tool trace asks for in the same run.
-long TracedSounds(const std::string& command, const std::filesystem::path& folder) {
-  const ToolRun trace = RunProgram(KELNA_TOOL, "trace " + command, folder);
-  long sounds = 0;
-  for (std::size_t at = trace.out.find("\"sounds\":["); at != std::string::npos;
-       at = trace.out.find("\"sounds\":[", at + 1)) {
-    const std::size_t end = trace.out.find(']', at);
-    sounds += std::count(trace.out.begin() + long(at) + 10, trace.out.begin() + long(end), '"') / 2;
-  }
-  return sounds;
-}
-
-// A General MIDI file of one short note (a quarter of a second).
-std::string ShortMidi() {
-  const std::string track = std::string("\x00\xFF\x51\x03\x03\xD0\x90", 7) +  // 250 ms a beat
-                            std::string("\x00\xC0\x00\x00\x90\x3C\x64", 7) +  // piano, middle C
-                            std::string("\x60\x80\x3C\x40\x00\xFF\x2F\x00", 8);
-  return std::string("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60", 14) + "MTrk" + Le(0, 2) +
-         std::string(1, char(track.size() >> 8)) + std::string(1, char(track.size() & 0xFF)) + track;
-}
-
-class PlayerAudioOnX : public PlayerOnX {
- protected:
-  std::map<std::string, std::string> Disk() {
-    return {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", (folder / "audio.raw").string()}};
-  }
-};
-
-TEST_F(PlayerAudioOnX, SpriteSoundsReachTheAudioDevice) {
-  const Window window = x.MakeWindow(0, 0, 320, 240);
-  const std::string run = kAnimation + " --size 320x240 --seed 5 --ticks 80";
-  const long traced = TracedSounds(run, folder.Path());
+TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
+  const std::string run = " --seed 5 --ticks 80", key = "\"sounds\":[";
+  const std::string trace = RunTool("trace " + kDemo + "/demo.anm --size 640x480" + run, folder.Path()).out;
+  long traced = 0;  // the names in the trace's "sounds" lists
+  for (std::size_t at = trace.find(key); at != std::string::npos; at = trace.find(key, at + 1))
+    traced += std::count(trace.begin() + long(at), trace.begin() + long(trace.find(']', at)), '"') / 2 - 1;
   ASSERT_GT(traced, 0) << "the demo plays no sound in 80 ticks";
-  auto kelna = Start({"--window-id", std::to_string(window), "--animation", kAnimation, "--seed", "5", "--ticks", "80",
-                      "--interval", "10", "--no-music", "--verbose"},
-                     Disk());
-  ASSERT_TRUE(kelna->WaitForLine("stopped after 80 ticks", 30s)) << Errors();
-  std::this_thread::sleep_for(500ms);  // the last sound is mixed
-  ASSERT_EQ(kelna->Terminate(), 0);
-  const Counts counts = EndCounts(*kelna);
-  EXPECT_EQ(counts.requests, traced);
-  EXPECT_GE(counts.started, 1);
-  EXPECT_LE(counts.started, counts.requests);  // none over one that still plays
-  EXPECT_GT(counts.audible, 0);
-  EXPECT_EQ(counts.music, 0);
-  const std::string recorded = Contents(folder / "audio.raw");
-  EXPECT_NE(recorded.find_first_not_of('\0'), std::string::npos) << "the device was given only silence";
+  for (const bool sound : {true, false}) {
+    std::filesystem::remove(folder / "audio.raw");
+    const std::string options = kAnimation + run + " --interval 10 --no-music --verbose";
+    auto kelna = Start("-window" + options + (sound ? "" : " --no-sound"), {"SDL_AUDIODRIVER=disk"});
+    ASSERT_TRUE(kelna->Says("stopped after 80 ticks", 30s)) << kelna->Log();
+    std::this_thread::sleep_for(500ms);  // the last sound is mixed
+    ASSERT_EQ(kelna->Terminate(), 0) << kelna->Log();
+    const Counts n = EndCounts(*kelna);
+    EXPECT_EQ(n.requests, sound ? traced : 0);
+    EXPECT_EQ(n.started > 0, sound);
+    EXPECT_LE(n.started, n.requests);  // none over one that still plays
+    EXPECT_EQ(n.audible > 0, sound);
+    EXPECT_EQ(n.music, 0);
+    EXPECT_EQ(Contents(folder / "audio.raw").find_first_not_of('\0') != std::string::npos, sound);
+  }
 }
 
-TEST_F(PlayerAudioOnX, SilentWithoutSoundsAndMusic) {
-  const Window window = x.MakeWindow(0, 0, 320, 240);
-  auto kelna = Start({"--window-id", std::to_string(window), "--animation", kAnimation, "--seed", "5", "--ticks", "80",
-                      "--interval", "10", "--no-music", "--no-sound", "--verbose"},
-                     Disk());
-  ASSERT_TRUE(kelna->WaitForLine("stopped after 80 ticks", 30s)) << Errors();
-  ASSERT_EQ(kelna->Terminate(), 0);
-  const Counts counts = EndCounts(*kelna);
-  EXPECT_EQ(counts.requests, 0);
-  EXPECT_EQ(counts.started, 0);
-  EXPECT_EQ(counts.audible, 0);
+// Music of one short note: it starts again when it repeats, not when it plays once, and
+// without a sound font not at all, saying why once.
+TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
+  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
+  const std::string note("\0\xFF\x51\3\3\xD0\x90\0\xC0\0\0\x90\x3C\x64\x60\x80\x3C\x40\0\xFF\x2F\0", 22);
+  const std::string header("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x16", 22);  // one track of 22 bytes
+  ASSERT_TRUE(WriteBytes(folder / "short.mid", header + note));
+  const std::string music = kAnimation + " --no-sound --verbose --music " + (folder / "short.mid").string();
+  const std::string disk = "SDL_AUDIODRIVER=disk", noFont = "SDL_SOUNDFONTS=" + (folder / "none").string();
+  const std::tuple<const char*, std::string, long> cases[] = {
+      {"", disk, 2}, {" --no-repeat", disk, 1}, {"", noFont, 0}};
+  for (const auto& [options, environment, starts] : cases) {
+    auto kelna = Start(music + options, {environment});
+    const std::string next = "music started (" + std::to_string(std::min(starts + 1, 2L)) + ")";
+    EXPECT_EQ(kelna->Says(next, 8s), starts == 2) << options << environment;
+    ASSERT_EQ(kelna->Terminate(), 0);
+    EXPECT_EQ(std::min(EndCounts(*kelna).music, 2L), starts) << options << environment;
+    EXPECT_EQ(EndCounts(*kelna).audible > 0, starts > 0) << options << environment;
+  }
+  const std::string log = Contents(folder / "kelna-3.log");
+  EXPECT_NE(log.find("sound font", log.find("kelna: no music: ")), std::string::npos) << log;
+  EXPECT_EQ(log.find("no music", log.find("no music") + 1), std::string::npos) << log;
 }
 
-TEST_F(PlayerAudioOnX, MusicPlaysAndRepeats) {
-  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font: install timgm6mb-soundfont";
-  ASSERT_TRUE(WriteBytes(folder / "short.mid", ShortMidi()));
-  const Window window = x.MakeWindow(0, 0, 320, 240);
-  const auto play = [&](const char* repeat) {
-    return Start({"--window-id", std::to_string(window), "--animation", kAnimation, "--music",
-                  (folder / "short.mid").string(), "--no-sound", "--verbose", repeat},
-                 Disk());
-  };
-  auto repeating = play("--verbose");
-  EXPECT_TRUE(repeating->WaitForLine("music started (3)", 20s)) << Errors();
-  ASSERT_EQ(repeating->Terminate(), 0);
-  EXPECT_GT(EndCounts(*repeating).audible, 0);
+// The XScreenSaver daemon with kelna as its only hack, activated by xscreensaver-command: the
+// animation shows, and a key ends it. The daemon will not start hacks as root, so as root it
+// runs as the user kelna-saver, made when missing.
+bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-  // Once: still one start after what took two repeats above.
-  auto once = play("--no-repeat");
-  EXPECT_TRUE(once->WaitForLine("music started (1)")) << Errors();
-  EXPECT_FALSE(once->WaitForLine("music started (2)", 6s));
-  ASSERT_EQ(once->Terminate(), 0);
-  const Counts counts = EndCounts(*once);
-  EXPECT_EQ(counts.music, 1);
-  EXPECT_GT(counts.audible, 0);
+std::string WhyTheDaemonCannotRun(const std::string& asUser) {
+  if (!Succeeds("command -v xscreensaver && command -v xscreensaver-command"))
+    return "the XScreenSaver daemon is not installed (apt-get install xscreensaver)";
+  if (!asUser.empty() && !getpwnam("kelna-saver") && !Succeeds("useradd --system kelna-saver"))
+    return "running as root, and the user kelna-saver cannot be made";
+  if (!Succeeds(asUser + "test -x " KELNA_PLAYER " -a -r " KELNA_DEMO_DIR "/demo.foe"))
+    return "the daemon's user cannot run kelna and read the demo (no runuser, or a folder not readable)";
+  return "";
 }
 
-TEST_F(PlayerAudioOnX, WithoutASoundFontTheAnimationRunsAndSaysWhyOnce) {
-  ASSERT_TRUE(WriteBytes(folder / "short.mid", ShortMidi()));
-  const Window window = x.MakeWindow(0, 0, 320, 240);
-  auto environment = Disk();
-  environment["SDL_SOUNDFONTS"] = (folder / "none.sf2").string();
-  auto kelna = Start({"--window-id", std::to_string(window), "--animation", kAnimation, "--music",
-                      (folder / "short.mid").string(), "--ticks", "20", "--interval", "10", "--verbose"},
-                     environment);
-  ASSERT_TRUE(kelna->WaitForLine("stopped after 20 ticks")) << Errors();
-  ASSERT_EQ(kelna->Terminate(), 0);
-  EXPECT_EQ(EndCounts(*kelna).music, 0);
-  const std::string errors = Errors();
-  const std::size_t first = errors.find("kelna: no music");
-  ASSERT_NE(first, std::string::npos) << errors;
-  EXPECT_EQ(errors.find("kelna: no music", first + 1), std::string::npos) << errors;
-  EXPECT_NE(errors.find("sound font"), std::string::npos) << errors;
+TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
+  const std::string asUser = geteuid() == 0 ? "runuser -u kelna-saver -- " : "";
+  if (const std::string why = WhyTheDaemonCannotRun(asUser); !why.empty()) GTEST_SKIP() << why;
+  const std::filesystem::path home = folder / "home";
+  std::filesystem::create_directory(home);
+  ASSERT_TRUE(asUser.empty() || Succeeds("chown kelna-saver " + home.string()));
+  ASSERT_TRUE(WriteBytes(home / ".xscreensaver", "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\n"
+                         "mode: one\nselected: 0\nprograms: \"Kelna\" " KELNA_PLAYER " --root" + kAnimation +
+                         kBackground + " --no-music --no-sound --interval 20 --verbose \\n\n"));
+  const std::string as = "exec " + asUser + "env HOME=" + home.string() + " DISPLAY=" + x.Name() + " ";
+  Child daemon({"sh", "-c", as + "xscreensaver -no-splash -verbose"}, folder / "daemon.log");
+  bool activated = false;
+  for (int attempt = 0; attempt < 50 && !activated; ++attempt) {
+    std::this_thread::sleep_for(200ms);
+    Child command({"sh", "-c", as + "xscreensaver-command -activate"}, folder / "command.log");
+    activated = command.WaitForExit(10s) == 0;
+  }
+  ASSERT_TRUE(activated) << "xscreensaver-command -activate never succeeded\n" << daemon.Log();
+  ASSERT_TRUE(daemon.Says("kelna: drawing 640x480")) << daemon.Log();
+  std::this_thread::sleep_for(1s);
+
+  // The scene as prepared, before any sprite: most of the screen is just that.
+  const std::string render = "render " + kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0";
+  ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
+  const Pixels prepared = PamPixels(folder / "frames/tick-0000.pam");
+  const Pixels shown = x.Of(x.Root(), 640, 480);
+  x.Screenshot(x.Root(), "xscreensaver-kelna");
+  EXPECT_LT(Unlike(shown, prepared), 0.2) << "the screen does not show the demo";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
+
+  // The daemon ignores input for a moment after it blanks: keys until it ends its hack
+  // (with SIGTERM; kelna's closing counts show it went calmly).
+  bool ended = false;
+  for (int key = 0; key < 10 && !ended; ++key) {
+    x.Do("key a");
+    ended = daemon.Says("kelna: sound requests", 1s);
+  }
+  EXPECT_TRUE(ended) << daemon.Log();
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(x.Of(x.Root(), 640, 480), prepared), 0.5) << "the animation is still on the screen";
 }
 
 }  // namespace

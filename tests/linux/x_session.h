@@ -1,22 +1,20 @@
 #pragma once
-// Test support for the native player: a private Xvfb, programs started on it with their
-// output read line by line, input through XTEST, and the screen's pixels.
+// Test support for the native player: programs whose output goes to a log, a private Xvfb
+// with input through xdotool, the screen's pixels and those of kelna-tool's PAM frames.
+
+#include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -24,212 +22,167 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/bytes.h"
+#include "tests/support/temporary_folder.h"
+
 extern char** environ;
 
 namespace kelna::test {
 
 using namespace std::chrono_literals;
+using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, rows top first
 
-// A started program: its standard output comes through a pipe, its errors go to a file.
-// Killed (SIGKILL) if it is still running when the object goes.
+// A started program (variables first, through env), its output and errors both in `log`.
+// Ended (SIGTERM, then SIGKILL) if it still runs when the object goes.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-        const std::filesystem::path& errors = "/dev/null") {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  Child(std::vector<std::string> words, std::filesystem::path log) : log_(std::move(log)) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::map<std::string, std::string> merged;
-    for (char** entry = environ; *entry; ++entry) {
-      const std::string text = *entry;
-      merged[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
-    }
-    for (const auto& [name, value] : environment) merged[name] = value;
-    std::vector<std::string> texts;
-    for (const auto& [name, value] : merged) texts.push_back(name + "=" + value);
-    std::vector<char*> env, args;
-    for (std::string& text : texts) env.push_back(text.data());
-    env.push_back(nullptr);
-    std::vector<std::string> words = argv;
+    posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<char*> args;
     for (std::string& word : words) args.push_back(word.data());
     args.push_back(nullptr);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data());
+    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    out_ = out[0];
-    if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
+    if (failed != 0) throw std::runtime_error("cannot start " + words[0]);
   }
   ~Child() {
-    if (pid_ > 0 && !status_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(out_);
+    if (Terminate()) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
   }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
-  // Reads the output until a line containing `text`: the line, or nothing after `timeout`
-  // or when the output ends.
-  std::optional<std::string> WaitForLine(const std::string& text, std::chrono::milliseconds timeout = 20s) {
+  std::string Log() const { return Contents(log_); }
+
+  // Whether the log holds `text` within `timeout`.
+  bool Says(const std::string& text, std::chrono::milliseconds timeout = 20s) const {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      for (std::size_t newline; (newline = buffer_.find('\n')) != std::string::npos;) {
-        std::string line = buffer_.substr(0, newline);
-        buffer_.erase(0, newline + 1);
-        lines_.push_back(line);
-        if (line.find(text) != std::string::npos) return line;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left <= 0ms) return {};
-      pollfd ready{out_, POLLIN, 0};
-      if (poll(&ready, 1, int(left.count())) <= 0) return {};
-      char chunk[4096];
-      const ssize_t got = read(out_, chunk, sizeof chunk);
-      if (got <= 0) return {};
-      buffer_.append(chunk, std::size_t(got));
-    }
+    for (; Log().find(text) == std::string::npos; std::this_thread::sleep_for(20ms))
+      if (std::chrono::steady_clock::now() >= end) return false;
+    return true;
   }
 
-  // The exit status once the program has ended by itself within `timeout`; nothing while
-  // it runs on.
+  // The exit status (minus the signal) once the program has ended within `timeout`; nothing while it runs.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!status_) {
-      int raw = 0;
-      if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        break;
-      }
-      if (std::chrono::steady_clock::now() >= end) return {};
-      std::this_thread::sleep_for(20ms);
-    }
+    for (int raw = 0; !status_ && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
+      if (waitpid(pid_, &raw, WNOHANG) == pid_) status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
     return status_;
   }
 
   // SIGTERM, as XScreenSaver ends its hacks; the exit status.
-  std::optional<int> Terminate(std::chrono::milliseconds timeout = 10s) {
+  std::optional<int> Terminate() {
     if (!status_) kill(pid_, SIGTERM);
-    return WaitForExit(timeout);
+    return WaitForExit(10s);
   }
 
-  pid_t Pid() const { return pid_; }
-
  private:
+  std::filesystem::path log_;
   pid_t pid_ = -1;
-  int out_ = -1;
-  std::string buffer_;
-  std::vector<std::string> lines_;
   std::optional<int> status_;
 };
 
-// A private Xvfb of its own display number (Xvfb picks a free one), ended with the object.
+// A private Xvfb on a display number it picks itself. Without access control (-ac), so that
+// another local user may draw on it; it listens on no network.
 class Xvfb {
  public:
-  explicit Xvfb(const std::string& size = "640x480") {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    const std::string fd = std::to_string(fds[1]);
-    server_ = std::make_unique<Child>(
-        std::vector<std::string>{"Xvfb", "-displayfd", fd, "-screen", "0", size + "x24", "-nolisten", "tcp"},
-        std::map<std::string, std::string>{});
-    close(fds[1]);
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
-    name_ = ":" + number;
-    display_ = XOpenDisplay(name_.c_str());
-    if (!display_) throw std::runtime_error("cannot open " + name_);
+  explicit Xvfb(const std::string& size)
+      : server_({"Xvfb", "-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp", "-ac"},
+                logs_ / "xvfb.log") {
+    for (int wait = 0; wait < 500 && !display_; ++wait) {
+      std::this_thread::sleep_for(20ms);
+      std::istringstream lines(server_.Log());  // the number comes as a line of its own
+      for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) name_ = ":" + line;
+      if (!name_.empty()) display_ = XOpenDisplay(name_.c_str());
+    }
+    if (!display_) throw std::runtime_error("Xvfb did not start: " + server_.Log());
   }
-  ~Xvfb() {
-    if (display_) XCloseDisplay(display_);
-    server_->Terminate();
-  }
-  Xvfb(const Xvfb&) = delete;
-  Xvfb& operator=(const Xvfb&) = delete;
+  ~Xvfb() { XCloseDisplay(display_); }  // then the server ends calmly, removing its lock file
 
   const std::string& Name() const { return name_; }
-  Display* X() const { return display_; }
   Window Root() const { return DefaultRootWindow(display_); }
 
-  // A mapped window of our own, black, at (x, y).
-  Window MakeWindow(int x, int y, int width, int height) const {
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
-    attributes.override_redirect = True;
-    const Window window = XCreateWindow(display_, Root(), x, y, unsigned(width), unsigned(height), 0,
-                                        CopyFromParent, InputOutput, CopyFromParent,
-                                        CWBackPixel | CWOverrideRedirect, &attributes);
+  // A mapped window of our own at (x, y), of one colour (0xRRGGBB).
+  Window MakeWindow(int x, int y, unsigned width, unsigned height, unsigned long colour = 0) const {
+    const Window window = XCreateSimpleWindow(display_, Root(), x, y, width, height, 0, 0, colour);
     XMapWindow(display_, window);
     XSync(display_, False);
     return window;
   }
 
-  // The drawable's pixels as 0x00RRGGBB, rows top first (a 24-bit Xvfb: 32-bit pixels).
-  std::vector<std::uint32_t> Pixels(Drawable drawable, int width, int height) const {
-    XImage* image = XGetImage(display_, drawable, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    std::vector<std::uint32_t> pixels;
-    if (!image) return pixels;
-    pixels.reserve(std::size_t(width) * std::size_t(height));
-    for (int y = 0; y < height; ++y)
+  Pixels Of(Drawable drawable, int width, int height) const {
+    XImage* image = XGetImage(display_, drawable, 0, 0, width, height, AllPlanes, ZPixmap);
+    Pixels pixels;
+    for (int y = 0; image && y < height; ++y)
       for (int x = 0; x < width; ++x) pixels.push_back(std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF));
-    XDestroyImage(image);
+    if (image) XDestroyImage(image);
     return pixels;
   }
 
-  void MovePointer(int x, int y) const {
-    XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
-    XSync(display_, False);
+  // With KELNA_SCREENSHOT_DIR set, saves what the window shows there as NAME.png, to look at.
+  void Screenshot(Window window, const std::string& name) const {
+    if (const char* to = std::getenv("KELNA_SCREENSHOT_DIR"))
+      Run("import -window " + std::to_string(window) + " " + to + "/" + name + ".png");
   }
-  void PressKey(const char* name) const {
-    const KeyCode key = XKeysymToKeycode(display_, XStringToKeysym(name));
-    XTestFakeKeyEvent(display_, key, True, CurrentTime);
-    XTestFakeKeyEvent(display_, key, False, CurrentTime);
-    XSync(display_, False);
-  }
-  void Click(unsigned button) const {
-    XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    XTestFakeButtonEvent(display_, button, False, CurrentTime);
-    XSync(display_, False);
+
+  // Input as a user gives it: "key a", "click 1", "mousemove 200 150".
+  void Do(const std::string& input) const { Run("xdotool " + input); }
+  void Run(const std::string& command) const {
+    ASSERT_EQ(std::system(("DISPLAY=" + name_ + " " + command).c_str()), 0) << command;
   }
 
  private:
-  std::unique_ptr<Child> server_;
+  TemporaryFolder logs_;
+  Child server_;
   std::string name_;
   Display* display_ = nullptr;
 };
 
-// The pixels of a PAM file that kelna-tool render wrote (RGB or RGB_ALPHA, 8 bits).
-inline std::vector<std::uint32_t> PamPixels(const std::filesystem::path& file, int& width, int& height) {
-  std::ifstream in(file, std::ios::binary);
-  std::string word;
-  int depth = 0;
-  while (in >> word && word != "ENDHDR") {
-    if (word == "WIDTH") in >> width;
-    if (word == "HEIGHT") in >> height;
-    if (word == "DEPTH") in >> depth;
+// The pixels of a PAM file that kelna-tool render wrote (8-bit RGB or RGB_ALPHA).
+inline Pixels PamPixels(const std::filesystem::path& file) {
+  const std::string pam = Contents(file);
+  const std::size_t depth = std::size_t(std::atoi(pam.c_str() + pam.find("DEPTH ") + 6));
+  Pixels pixels;
+  for (std::size_t at = pam.find("ENDHDR\n") + 7; depth > 0 && at + depth <= pam.size(); at += depth) {
+    const auto byte = [&](std::size_t i) { return std::uint32_t(std::uint8_t(pam[at + i])); };
+    pixels.push_back(byte(0) << 16 | byte(1) << 8 | byte(2));
   }
-  in.get();  // the newline after ENDHDR
-  std::vector<std::uint32_t> pixels;
-  std::vector<unsigned char> pixel(std::size_t(depth > 0 ? depth : 3));
-  for (long i = 0; i < long(width) * height && in.read(reinterpret_cast<char*>(pixel.data()), long(pixel.size())); ++i)
-    pixels.push_back(std::uint32_t(pixel[0]) << 16 | std::uint32_t(pixel[1]) << 8 | pixel[2]);
   return pixels;
 }
 
-// How many pixels differ.
-inline long Differences(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
-  if (a.size() != b.size()) return -1;
+// The share of pixels that differ (1 when the sizes differ).
+inline double Unlike(const Pixels& a, const Pixels& b) {
+  if (a.size() != b.size() || a.empty()) return 1;
   long count = 0;
   for (std::size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
-  return count;
+  return double(count) / double(a.size());
 }
+
+// The fixture of the tests on X: a private Xvfb and a folder for settings, logs and frames.
+// kelna starts there with SDL's audio discarded, or recorded into the folder's audio.raw
+// with "SDL_AUDIODRIVER=disk" among `environment`.
+class PlayerOnX : public ::testing::Test {
+ protected:
+  std::unique_ptr<Child> Start(const std::string& options, const std::vector<std::string>& environment = {}) {
+    std::vector<std::string> words = {"env", "-u", "XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name(),
+                                      "KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
+                                      "SDL_DISKAUDIOFILE=" + (folder / "audio.raw").string()};
+    words.insert(words.end(), environment.begin(), environment.end());
+    words.push_back(KELNA_PLAYER);
+    std::istringstream split(options);
+    for (std::string word; split >> word;) words.push_back(word);
+    return std::make_unique<Child>(words, folder / ("kelna-" + std::to_string(++started_) + ".log"));
+  }
+
+  Xvfb x{"640x480"};
+  TemporaryFolder folder;
+  int started_ = 0;
+};
 
 }  // namespace kelna::test
