@@ -74,14 +74,14 @@ std::unique_ptr<Bitmap> BitmapFromImage(XImage& image) {
   if (image.red_mask == 0 || image.green_mask == 0 || image.blue_mask == 0) return nullptr;
   if (image.width <= 0 || image.height <= 0 || image.width > 32767 || image.height > 32767) return nullptr;
   auto bitmap = std::make_unique<Bitmap>(image.width, image.height);
+  const int nativeOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
   const bool plain = image.bits_per_pixel == 32 && image.red_mask == 0xFF0000 && image.green_mask == 0xFF00 &&
-                     image.blue_mask == 0xFF && image.byte_order == (std::endian::native == std::endian::little
-                                                                          ? LSBFirst
-                                                                          : MSBFirst);
+                     image.blue_mask == 0xFF && image.byte_order == nativeOrder;
   for (int y = 0; y < image.height; ++y) {
     std::span<Pixel> row = bitmap->Row(y);
     if (plain) {
-      const auto* from = reinterpret_cast<const std::uint32_t*>(image.data + std::size_t(y) * image.bytes_per_line);
+      const char* rowStart = image.data + std::size_t(y) * std::size_t(image.bytes_per_line);
+      const auto* from = reinterpret_cast<const std::uint32_t*>(rowStart);
       for (int x = 0; x < image.width; ++x) row[std::size_t(x)] = from[x] & 0xFFFFFF;
       continue;
     }

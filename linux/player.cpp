@@ -42,7 +42,8 @@ SceneFiles LoadFiles(const PlayConfig& config) {
   // The desktop mode shows the capture: its picture file would not be seen.
   if (config.background && config.bgImageMode != BgDesktop) {
     try {
-      files.image = std::make_unique<ZoBmpImage>(std::make_unique<TDib>(tool::LoadBitmap(*config.background)));
+      auto dib = std::make_unique<TDib>(tool::LoadBitmap(*config.background));
+      files.image = std::make_unique<ZoBmpImage>(std::move(dib));
     } catch (const tool::ToolError& failure) {
       throw tool::ToolError("background " + tool::PathText(*config.background) + ": " + failure.what());
     }
@@ -138,7 +139,8 @@ int Player::Run() {
     x.emplace();
     if (config_.bgImageMode == BgDesktop) {
       desktop_ = x->CaptureDesktop(options_.windowId.value_or(0));
-      if (!desktop_) std::fprintf(stderr, "kelna: the X server gives no picture of the desktop: black instead\n");
+      if (!desktop_)
+        std::fprintf(stderr, "kelna: the X server gives no picture of the desktop: black instead\n");
     }
   }
   // X11's own window framebuffer sends each changed rectangle with XShmPutImage; SDL's
@@ -171,7 +173,8 @@ int Player::Run() {
   auto next = Clock::now() + interval;
   for (;;) {
     const auto now = Clock::now();
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, Clock::duration::zero()));
+    const auto left = std::max(next - now, Clock::duration::zero());
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(left);
     SDL_Event event;
     bool ended = false;
     if (SDL_WaitEventTimeout(&event, int(std::min<long long>(wait.count(), INT_MAX)))) {
@@ -241,7 +244,8 @@ void Player::Tick() {
     return;
   }
   presenter_->Present();
-  if (options_.ticks && steps_ == *options_.ticks) Say(options_.verbose, "stopped after " + std::to_string(steps_) + " ticks");
+  if (options_.ticks && steps_ == *options_.ticks)
+    Say(options_.verbose, "stopped after " + std::to_string(steps_) + " ticks");
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ void PlayerAudio::PostMix(void* self, Uint8* stream, int length) {
 
 Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
   for (auto& [bytes, chunk] : chunks_)
-    if (bytes.size() == wave.size() && std::equal(bytes.begin(), bytes.end(), wave.begin())) return chunk.get();
+    if (std::equal(bytes.begin(), bytes.end(), wave.begin(), wave.end())) return chunk.get();
   if (chunks_.size() >= kMaxCachedWaves) {
     Mix_HaltChannel(-1);
     chunks_.clear();

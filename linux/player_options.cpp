@@ -18,8 +18,8 @@ long long Number(std::string_view option, std::string_view text, long long min, 
   long long value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < min || value > max)
-    throw UsageError("--" + Text(option) + ": \"" + Text(text) + "\" is not a number from " + std::to_string(min) +
-                     " to " + std::to_string(max));
+    throw UsageError("--" + Text(option) + ": \"" + Text(text) + "\" is not a number from " +
+                     std::to_string(min) + " to " + std::to_string(max));
   return value;
 }
 
@@ -154,7 +154,8 @@ PlayConfig Resolve(const SaverSettings& settings, const PlayerOptions& options) 
   };
   PlayConfig config;
   config.animation = options.animation ? fs::path(*options.animation) : Cp932ToPath(settings.animationFile);
-  config.background = options.background ? fromOption(*options.background) : fromSetting(settings.bgImageFile);
+  config.background =
+      options.background ? fromOption(*options.background) : fromSetting(settings.bgImageFile);
   config.music = options.music ? fromOption(*options.music) : fromSetting(settings.bgMusicFile);
   if (options.noMusic) config.music.reset();
   config.intervalTime = options.interval.value_or(settings.intervalTime);
