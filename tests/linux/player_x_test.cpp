@@ -56,7 +56,7 @@ TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
   struct Case {
     int width, height;
     const char* option;
-    int mode, ticks, seed;  // ticks from 11 to 99: the frames' names have two digits more
+    int mode, ticks, seed;  // ticks from 11 to 99, for the frames' names: tick-00NN.pam
   };
   for (const Case c : {Case{320, 240, " --mode 0", 0, 25, 7}, Case{400, 300, "", 1, 12, 3}}) {
     const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
