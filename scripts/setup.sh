@@ -3,23 +3,33 @@
 # Runs as root or through sudo. Sourced by run.sh and test.sh.
 set -euo pipefail
 
-kelna_packages=(
+# What the native build and the native player need (scripts/run.sh --native installs only these).
+kelna_native_packages=(
   cmake ninja-build g++ python3               # native build
-  g++-mingw-w64-x86-64-posix                  # Windows cross build
   googletest                                  # test framework, built from source for both targets
-  libbenchmark-dev                            # benchmarks (Google Benchmark)
-  clang libclang-rt-14-dev                    # fuzz targets (libFuzzer)
   libstb-dev                                  # PNG output of kelna-tool
   nlohmann-json3-dev                          # JSON of kelna-tool
-  wine64 xvfb xauth                           # running the Windows build
+  libsdl2-dev libsdl2-mixer-dev libx11-dev    # the native player kelna
+  timgm6mb-soundfont                          # its MIDI music (a General MIDI sound font)
+  xvfb xauth imagemagick                      # a private X server and screenshots
+)
+kelna_packages=(
+  "${kelna_native_packages[@]}"
+  xscreensaver xdotool                        # the player's tests: the daemon, input
+  g++-mingw-w64-x86-64-posix                  # Windows cross build
+  libbenchmark-dev                            # benchmarks (Google Benchmark)
+  clang libclang-rt-14-dev                    # fuzz targets (libFuzzer)
+  wine64                                      # running the Windows build
   xserver-xorg-core xserver-xorg-video-dummy  # two monitors side by side for the Windows tests
-  imagemagick fonts-noto-cjk                  # screenshots; Japanese text in Wine's windows
+  fonts-noto-cjk                              # Japanese text in Wine's windows
   fonts-wine                                  # Wine's own fonts: the glyphs of caption buttons
 )
 
+# kelna_install_missing [native]: every package, or with "native" those of the native build.
 kelna_install_missing() {
-  local missing=()
-  for package in "${kelna_packages[@]}"; do
+  local missing=() wanted=("${kelna_packages[@]}")
+  [ "${1:-}" = native ] && wanted=("${kelna_native_packages[@]}")
+  for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

@@ -1,0 +1,177 @@
+#include "linux/player_audio.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace kelna {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Set by SDL_mixer's audio thread when the music ends; read by the event loop.
+std::atomic<bool> musicEnded{false};
+std::atomic<Uint32> musicEndedEventType{0};
+
+constexpr std::size_t kMaxCachedWaves = 32;
+
+// Debian's choice of General MIDI font first (an alternative that timgm6mb-soundfont and
+// fluid-soundfont-gm provide), then the fonts themselves.
+constexpr const char* kSystemSoundFonts[] = {
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf3/default-GM.sf3",
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+};
+
+bool IsFile(const fs::path& path) {
+  std::error_code ignored;
+  return fs::is_regular_file(path, ignored);
+}
+
+}  // namespace
+
+std::string FindSoundFonts(const char* environment) {
+  if (environment && *environment) {
+    // Only fonts that exist: SDL_mixer would otherwise fail with a less helpful message.
+    std::string found;
+    std::istringstream paths(environment);
+    for (std::string path; std::getline(paths, path, ';');)
+      if (!path.empty() && IsFile(path)) found += (found.empty() ? "" : ";") + path;
+    return found;
+  }
+  for (const char* path : kSystemSoundFonts)
+    if (IsFile(path)) return path;
+  return {};
+}
+
+PlayerAudio::PlayerAudio(bool wanted, bool verbose) : verbose_(verbose) {
+  if (!wanted) return;
+  try {
+    subsystem_.emplace(SDL_INIT_AUDIO);
+  } catch (const PlayerError& failure) {
+    std::fprintf(stderr, "kelna: no sound or music: %s\n", failure.what());
+    return;
+  }
+  // Signed 16-bit samples whatever the device takes (SDL converts), so that the mixed
+  // output can be checked for silence.
+  if (Mix_OpenAudioDevice(44100, AUDIO_S16SYS, 2, 2048, nullptr,
+                          SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) != 0) {
+    std::fprintf(stderr, "kelna: no sound or music: %s\n", Mix_GetError());
+    subsystem_.reset();
+    return;
+  }
+  open_ = true;
+  int frequency = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&frequency, &format, &channels_);
+  Mix_AllocateChannels(1);
+  Mix_SetPostMix(&PlayerAudio::PostMix, this);
+  musicEndedEvent_ = SDL_RegisterEvents(1);
+  musicEndedEventType = musicEndedEvent_;
+}
+
+PlayerAudio::~PlayerAudio() {
+  if (!open_) return;
+  Mix_HookMusicFinished(nullptr);
+  Mix_SetPostMix(nullptr, nullptr);
+  Mix_HaltChannel(-1);
+  Mix_HaltMusic();
+  chunks_.clear();
+  music_.reset();
+  Mix_CloseAudio();
+}
+
+// Counted from the mixed output: what SDL's device was given to play.
+void PlayerAudio::PostMix(void* self, Uint8* stream, int length) {
+  auto& audio = *static_cast<PlayerAudio*>(self);
+  const int channels = audio.channels_ > 0 ? audio.channels_ : 1;
+  const std::size_t samples = std::size_t(length) / sizeof(Sint16);
+  long audible = 0;
+  for (std::size_t frame = 0; frame + channels <= samples; frame += std::size_t(channels)) {
+    for (int c = 0; c < channels; ++c) {
+      Sint16 sample = 0;
+      std::memcpy(&sample, stream + (frame + std::size_t(c)) * sizeof sample, sizeof sample);
+      if (sample != 0) {
+        ++audible;
+        break;
+      }
+    }
+  }
+  audio.audibleFrames_ += audible;
+}
+
+Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
+  for (auto& [bytes, chunk] : chunks_)
+    if (std::equal(bytes.begin(), bytes.end(), wave.begin(), wave.end())) return chunk.get();
+  if (chunks_.size() >= kMaxCachedWaves) {
+    Mix_HaltChannel(-1);
+    chunks_.clear();
+  }
+  // The wave comes from an object file: SDL's decoder checks it, and one it refuses is
+  // remembered as silent so that it is not decoded again on every play.
+  MixChunk chunk(Mix_LoadWAV_RW(SDL_RWFromConstMem(wave.data(), int(wave.size())), 1));
+  if (!chunk && verbose_) std::fprintf(stderr, "kelna: a sound cannot be played: %s\n", Mix_GetError());
+  chunks_.emplace_back(std::vector<std::uint8_t>(wave.begin(), wave.end()), std::move(chunk));
+  return chunks_.back().second.get();
+}
+
+void PlayerAudio::Play(std::span<const std::uint8_t> wave) {
+  if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(0)) return;
+  if (Mix_Chunk* chunk = Chunk(wave); chunk && Mix_PlayChannel(0, chunk, 0) == 0) ++soundsStarted_;
+}
+
+void PlayerAudio::Stop() {
+  if (open_) Mix_HaltChannel(-1);
+}
+
+void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
+  if (!open_) return;  // the reason was given when the device did not open
+  // Always a font we found, so that what plays does not depend on other synthesizers'
+  // defaults.
+  const std::string fonts = FindSoundFonts(SDL_getenv("SDL_SOUNDFONTS"));
+  if (fonts.empty()) {
+    std::fprintf(stderr,
+                 "kelna: no music: no General MIDI sound font found (install timgm6mb-soundfont, or name one"
+                 " in SDL_SOUNDFONTS)\n");
+    return;
+  }
+  Mix_SetSoundFonts(fonts.c_str());
+  music_.reset(Mix_LoadMUS(file.c_str()));
+  if (!music_) {
+    std::fprintf(stderr, "kelna: no music: %s: %s\n", file.c_str(), Mix_GetError());
+    return;
+  }
+  repeat_ = repeat;
+  Mix_HookMusicFinished(&PlayerAudio::MusicFinished);
+  PlayMusicOnce();
+}
+
+void PlayerAudio::MusicFinished() {
+  musicEnded = true;
+  SDL_Event event{};
+  event.type = musicEndedEventType;
+  if (event.type != 0) SDL_PushEvent(&event);
+}
+
+void PlayerAudio::PlayMusicOnce() {
+  if (Mix_PlayMusic(music_.get(), 0) == 0) {
+    ++musicStarts_;
+    if (verbose_) {
+      std::printf("kelna: music started (%ld)\n", musicStarts_);
+      std::fflush(stdout);
+    }
+    return;
+  }
+  std::fprintf(stderr, "kelna: no music: %s\n", Mix_GetError());
+  repeat_ = false;
+}
+
+void PlayerAudio::Poll() {
+  if (!musicEnded.exchange(false)) return;
+  if (repeat_ && music_) PlayMusicOnce();
+}
+
+AudioCounts PlayerAudio::Counts() const { return {soundsStarted_, musicStarts_, audibleFrames_.load()}; }
+
+}  // namespace kelna

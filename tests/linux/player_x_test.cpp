@@ -1,0 +1,231 @@
+// The native player on a private Xvfb: its refusals, what it draws against kelna-tool render,
+// which input ends it where, what reaches SDL's audio, and the XScreenSaver daemon running it.
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "linux/player_audio.h"
+#include "tests/tools/tool_runner.h"
+// Last: Xlib's macros (None, Status) would clash with the names above.
+#include "tests/linux/x_session.h"
+
+namespace kelna::test {
+namespace {
+
+const std::string kDemo = KELNA_DEMO_DIR;
+const std::string kAnimation = " --animation " + kDemo + "/demo.anm";
+const std::string kBackground = " --background " + kDemo + "/background.bmp";
+
+// Refusals come before any window: a message naming the file or option, and a status.
+TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
+  ASSERT_TRUE(WriteBytes(folder / "short.anm", std::string("AN--1.00") + std::string(30, '\0')));
+  ASSERT_TRUE(WriteBytes(folder / "text.bmp", "not a bitmap"));
+  std::string lonely = std::string("AN--1.00") + std::string(24, '\0') + (folder / "gone.foe").string();
+  lonely.resize(32 + 260 + 2, '\0');  // the header, one object file's name, no sprites
+  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", lonely));
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
+      {"--animation @missing.anm", 1, "missing.anm: no such file"},
+      {"--animation @short.anm", 1, "short.anm: broken animation file"},
+      {"--animation @text.bmp", 1, "text.bmp: not an animation file"},
+      {"--animation @lonely.anm", 1, "gone.foe: no such file"},
+      {kAnimation + " --background @text.bmp", 1, "text.bmp"},
+      {kAnimation + " --background @absent.bmp", 1, "absent.bmp: no such file"},
+      {"--mode 3", 2, "--mode: \"3\" is not a number from 0 to 2"},
+      {"--window-id=0", 2, "--window-id: \"0\" is not a window id"},
+      {"-root --window", 2, "exclude each other"},
+      {"--bogus", 2, "unknown option --bogus"},
+  };
+  for (const auto& [options, status, says] : cases) {
+    auto kelna = Start(At(options, folder.Path()));
+    EXPECT_EQ(kelna->WaitForExit(10s), status) << options << "\n" << kelna->Log();
+    EXPECT_NE(kelna->Log().find(says), std::string::npos) << options << "\n" << kelna->Log();
+  }
+}
+
+// CONTROL.INI's settings, an option over one of them: after N ticks with a fixed seed the
+// window shows exactly the frame kelna-tool render makes of the same run, not the one before.
+TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
+  const std::string settings = "[Screen Saver.Vesk]\r\nAnimationFile=" + kDemo + "/demo.anm\r\nBGImageFile=" +
+                               kDemo + "/background.bmp\r\nBGImageMode=1\r\nIntervalTime=10ms\r\n";
+  ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", settings));
+  struct Case {
+    int width, height;
+    const char* option;
+    int mode, ticks, seed;  // ticks from 11 to 99, for the frames' names: tick-00NN.pam
+  };
+  for (const Case c : {Case{320, 240, " --mode 0", 0, 25, 7}, Case{400, 300, "", 1, 12, 3}}) {
+    const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+    const std::string run = " --seed " + std::to_string(c.seed) + " --ticks " + std::to_string(c.ticks);
+    const Window window = x.MakeWindow(30, 20, c.width, c.height);
+    auto kelna = Start("-window-id " + std::to_string(window) + c.option + run + " --verbose");
+    ASSERT_TRUE(kelna->Says("stopped after " + std::to_string(c.ticks) + " ticks")) << kelna->Log();
+    const Pixels shown = x.Of(window, c.width, c.height);
+    x.Screenshot(window, "kelna-window-" + size);
+
+    const std::string render = "render " + kDemo + "/demo.anm" + kBackground + run + " --size " + size;
+    const std::string mode = " --mode " + std::to_string(c.mode);
+    ASSERT_EQ(RunTool(render + mode + " --format pam --out @" + size, folder.Path()).status, 0);
+    const auto frame = [&](int tick) {
+      return PamPixels(folder / size / ("tick-00" + std::to_string(tick) + ".pam"));
+    };
+    EXPECT_EQ(Unlike(shown, frame(c.ticks)), 0) << size << " mode " << c.mode;
+    EXPECT_GT(Unlike(shown, frame(c.ticks - 1)), 0) << "the comparison does not see the animation move";
+    EXPECT_EQ(kelna->Terminate(), 0);
+  }
+}
+
+TEST_F(PlayerOnX, DesktopModeShowsTheScreenAsItWas) {
+  x.MakeWindow(0, 0, 640, 480, 0x3366CC);
+  auto kelna = Start(kAnimation + " --mode 2 --ticks 0 --no-music --verbose");
+  ASSERT_TRUE(kelna->Says("stopped after 0 ticks")) << kelna->Log();
+  const Pixels shown = x.Of(x.Root(), 640, 480);
+  EXPECT_GT(std::count(shown.begin(), shown.end(), 0x3366CCu), long(shown.size() * 9 / 10));
+}
+
+// Full screen, as the Windows saver: a key, a button or the pointer's moving at all ends it;
+// the wheel and a report at the start point do not. In a window of someone else's (as
+// XScreenSaver's) input is theirs.
+TEST_F(PlayerOnX, InputEndsTheFullScreenPlayerOnly) {
+  const std::pair<const char*, bool> cases[] = {{"key a", true},           {"click 1", true},
+                                                 {"mousemove 201 150", true}, {"mousemove 200 149", true},
+                                                 {"click 4", false},          {"mousemove 200 150", false}};
+  const std::string given = "-window-id " + std::to_string(x.MakeWindow(0, 0, 320, 240));
+  for (const auto& [input, ends] : cases) {
+    for (const std::string& where : {std::string(), given}) {
+      x.Do("mousemove 200 150");
+      auto kelna = Start(where + kAnimation + " --interval 10 --no-music --verbose");
+      ASSERT_TRUE(kelna->Says("drawing")) << kelna->Log();
+      std::this_thread::sleep_for(300ms);
+      x.Do(input);
+      const bool expected = ends && where.empty();
+      EXPECT_EQ(kelna->WaitForExit(expected ? 5s : 1s).has_value(), expected) << input << " " << where;
+      EXPECT_EQ(kelna->Terminate(), 0) << kelna->Log();
+    }
+  }
+}
+
+// The counts that --verbose prints at the end.
+struct Counts { long requests = -1, started = -1, music = -1, audible = -1; };
+
+Counts EndCounts(const Child& kelna) {
+  Counts n;
+  const std::string log = kelna.Log();
+  if (const std::size_t at = log.find("kelna: sound requests"); at != std::string::npos)
+    std::sscanf(log.c_str() + at, "kelna: sound requests %ld, sounds started %ld, music starts %ld, "
+                "audible frames %ld", &n.requests, &n.started, &n.music, &n.audible);
+  return n;
+}
+
+TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
+  const std::string run = " --seed 5 --ticks 80", key = "\"sounds\":[";
+  const std::string trace = RunTool("trace " + kDemo + "/demo.anm --size 640x480" + run, folder.Path()).out;
+  long traced = 0;  // the names in the trace's "sounds" lists
+  for (std::size_t at = trace.find(key); at != std::string::npos; at = trace.find(key, at + 1))
+    traced += std::count(trace.begin() + long(at), trace.begin() + long(trace.find(']', at)), '"') / 2 - 1;
+  ASSERT_GT(traced, 0) << "the demo plays no sound in 80 ticks";
+  for (const bool sound : {true, false}) {
+    std::filesystem::remove(folder / "audio.raw");
+    const std::string options = kAnimation + run + " --interval 10 --no-music --verbose";
+    auto kelna = Start("-window" + options + (sound ? "" : " --no-sound"), {"SDL_AUDIODRIVER=disk"});
+    ASSERT_TRUE(kelna->Says("stopped after 80 ticks", 30s)) << kelna->Log();
+    std::this_thread::sleep_for(500ms);  // the last sound is mixed
+    ASSERT_EQ(kelna->Terminate(), 0) << kelna->Log();
+    const Counts n = EndCounts(*kelna);
+    EXPECT_EQ(n.requests, sound ? traced : 0);
+    EXPECT_EQ(n.started > 0, sound);
+    EXPECT_LE(n.started, n.requests);  // none over one that still plays
+    EXPECT_EQ(n.audible > 0, sound);
+    EXPECT_EQ(n.music, 0);
+    EXPECT_EQ(Contents(folder / "audio.raw").find_first_not_of('\0') != std::string::npos, sound);
+  }
+}
+
+// Music of one short note: it starts again when it repeats, not when it plays once, and
+// without a sound font not at all, saying why once.
+TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
+  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
+  const std::string note("\0\xFF\x51\3\3\xD0\x90\0\xC0\0\0\x90\x3C\x64\x60\x80\x3C\x40\0\xFF\x2F\0", 22);
+  const std::string header("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x16", 22);  // one track of 22 bytes
+  ASSERT_TRUE(WriteBytes(folder / "short.mid", header + note));
+  const std::string music = kAnimation + " --no-sound --verbose --music " + (folder / "short.mid").string();
+  const std::string disk = "SDL_AUDIODRIVER=disk", noFont = "SDL_SOUNDFONTS=" + (folder / "none").string();
+  const std::tuple<const char*, std::string, long> cases[] = {
+      {"", disk, 2}, {" --no-repeat", disk, 1}, {"", noFont, 0}};
+  for (const auto& [options, environment, starts] : cases) {
+    auto kelna = Start(music + options, {environment});
+    const std::string next = "music started (" + std::to_string(std::min(starts + 1, 2L)) + ")";
+    EXPECT_EQ(kelna->Says(next, 8s), starts == 2) << options << environment;
+    ASSERT_EQ(kelna->Terminate(), 0);
+    EXPECT_EQ(std::min(EndCounts(*kelna).music, 2L), starts) << options << environment;
+    EXPECT_EQ(EndCounts(*kelna).audible > 0, starts > 0) << options << environment;
+  }
+  const std::string log = Contents(folder / "kelna-3.log");
+  EXPECT_NE(log.find("sound font", log.find("kelna: no music: ")), std::string::npos) << log;
+  EXPECT_EQ(log.find("no music", log.find("no music") + 1), std::string::npos) << log;
+}
+
+// The XScreenSaver daemon with kelna as its only hack, activated by xscreensaver-command: the
+// animation shows, and a key ends it. The daemon will not start hacks as root, so as root it
+// runs as the user kelna-saver, made when missing.
+bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string WhyTheDaemonCannotRun(const std::string& asUser) {
+  if (!Succeeds("command -v xscreensaver && command -v xscreensaver-command"))
+    return "the XScreenSaver daemon is not installed (apt-get install xscreensaver)";
+  if (!asUser.empty() && !getpwnam("kelna-saver") && !Succeeds("useradd --system kelna-saver"))
+    return "running as root, and the user kelna-saver cannot be made";
+  if (!Succeeds(asUser + "test -x " KELNA_PLAYER " -a -r " KELNA_DEMO_DIR "/demo.foe"))
+    return "the daemon's user cannot run kelna and read the demo (no runuser, or a folder not readable)";
+  return "";
+}
+
+TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
+  const std::string asUser = geteuid() == 0 ? "runuser -u kelna-saver -- " : "";
+  if (const std::string why = WhyTheDaemonCannotRun(asUser); !why.empty()) GTEST_SKIP() << why;
+  const std::filesystem::path home = folder / "home";
+  std::filesystem::create_directory(home);
+  ASSERT_TRUE(asUser.empty() || Succeeds("chown kelna-saver " + home.string()));
+  ASSERT_TRUE(WriteBytes(home / ".xscreensaver", "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\n"
+                         "mode: one\nselected: 0\nprograms: \"Kelna\" " KELNA_PLAYER " --root" + kAnimation +
+                         kBackground + " --no-music --no-sound --interval 20 --verbose \\n\n"));
+  const std::string as = "exec " + asUser + "env HOME=" + home.string() + " DISPLAY=" + x.Name() + " ";
+  Child daemon({"sh", "-c", as + "xscreensaver -no-splash -verbose"}, folder / "daemon.log");
+  bool activated = false;
+  for (int attempt = 0; attempt < 50 && !activated; ++attempt) {
+    std::this_thread::sleep_for(200ms);
+    Child command({"sh", "-c", as + "xscreensaver-command -activate"}, folder / "command.log");
+    activated = command.WaitForExit(10s) == 0;
+  }
+  ASSERT_TRUE(activated) << "xscreensaver-command -activate never succeeded\n" << daemon.Log();
+  ASSERT_TRUE(daemon.Says("kelna: drawing 640x480")) << daemon.Log();
+  std::this_thread::sleep_for(1s);
+
+  // The scene as prepared, before any sprite: most of the screen is just that.
+  const std::string render = "render " + kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0";
+  ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
+  const Pixels prepared = PamPixels(folder / "frames/tick-0000.pam");
+  const Pixels shown = x.Of(x.Root(), 640, 480);
+  x.Screenshot(x.Root(), "xscreensaver-kelna");
+  EXPECT_LT(Unlike(shown, prepared), 0.2) << "the screen does not show the demo";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
+
+  // The daemon ignores input for a moment after it blanks: keys until it ends its hack
+  // (with SIGTERM; kelna's closing counts show it went calmly).
+  bool ended = false;
+  for (int key = 0; key < 10 && !ended; ++key) {
+    x.Do("key a");
+    ended = daemon.Says("kelna: sound requests", 1s);
+  }
+  EXPECT_TRUE(ended) << daemon.Log();
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(x.Of(x.Root(), 640, 480), prepared), 0.5) << "the animation is still on the screen";
+}
+
+}  // namespace
+}  // namespace kelna::test
