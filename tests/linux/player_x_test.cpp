@@ -9,7 +9,7 @@
 #include <string>
 
 #include "linux/player_audio.h"
-#include "tests/tools/tool_runner.h"
+#include "tests/support/program_runner.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include "tests/linux/x_session.h"
 

@@ -2,11 +2,8 @@
 // files, decode against the bmpsuite's references, messages on bad input, trace and render of
 // a scene worked out by hand from the frame step's rules, and the demo make_demo.py builds.
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -21,46 +18,13 @@
 #include "engine/sprite_animation.h"
 #include "sprites/dib_loader.h"
 #include "tests/support/dib_builder.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna::test {
 namespace {
 
 using nlohmann::json;
-
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string errors;
-};
-
-// `text` with every "@" standing for `folder` and a slash.
-std::string At(std::string text, const fs::path& folder) {
-  const std::string path = folder.string() + "/";
-  for (std::size_t i = text.find('@'); i != text.npos; i = text.find('@', i + path.size()))
-    text.replace(i, 1, path);
-  return text;
-}
-
-// Runs `program` with the words of `command` ("@" standing for `folder`, where the output and
-// errors pass through files).
-ToolRun RunProgram(const std::string& program, const std::string& command, const fs::path& folder) {
-  const auto quoted = [](const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-  };
-  std::string line = quoted(program);
-  std::istringstream words(At(command, folder));
-  for (std::string word; words >> word;) line += " " + quoted(word);
-  const int status = std::system((line + At(" >@tool.out 2>@tool.err", folder)).c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(folder / "tool.out"),
-          Contents(folder / "tool.err")};
-}
-
-ToolRun RunTool(const std::string& command, const fs::path& folder) {
-  return RunProgram(KELNA_TOOL, command, folder);
-}
 
 const fs::path kFrames = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "g";
 const fs::path kReference = fs::path(KELNA_TEST_DATA) / "bmpsuite" / "ref";
