@@ -15,7 +15,7 @@
 namespace kelna::test {
 namespace {
 
-// The colour counts themselves are tests/platform/bmp_format_test.cpp's.
+// The colour counts themselves are checked by the BmpFormat test in tests/platform/dib_test.cpp.
 TEST(ZoImageTest, ColourTableSizeAndPalette) {
   auto short8 = ImageOf(PackedDib(4, 1, 8, 20, 20));
   EXPECT_EQ(short8->GetBits(), short8->GetColors() + 4 * 20);
