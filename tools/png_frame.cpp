@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/bmp_format.h"
 
@@ -46,6 +47,13 @@ struct StbiFree {
 };
 
 std::string Broken() { return std::string("broken PNG: ") + stbi_failure_reason(); }
+
+// The big-endian value at `offset`, or nothing past the end.
+std::optional<std::uint32_t> ReadBe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (bytes.size() < offset + 4) return std::nullopt;
+  return std::uint32_t{bytes[offset]} << 24 | std::uint32_t{bytes[offset + 1]} << 16 |
+         std::uint32_t{bytes[offset + 2]} << 8 | bytes[offset + 3];
+}
 #endif
 
 // A BMP file exactly as the loader makes it (so that it reads back byte for byte): 40-byte
@@ -118,14 +126,19 @@ RgbaImage DecodePng(std::span<const std::uint8_t> file) {
 #ifdef KELNA_HAVE_STB
   if (file.size() > kMaxPngFileSize || file.size() > std::size_t(INT_MAX))
     throw PngError("larger than " + std::to_string(kMaxPngFileSize >> 20) + " MiB");
-  const int size = int(file.size());
-  int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(file.data(), size, &width, &height, &channels)) throw PngError(Broken());
-  if (width > kMaxPngDimension || height > kMaxPngDimension ||
-      std::uint64_t(width) * std::uint64_t(height) > kMaxPngPixels) {
-    throw PngError(std::to_string(width) + " x " + std::to_string(height) + " pixels, more than a frame takes (" +
+  // The size first, from the IHDR chunk that must come first: stb reports a size it will not
+  // decode only as an unknown image type.
+  const auto width32 = ReadBe32(file, 16), height32 = ReadBe32(file, 20);
+  if (ReadBe32(file, 8) != 13 || !std::ranges::equal(file.subspan(12, 4), std::string_view("IHDR")) || !height32)
+    throw PngError("broken PNG: no IHDR chunk first");
+  if (*width32 > kMaxPngDimension || *height32 > kMaxPngDimension ||
+      std::uint64_t(*width32) * *height32 > kMaxPngPixels) {
+    throw PngError(std::to_string(*width32) + " x " + std::to_string(*height32) + " pixels, more than a frame takes (" +
                    std::to_string(kMaxPngDimension) + " a side, " + std::to_string(kMaxPngPixels) + " in all)");
   }
+  const int size = int(file.size());
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_memory(file.data(), size, &width, &height, &channels)) throw PngError("broken PNG header");
   const std::unique_ptr<stbi_uc, StbiFree> decoded(
       stbi_load_from_memory(file.data(), size, &width, &height, &channels, 4));
   if (!decoded) throw PngError(Broken());

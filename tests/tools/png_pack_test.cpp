@@ -1,0 +1,124 @@
+// kelna-tool pack with PNG frames: what the saver draws of them, unpack --png and back, and
+// the PNGs it refuses.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb/stb_image_write.h>
+
+#include "tests/support/dib_builder.h"
+#include "tests/support/temporary_folder.h"
+
+namespace kelna::test {
+namespace {
+
+using nlohmann::json;
+using Outcome = std::pair<int, std::string>;  // the status and what went to stderr
+const Outcome kDone{0, ""};
+
+Outcome Tool(const TemporaryFolder& folder, const std::string& args) {
+  const std::string line = "cd '" + folder.Path().string() + "' && '" KELNA_TOOL "' " + args + " 2>err.txt";
+  const int status = std::system(line.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(folder / "err.txt")};
+}
+
+// f.png: 5 × 3 pixels that all differ, with alphas on both sides of every threshold tried.
+std::vector<std::uint8_t> WriteFramePng(const TemporaryFolder& folder) {
+  constexpr int kAlphas[] = {0, 1, 127, 128, 254, 255, 200};
+  std::vector<std::uint8_t> rgba;
+  for (int i = 0; i < 15; ++i)
+    for (int v : {40 + 13 * i, 250 - 11 * i, 7 * i, kAlphas[i % 7]}) rgba.push_back(std::uint8_t(v));
+  stbi_write_png((folder / "f.png").c_str(), 5, 3, 4, rgba.data(), 5 * 4);
+  return rgba;
+}
+
+TEST(PngFrameTest, TheSaverDrawsExactlyThePixelsWhoseAlphaReachesTheThreshold) {
+  TemporaryFolder folder;
+  const std::vector<std::uint8_t> rgba = WriteFramePng(folder);
+  WriteBytes(folder / "bg.bmp", StreamForm(PackedDib(9, 7, 24, 0)));  // no two bytes alike
+  WriteBytes(folder / "m.json", R"({"objects": [{"name": "f", "frames": [{"png": "f.png"}]}]})");
+  const json sprite = {{"objectName", "f"}, {"randomStart", 0}, {"imageWidth", 5}, {"imageHeight", 3},
+                       {"frameCount", 1}, {"x", 2}, {"y", 3}};
+  WriteBytes(folder / "a.json", json{{"objectFile", (folder / "f.foe").string()}, {"sprites", {sprite}}}.dump());
+  ASSERT_EQ(Tool(folder, "pack a.json a.anm"), kDone);
+  for (const auto& [options, threshold] :
+       {std::pair{"", 128}, {"--alpha-threshold 255", 255}, {"--palette --alpha-threshold 1", 1}}) {
+    ASSERT_EQ(Tool(folder, "pack m.json f.foe " + std::string(options)), kDone);
+    ASSERT_EQ(Tool(folder, "render a.anm --size 9x7 --ticks 1 --background bg.bmp --format pam --out out"),
+              kDone);
+    std::string expected = Contents(folder / "out/tick-0000.pam");  // the background alone
+    const std::size_t pixels = expected.size() - 9 * 7 * 3;
+    for (std::size_t i = 0; i < 15; ++i)
+      if (rgba[4 * i + 3] >= threshold)
+        expected.replace(pixels + ((3 + i / 5) * 9 + 2 + i % 5) * 3, 3, reinterpret_cast<const char*>(&rgba[4 * i]), 3);
+    EXPECT_TRUE(Contents(folder / "out/tick-0001.pam") == expected) << options;
+  }
+}
+
+TEST(PngFrameTest, UnpackPngWritesFramesThatPackToTheSameBytesAndRepeatsMayBorrow) {
+  TemporaryFolder folder;
+  WriteFramePng(folder);
+  WriteBytes(folder / "red.bmp", StreamForm(SolidDib(5, 3, 0xFF0000)));
+  const auto manifest = [&](const char* second) {
+    WriteBytes(folder / "m.json", std::string(R"({"objects": [{"frames": [{"png": "f.png"}, )") + second +
+                                      R"(, {"png": "f.png", "palette": true}, {"image": "red.bmp"}]}]})");
+  };
+  manifest(R"({"image": "previous", "mask": "previous"})");
+  ASSERT_EQ(Tool(folder, "pack m.json a.foe"), kDone);
+  ASSERT_EQ(Tool(folder, "unpack a.foe out --png"), kDone);
+  ASSERT_EQ(Tool(folder, "pack out/manifest.json b.foe"), kDone);
+  EXPECT_TRUE(Contents(folder / "a.foe") == Contents(folder / "b.foe"));
+  EXPECT_EQ(json::parse(Contents(folder / "out/manifest.json"))["objects"][0]["frames"],
+            json::parse(R"([{"png": "0-0.png", "palette": false}, {"image": "previous", "mask": "previous"},
+                {"png": "0-2.png", "palette": true}, {"image": "0-3-image.bmp", "mask": null}])"));
+  // The same picture again is stored again, or as the frame before's when asked.
+  manifest(R"({"png": "f.png"})");
+  ASSERT_EQ(Tool(folder, "pack m.json c.foe --reuse-previous"), kDone);
+  EXPECT_TRUE(Contents(folder / "a.foe") == Contents(folder / "c.foe"));
+  ASSERT_EQ(Tool(folder, "pack m.json d.foe"), kDone);
+  EXPECT_EQ(fs::file_size(folder / "d.foe"), fs::file_size(folder / "a.foe") + 0x66 + 0x4A);  // image, mask
+}
+
+TEST(PngFrameTest, HostilePngsAreRefusedOnOneLineNamingTheFile) {
+  TemporaryFolder folder;
+  WriteFramePng(folder);
+  const std::string png = Contents(folder / "f.png");
+  const auto sized = [&](std::uint32_t width, std::uint32_t height) {  // stb reads past the CRC
+    std::string be;
+    for (std::uint32_t v : {width, height})
+      for (int shift = 24; shift >= 0; shift -= 8) be += char(v >> shift);
+    return png.substr(0, 16) + be + png.substr(24);
+  };
+  const struct {
+    const char* file;
+    std::string content;
+    const char* why;
+  } cases[] = {
+      {"cut.png", png.substr(0, png.size() - 20), "broken PNG: outofdata"},
+      {"wide.png", sized(32768, 1), "32768 x 1 pixels, more than a frame takes (32767 a side, 16777216 in all)"},
+      {"many.png", sized(4097, 4096), "4097 x 4096 pixels, more than a frame takes (32767 a side, 16777216 in all)"},
+      {"most.png", sized(4096, 4096), "broken PNG: not enough pixels"},  // within the limits: decoded
+      {"type.png", png.substr(0, 25) + '\5' + png.substr(26), "broken PNG header"},
+      {"bitmap.png", StreamForm(SolidDib(2, 2, 0)), "not a PNG file"},
+      {"empty.png", "", "not a PNG file"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(folder / c.file, c.content);
+    WriteBytes(folder / "m.json", R"({"objects": [{"frames": [{"png": ")" + std::string(c.file) + "\"}]}]}");
+    EXPECT_EQ(Tool(folder, "pack m.json out.foe"),
+              Outcome(1, "kelna-tool: m.json: objects[0].frames[0].png: cannot read \"" + std::string(c.file) +
+                         "\": " + c.why + "\n"));
+  }
+  EXPECT_FALSE(fs::exists(folder / "out.foe"));
+}
+
+}  // namespace
+}  // namespace kelna::test
