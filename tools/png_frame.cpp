@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,8 +22,13 @@ void* LimitedRealloc(void* block, std::size_t size) {
   return size > kMaxDecoderBlock ? nullptr : std::realloc(block, size);
 }
 
+// stb copies zero bytes to a null pointer when the first IDAT chunk is empty: harmless, but
+// undefined behaviour all the same. Copies of nothing are skipped.
+void* CopyBytes(void* to, const void* from, std::size_t size) { return size ? std::memcpy(to, from, size) : to; }
+
 }  // namespace
 
+#define memcpy(to, from, size) CopyBytes(to, from, size)
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC  // private to this file: tests link their own copy
 #define STBI_ONLY_PNG
@@ -32,6 +38,7 @@ void* LimitedRealloc(void* block, std::size_t size) {
 #define STBI_REALLOC(block, size) LimitedRealloc(block, size)
 #define STBI_FREE(block) std::free(block)
 #include <stb_image.h>
+#undef memcpy
 #endif
 
 namespace kelna::tool {
@@ -106,13 +113,13 @@ Bytes TrueColourImage(int width, int height, std::span<const Pixel> colours) {
 // than 256.
 std::optional<Bytes> PaletteImage(int width, int height, std::span<const Pixel> colours) {
   std::vector<Pixel> table(colours.begin(), colours.end());
-  std::ranges::sort(table);
-  table.erase(std::ranges::unique(table).begin(), table.end());
+  std::sort(table.begin(), table.end());
+  table.erase(std::unique(table.begin(), table.end()), table.end());
   if (table.size() > 256) return std::nullopt;
   return BmpFile(width, height, 8, table, [&](int y, std::span<std::uint8_t> row) {
     for (int x = 0; x < width; ++x) {
       const Pixel c = colours[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-      row[std::size_t(x)] = std::uint8_t(std::ranges::lower_bound(table, c) - table.begin());
+      row[std::size_t(x)] = std::uint8_t(std::lower_bound(table.begin(), table.end(), c) - table.begin());
     }
   });
 }
@@ -129,7 +136,7 @@ RgbaImage DecodePng(std::span<const std::uint8_t> file) {
   // The size first, from the IHDR chunk that must come first: stb reports a size it will not
   // decode only as an unknown image type.
   const auto width32 = ReadBe32(file, 16), height32 = ReadBe32(file, 20);
-  if (ReadBe32(file, 8) != 13 || !std::ranges::equal(file.subspan(12, 4), std::string_view("IHDR")) || !height32)
+  if (!height32 || ReadBe32(file, 8) != 13 || !std::ranges::equal(file.subspan(12, 4), std::string_view("IHDR")))
     throw PngError("broken PNG: no IHDR chunk first");
   if (*width32 > kMaxPngDimension || *height32 > kMaxPngDimension ||
       std::uint64_t(*width32) * *height32 > kMaxPngPixels) {
