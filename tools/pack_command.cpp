@@ -128,7 +128,8 @@ class ManifestReader {
 
   // {"png": FILE, "palette": true|false}: the image and mask made from the PNG's alpha.
   void Png(const Json& frame, ZoSpriteData::ImagePair& pair, const std::string& at) const {
-    if (frame.contains("image") || frame.contains("mask")) Fail(at, "\"png\" takes the place of \"image\" and \"mask\"");
+    if (frame.contains("image") || frame.contains("mask"))
+      Fail(at, "\"png\" takes the place of \"image\" and \"mask\"");
     FrameForm form = options_.frameForm;
     if (frame.contains("palette")) {
       if (!frame.at("palette").is_boolean()) Fail(at + ".palette", "must be true or false");

@@ -63,9 +63,9 @@ std::optional<std::uint32_t> ReadBe32(std::span<const std::uint8_t> bytes, std::
 }
 #endif
 
-// A BMP file exactly as the loader makes it (so that it reads back byte for byte): 40-byte
-// header, `colours` as its table (biClrUsed its size, biClrImportant 0),
-// rows bottom-up; fillRow(y, row) writes the bytes of row y (counted from the top).
+// A BMP file exactly as the loader makes one, so that it reads back byte for byte: a 40-byte
+// header (biClrUsed the size of `colours`, biClrImportant 0), `colours` as the table, rows
+// bottom-up; fillRow(y, row) writes the bytes of row y, counted from the top.
 template <class FillRow>
 Bytes BmpFile(int width, int height, std::uint16_t bitCount, std::span<const Pixel> colours, FillRow fillRow) {
   const std::size_t stride = DibStride(bitCount, std::uint32_t(width));

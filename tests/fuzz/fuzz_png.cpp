@@ -1,6 +1,7 @@
 // Any bytes as a PNG frame: refused with PngError, or made into an image and mask that the
 // loader reads, that draw exactly the pixels whose alpha reaches the threshold (taken from
 // the last byte), and that unpack --png would turn back into the same bytes.
+#include <algorithm>
 #include <cstdlib>
 
 #include "sprites/dib_loader.h"
@@ -9,9 +10,9 @@
 using namespace kelna;
 
 static DecodedDib Decoded(const tool::Bytes& bmp) {
-  const TDib dib = TDib::FromBytes(bmp);
+  const TDib dib = TDib::FromBytes(bmp);  // kept as it is: the loader's own layout
   auto decoded = DecodeDib(dib.Info(), dib.Bits());
-  if (!decoded) std::abort();
+  if (!decoded || !std::ranges::equal(dib.Block(), std::span(bmp).subspan(14))) std::abort();
   return std::move(*decoded);
 }
 
