@@ -1,6 +1,5 @@
-// Any bytes as a PNG frame: refused with PngError, or made into an image and mask that the
-// loader reads, that draw exactly the pixels whose alpha reaches the threshold (taken from
-// the last byte), and that unpack --png would turn back into the same bytes.
+// Any bytes as a PNG frame: refused, or an image and mask that the loader keeps, that draw exactly
+// the pixels whose alpha reaches the threshold (the last byte), and that unpack --png keeps too.
 #include <algorithm>
 #include <cstdlib>
 

@@ -49,8 +49,7 @@ TEST(PngFrameTest, TheSaverDrawsExactlyThePixelsWhoseAlphaReachesTheThreshold) {
   for (const auto& [options, threshold] :
        {std::pair{"", 128}, {"--alpha-threshold 255", 255}, {"--palette --alpha-threshold 1", 1}}) {
     ASSERT_EQ(Tool(folder, "pack m.json f.foe " + std::string(options)), kDone);
-    ASSERT_EQ(Tool(folder, "render a.anm --size 9x7 --ticks 1 --background bg.bmp --format pam --out out"),
-              kDone);
+    ASSERT_EQ(Tool(folder, "render a.anm --size 9x7 --ticks 1 --background bg.bmp --format pam --out out"), kDone);
     std::string expected = Contents(folder / "out/tick-0000.pam");  // the background alone
     const std::size_t pixels = expected.size() - 9 * 7 * 3;
     for (std::size_t i = 0; i < 15; ++i)  // the sprite's top-left corner is at (2, 3)
@@ -88,9 +87,8 @@ TEST(PngFrameTest, HostilePngsAreRefusedOnOneLineNamingTheFile) {
   TemporaryFolder folder;
   WriteFramePng(folder);
   const std::string png = Contents(folder / "f.png");
-  const auto sized = [&](const char* widthAndHeight) {  // big-endian in IHDR; stb skips the CRC
-    return png.substr(0, 16) + std::string(widthAndHeight, 8) + png.substr(24);
-  };
+  // IHDR's width and height, big-endian, replaced (stb does not check the CRC).
+  const auto sized = [&](const char* size) { return png.substr(0, 16) + std::string(size, 8) + png.substr(24); };
   const std::string tooLarge = " pixels, more than a frame takes (32767 a side, 16777216 in all)";
   const struct { const char* file; std::string content, why; } cases[] = {
       {"cut.png", png.substr(0, png.size() - 20), "broken PNG: outofdata"},
