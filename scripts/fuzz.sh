@@ -26,7 +26,7 @@ cmake --build --preset fuzz -j "$(nproc)"
 build=build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files)
+targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files fuzz_png)
 for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
 mkdir -p "$build/crashes"
 
@@ -49,6 +49,7 @@ for file in build/linux/demo/*.foe; do
   tail -c +35 "$file" >"$seeds/fuzz_object_records/$(basename "$file")"  # the records alone
   cp "$file" "$seeds/fuzz_scene_files/"
 done
+cp tests/data/png/*.png "$seeds/fuzz_png/"  # one of each colour type
 for file in build/linux/demo/*.anm; do [ -f "$file" ] && cp "$file" "$seeds/fuzz_scene_files/"; done
 
 status=0

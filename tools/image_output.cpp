@@ -51,14 +51,24 @@ Status WritePam(const Bitmap& bitmap, const std::filesystem::path& file) {
   return WriteBytes(file, header, RgbBytes(bitmap));
 }
 
-Status WritePng(const Bitmap& bitmap, const std::filesystem::path& file) {
+std::optional<std::vector<std::uint8_t>> EncodePng(std::span<const std::uint8_t> pixels, int width, int height,
+                                                   int channels) {
 #ifdef KELNA_HAVE_STB
   std::vector<std::uint8_t> png;
-  const auto rgb = RgbBytes(bitmap);
-  if (!stbi_write_png_to_func(AppendToVector, &png, bitmap.Width(), bitmap.Height(), 3, rgb.data(),
-                              bitmap.Width() * 3))
-    return Status::Failure("cannot encode PNG");
-  return WriteBytes(file, "", png);
+  if (pixels.size() == std::size_t(width) * std::size_t(height) * std::size_t(channels) &&
+      stbi_write_png_to_func(AppendToVector, &png, width, height, channels, pixels.data(), width * channels))
+    return png;
+#else
+  (void)pixels, (void)width, (void)height, (void)channels;
+#endif
+  return std::nullopt;
+}
+
+Status WritePng(const Bitmap& bitmap, const std::filesystem::path& file) {
+#ifdef KELNA_HAVE_STB
+  const auto png = EncodePng(RgbBytes(bitmap), bitmap.Width(), bitmap.Height(), 3);
+  if (!png) return Status::Failure("cannot encode PNG");
+  return WriteBytes(file, "", *png);
 #else
   (void)bitmap;
   (void)file;

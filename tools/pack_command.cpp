@@ -1,11 +1,15 @@
 // kelna-tool pack MANIFEST.json OUT.foe: builds an object file from a JSON manifest that
-// names each object's fields, its frames' BMP files, its positions and its wave file; or,
-// for an output named .anm, an animation file from an animation manifest. Every failure
-// names the manifest entry at fault.
+// names each object's fields, its frames' BMP files (or one PNG with alpha per frame), its
+// positions and its wave file; or, for an output named .anm, an animation file from an
+// animation manifest. Every failure names the manifest entry at fault.
 
+#include <charconv>
 #include <cstdio>
 #include <limits>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/text.h"
@@ -13,6 +17,7 @@
 #include "tools/animation_manifest.h"
 #include "tools/commands.h"
 #include "tools/manifest_values.h"
+#include "tools/png_frame.h"
 #include "tools/record_fields.h"
 #include "tools/tool_files.h"
 
@@ -21,7 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kUsage[] = "pack MANIFEST.json OUT.foe|OUT.anm";
+constexpr char kUsage[] =
+    "pack MANIFEST.json OUT.foe [--alpha-threshold N] [--palette] [--reuse-previous] | "
+    "pack ANIMATION.json OUT.anm";
 // The object count is a positive 16-bit number, and so are the frames the record can write.
 constexpr std::size_t kMaxObjects = 0x7FFF;
 constexpr std::size_t kMaxFrames = 0x7FFF;
@@ -32,9 +39,27 @@ constexpr std::size_t kSoundNameLimit = 255;
 constexpr std::numeric_limits<std::int16_t> kInt16;
 constexpr std::numeric_limits<std::int32_t> kInt32;
 
+struct PackOptions {
+  FrameForm frameForm;         // how PNG frames become an image and a mask
+  bool reusePrevious = false;  // a frame showing what the frame before shows borrows it
+};
+
+// The stream forms of a frame's image and mask, when it has both.
+using FramePictures = std::pair<std::string, std::string>;
+
+std::string StreamForm(ZoImage& image) {
+  std::ostringstream form(std::ios::binary);
+  return image.Write(form) == 1 ? std::move(form).str() : std::string();
+}
+
+std::optional<FramePictures> Pictures(const ZoSpriteData::ImagePair& pair) {
+  if (!pair.image.Image() || !pair.mask.Image()) return std::nullopt;
+  return FramePictures{StreamForm(*pair.image.Image()), StreamForm(*pair.mask.Image())};
+}
+
 class ManifestReader {
  public:
-  explicit ManifestReader(fs::path folder) : folder_(std::move(folder)) {}
+  ManifestReader(fs::path folder, PackOptions options) : folder_(std::move(folder)), options_(options) {}
 
   ZoSpriteAnimation::ObjectList Objects(const Json& manifest) const {
     CheckKeys(manifest, {"objects"}, "top level");
@@ -77,13 +102,61 @@ class ManifestReader {
 
   void Frames(const Json& frames, ZoSpriteData& object, const std::string& where) const {
     object.ExpandImageArray(int(Array(frames, kMaxFrames, where).size()));
+    std::optional<FramePictures> shown;  // what the frame before shows, when it is a whole pair
     for (std::size_t i = 0; i < frames.size(); ++i) {
       const std::string at = where + "[" + std::to_string(i) + "]";
-      CheckKeys(frames[i], {"image", "mask"}, at);
+      const Json& frame = frames[i];
+      CheckKeys(frame, {"image", "mask", "png", "palette"}, at);
       ZoSpriteData::ImagePair& pair = *(*object.images)[i];
-      if (frames[i].contains("image")) Slot(frames[i].at("image"), pair.image, at + ".image");
-      if (frames[i].contains("mask")) Slot(frames[i].at("mask"), pair.mask, at + ".mask");
+      if (frame.contains("png")) {
+        Png(frame, pair, at);
+      } else {
+        if (frame.contains("palette")) Fail(at + ".palette", "belongs to a \"png\" frame");
+        if (frame.contains("image")) Slot(frame.at("image"), pair.image, at + ".image");
+        if (frame.contains("mask")) Slot(frame.at("mask"), pair.mask, at + ".mask");
+      }
+      if (!options_.reusePrevious || (pair.image.IsUsePrevious() && pair.mask.IsUsePrevious())) continue;
+      std::optional<FramePictures> own = Pictures(pair);
+      if (own && own == shown) {
+        pair.image.SetUsePrevious();
+        pair.mask.SetUsePrevious();
+      } else {
+        shown = std::move(own);
+      }
     }
+  }
+
+  // {"png": FILE, "palette": true|false}: the image and mask made from the PNG's alpha.
+  void Png(const Json& frame, ZoSpriteData::ImagePair& pair, const std::string& at) const {
+    if (frame.contains("image") || frame.contains("mask"))
+      Fail(at, "\"png\" takes the place of \"image\" and \"mask\"");
+    FrameForm form = options_.frameForm;
+    if (frame.contains("palette")) {
+      if (!frame.at("palette").is_boolean()) Fail(at + ".palette", "must be true or false");
+      form.palette = frame.at("palette").get<bool>();
+    }
+    const Json& value = frame.at("png");
+    if (!value.is_string()) Fail(at + ".png", "must be a PNG file name");
+    const std::string& name = value.get_ref<const std::string&>();
+    FrameBitmaps bitmaps;
+    try {
+      bitmaps = FrameFromRgba(DecodePng(ReadWholeFile(Resolve(name), kMaxPngFileSize)), form);
+    } catch (const std::runtime_error& failure) {  // ToolError or PngError
+      Fail(at + ".png", "cannot read " + Quoted(name) + ": " + failure.what());
+    }
+    pair.image.Set(Frame(bitmaps.image, name, at + ".png"));
+    pair.mask.Set(Frame(bitmaps.mask, name, at + ".png"));
+  }
+
+  static std::unique_ptr<ZoBmpImage> Frame(const Bytes& bmp, const std::string& name, const std::string& where) {
+    std::unique_ptr<ZoBmpImage> image;
+    try {
+      image = std::make_unique<ZoBmpImage>(std::make_unique<TDib>(TDib::FromBytes(bmp)));
+    } catch (const TXGdi& failure) {
+      Fail(where, "cannot make a frame of " + Quoted(name) + ": " + failure.what());
+    }
+    if (!image->HasDib()) Fail(where, Quoted(name) + " is too wide for a frame (rows over 65535 bytes)");
+    return image;
   }
 
   // The count the record stores is the length of the list; a "frameCount" must agree.
@@ -162,12 +235,14 @@ class ManifestReader {
   fs::path Resolve(const std::string& name) const { return folder_ / Utf8Path(name); }
 
   fs::path folder_;
+  PackOptions options_;
 };
 
-void PackObjects(const Json& manifest, const fs::path& manifestFile, const fs::path& output) {
+void PackObjects(const Json& manifest, const fs::path& manifestFile, const fs::path& output,
+                 const PackOptions& options) {
   ZoSpriteAnimation::ObjectList objects;
   try {
-    objects = ManifestReader(manifestFile.parent_path()).Objects(manifest);
+    objects = ManifestReader(manifestFile.parent_path(), options).Objects(manifest);
   } catch (const ToolError& failure) {
     throw ToolError(PathText(manifestFile) + ": " + failure.what());
   }
@@ -185,18 +260,60 @@ void PackAnimation(const Json& manifest, const fs::path& manifestFile, const fs:
   WriteAnimation(*scene, output);
 }
 
+// The two file names in order, the options anywhere; a problem is a line for stderr.
+struct PackCommand {
+  std::vector<std::string_view> files;
+  PackOptions options;
+  bool anyOption = false;
+  std::string problem;
+};
+
+PackCommand ParsePackCommand(std::span<const std::string_view> args) {
+  PackCommand command;
+  for (std::size_t i = 0; i < args.size() && command.problem.empty(); ++i) {
+    const std::string_view arg = args[i];
+    command.anyOption = command.anyOption || arg.starts_with("--");
+    if (arg == "--palette") {
+      command.options.frameForm.palette = true;
+    } else if (arg == "--reuse-previous") {
+      command.options.reusePrevious = true;
+    } else if (arg == "--alpha-threshold") {
+      const std::string_view text = i + 1 < args.size() ? args[++i] : std::string_view();
+      int& threshold = command.options.frameForm.alphaThreshold;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threshold);
+      if (text.empty() || error != std::errc() || end != text.data() + text.size() || threshold < 1 || threshold > 255)
+        command.problem = "--alpha-threshold: \"" + std::string(text) + "\" is not a number from 1 to 255";
+    } else if (arg.starts_with("--")) {
+      command.problem = "unknown option " + std::string(arg);
+    } else {
+      command.files.push_back(arg);
+    }
+  }
+  return command;
+}
+
 }  // namespace
 
 int Pack(std::span<const std::string_view> args) {
-  if (args.size() != 2) return UsageError(kUsage);
-  const fs::path manifestFile(std::string{args[0]});
-  const fs::path output(std::string{args[1]});
+  const PackCommand command = ParsePackCommand(args);
+  if (!command.problem.empty()) {
+    std::fprintf(stderr, "kelna-tool: %s\n", command.problem.c_str());
+    return UsageError(kUsage);
+  }
+  if (command.files.size() != 2) return UsageError(kUsage);
+  const fs::path manifestFile(std::string{command.files[0]});
+  const fs::path output(std::string{command.files[1]});
+  const bool animation = LowerExtension(output) == ".anm";
+  if (animation && command.anyOption) {
+    std::fputs("kelna-tool: the options are for object files (.foe) only\n", stderr);
+    return UsageError(kUsage);
+  }
   try {
     const Json manifest = ParseManifest(manifestFile);
-    if (LowerExtension(output) == ".anm")
+    if (animation)
       PackAnimation(manifest, manifestFile, output);
     else
-      PackObjects(manifest, manifestFile, output);
+      PackObjects(manifest, manifestFile, output, command.options);
   } catch (const ToolError& failure) {
     return Report(failure.what());
   }

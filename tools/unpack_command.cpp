@@ -1,6 +1,7 @@
-// kelna-tool unpack FILE.foe DIR: writes every frame image and mask of an object file as a
-// BMP file, every sound as its wave file, and manifest.json, from which pack builds the
-// object file again.
+// kelna-tool unpack FILE.foe DIR [--png]: writes every frame image and mask of an object file
+// as a BMP file (with --png, a frame as one PNG with alpha wherever packing that PNG gives
+// back the same image and mask), every sound as its wave file, and manifest.json, from which
+// pack builds the object file again.
 //
 // The manifest holds what the program itself would store on saving the objects: an image
 // the program cannot store (one that did not read, so it has no picture) is null, and
@@ -11,11 +12,14 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
 #include "tools/commands.h"
+#include "tools/image_output.h"
+#include "tools/png_frame.h"
 #include "tools/record_fields.h"
 #include "tools/tool_files.h"
 
@@ -25,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-constexpr char kUsage[] = "unpack FILE.foe DIR";
+constexpr char kUsage[] = "unpack FILE.foe DIR [--png]";
 constexpr char kManifestName[] = "manifest.json";
 
 void WriteFile(const fs::path& file, std::string_view content) {
@@ -33,9 +37,26 @@ void WriteFile(const fs::path& file, std::string_view content) {
     throw ToolError(PathText(file) + ": " + written.message());
 }
 
+Bytes StreamBytes(ZoImage& image) {
+  std::ostringstream form(std::ios::binary);
+  if (image.Write(form) != 1) return {};
+  const std::string bytes = std::move(form).str();
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+std::optional<DecodedDib> Decode(const Bytes& stream) {
+  try {
+    const TDib dib = TDib::FromBytes(stream);
+    return DecodeDib(dib.Info(), dib.Bits());
+  } catch (const TXGdi&) {
+    return std::nullopt;
+  }
+}
+
 class Unpacker {
  public:
-  Unpacker(fs::path folder, std::string source) : folder_(std::move(folder)), source_(std::move(source)) {}
+  Unpacker(fs::path folder, std::string source, bool png)
+      : folder_(std::move(folder)), source_(std::move(source)), png_(png) {}
 
   Json Object(const ZoSpriteData& object, std::size_t index) const {
     const std::string prefix = std::to_string(index);
@@ -47,8 +68,11 @@ class Unpacker {
       const ZoSpriteData::ImagePair& pair = *(*object.images)[std::size_t(i)];
       const std::string frame = prefix + "-" + std::to_string(i);
       const std::string at = where + ".frames[" + std::to_string(i) + "]";
-      frames.push_back({{"image", Slot(pair.image, frame + "-image.bmp", at + ".image")},
-                        {"mask", Slot(pair.mask, frame + "-mask.bmp", at + ".mask")}});
+      Json entry = png_ ? PngFrame(pair, frame + ".png") : Json();
+      if (entry.is_null())
+        entry = {{"image", Slot(pair.image, frame + "-image.bmp", at + ".image")},
+                 {"mask", Slot(pair.mask, frame + "-mask.bmp", at + ".mask")}};
+      frames.push_back(std::move(entry));
     }
     out["frames"] = std::move(frames);
     out["locations"] = Locations(object);
@@ -74,6 +98,26 @@ class Unpacker {
     return name;
   }
 
+  // {"png": NAME, "palette": P} when packing that PNG gives back the frame's image and mask
+  // byte for byte; null otherwise.
+  Json PngFrame(const ZoSpriteData::ImagePair& pair, const std::string& name) const {
+    if (!pair.image.Image() || !pair.mask.Image()) return nullptr;
+    const Bytes image = StreamBytes(*pair.image.Image()), mask = StreamBytes(*pair.mask.Image());
+    const auto decodedImage = Decode(image), decodedMask = Decode(mask);
+    if (!decodedImage || !decodedMask) return nullptr;
+    const auto rgba = RgbaFromFrame(*decodedImage, *decodedMask);
+    if (!rgba) return nullptr;
+    for (const bool palette : {false, true}) {
+      const FrameBitmaps again = FrameFromRgba(*rgba, {kDefaultAlphaThreshold, palette});
+      if (again.image != image || again.mask != mask) continue;
+      const auto png = EncodePng(rgba->rgba, rgba->width, rgba->height, 4);
+      if (!png) throw ToolError("this build writes no PNG");
+      WriteFile(folder_ / name, std::string_view(reinterpret_cast<const char*>(png->data()), png->size()));
+      return {{"png", name}, {"palette", palette}};
+    }
+    return nullptr;
+  }
+
   static Json Locations(const ZoSpriteData& object) {
     Json out = Json::array();
     if (object.locations && object.behaviour == BehaveSpecified)
@@ -97,20 +141,31 @@ class Unpacker {
 
   fs::path folder_;
   std::string source_;
+  bool png_;
 };
 
 }  // namespace
 
 int Unpack(std::span<const std::string_view> args) {
-  if (args.size() != 2) return UsageError(kUsage);
-  const fs::path input(std::string{args[0]});
-  const fs::path folder(std::string{args[1]});
+  std::vector<std::string_view> files;
+  bool png = false;
+  for (const std::string_view arg : args) {
+    if (arg == "--png")
+      png = true;
+    else if (arg.starts_with("--"))
+      return UsageError(kUsage);
+    else
+      files.push_back(arg);
+  }
+  if (files.size() != 2) return UsageError(kUsage);
+  const fs::path input(std::string{files[0]});
+  const fs::path folder(std::string{files[1]});
   try {
     const ZoSpriteAnimation::ObjectList objects = LoadObjectFile(input);
     std::error_code error;
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder)) throw ToolError(PathText(folder) + ": cannot make this folder");
-    const Unpacker unpacker(folder, PathText(input));
+    const Unpacker unpacker(folder, PathText(input), png);
     Json list = Json::array();
     for (std::size_t i = 0; i < objects.size(); ++i) list.push_back(unpacker.Object(*objects[i], i));
     const Json manifest = {{"objects", std::move(list)}};

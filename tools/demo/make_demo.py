@@ -40,6 +40,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 # --- Small helpers -------------------------------------------------------------------
 
@@ -236,28 +237,28 @@ def bmp_24(width, height, pixel):
     return b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54) + header + rows
 
 
-def bmp_1(width, height, white):
-    """A 1-bit BMP file of black (0) and white (1); white(x, y) with y from the top."""
-    stride = ((width + 31) // 32) * 4
+def png_rgba(width, height, pixel):
+    """An 8-bit RGBA PNG file; pixel(x, y) gives (r, g, b, a) with y from the top."""
     rows = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray(stride)
+    for y in range(height):
+        rows.append(0)  # filter type: none
         for x in range(width):
-            if white(x, y):
-                row[x >> 3] |= 0x80 >> (x & 7)
-        rows += row
-    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 1, 0, len(rows), 2835, 2835, 2, 2)
-    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    return b"BM" + struct.pack("<IHHI", 62 + len(rows), 0, 0, 62) + header + palette + rows
+            rows += bytes(pixel(x, y))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) +
+            chunk(b"IEND", b""))
 
 
 BAYER = (0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5)
 
 
 def sprite_frame(canvas, backdrop, glow=False):
-    """Image and mask BMP files of a sprite frame. Where the mask is white the image is black,
-    so that drawing the mask with AND and then the image with OR leaves the background as it
-    was. A pixel at least half covered covers the background, mixed with the backdrop colour
+    """A PNG file of a sprite frame, each pixel opaque or fully transparent; kelna-tool pack
+    makes the frame's image and mask from its alpha. A pixel at least half covered covers
+    the background, mixed with the backdrop colour
     it will mostly be seen on. The faint part of a glow is dithered instead: a share of its
     pixels that grows with its coverage shows the glow's own colour, a little dimmed, so that
     it fades into whatever lies behind it without a rim of the wrong colour."""
@@ -277,11 +278,10 @@ def sprite_frame(canvas, backdrop, glow=False):
             colours.append((0, 0, 0))
 
     def pixel(x, y):
-        return tuple(int(clamp(c, 0, 255) + 0.5) for c in colours[y * w + x])
+        i = y * w + x
+        return tuple(int(clamp(c, 0, 255) + 0.5) for c in colours[i]) + (255 if covered[i] else 0,)
 
-    image = bmp_24(canvas.width, canvas.height, pixel)
-    mask = bmp_1(canvas.width, canvas.height, lambda x, y: not covered[y * w + x])
-    return image, mask
+    return png_rgba(canvas.width, canvas.height, pixel)
 
 
 # --- The background ----------------------------------------------------------------------------
@@ -856,11 +856,9 @@ def object_entry(name, sources, screen):
             slot = frame
             entry["frames"].append({"image": slot, "mask": slot})
             continue
-        image, mask = sprite_frame(frame, backdrop, glow)
-        image_name, mask_name = "%s-%02d.bmp" % (stem, index), "%s-%02d-mask.bmp" % (stem, index)
-        write(os.path.join(sources, image_name), image)
-        write(os.path.join(sources, mask_name), mask)
-        entry["frames"].append({"image": image_name, "mask": mask_name})
+        png_name = "%s-%02d.png" % (stem, index)
+        write(os.path.join(sources, png_name), sprite_frame(frame, backdrop, glow))
+        entry["frames"].append({"png": png_name})
     if name == "bat":
         entry["locations"] = bat_path(screen)
     if name == "twinkle":
