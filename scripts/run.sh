@@ -37,6 +37,18 @@ make_demo_and_settings() {
     "$install_dir${separator}background.bmp" "$install_dir${separator}music.mid" \
     "$install_dir${separator}demo.anm" >"$KELNA_CONFIG_DIR/CONTROL.INI"
 }
+# Screenshots of the root window after 2, 4 and 6 seconds as $shots/NAME-Ns.png, then the
+# program with process id PID ends.
+screenshots_then_stop() {
+  local pid=$1 name=$2
+  mkdir -p "$shots"
+  for second in 2 4 6; do
+    sleep 2
+    import -window root "$shots/$name-${second}s.png"
+  done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
 demo=$PWD/build/run-demo
 shots=$PWD/build/screenshots
 
@@ -58,13 +70,7 @@ if [ "$mode" = native ]; then
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
   build/linux/linux/kelna --verbose &
   player=$!
-  mkdir -p "$shots"
-  for second in 2 4 6; do
-    sleep 2
-    import -window root "$shots/native-${second}s.png"
-  done
-  kill "$player" 2>/dev/null || true
-  wait "$player" 2>/dev/null || true
+  screenshots_then_stop "$player" native
   echo "Screenshots of the native player: $shots"
   exit 0
 fi
@@ -90,11 +96,11 @@ if [ -n "$had_display" ]; then
   exec /usr/lib/wine/wine64 "$saver" "$mode"
 fi
 
-mkdir -p "$shots"
 if [ "$mode" = /c ]; then
   /usr/lib/wine/wine64 "$saver" /c </dev/null >/dev/null 2>&1 &
   settings_pid=$!
   sleep 4
+  mkdir -p "$shots"
   import -window root "$shots/settings.png"
   kill "$settings_pid" 2>/dev/null || true
   wait "$settings_pid" 2>/dev/null || true
@@ -102,11 +108,5 @@ if [ "$mode" = /c ]; then
   exit 0
 fi
 /usr/lib/wine/wine64 "$saver" /s </dev/null >/dev/null 2>&1 &
-saver_pid=$!
-for second in 2 4 6; do
-  sleep 2
-  import -window root "$shots/saver-${second}s.png"
-done
-kill "$saver_pid" 2>/dev/null || true
-wait "$saver_pid" 2>/dev/null || true
+screenshots_then_stop $! saver
 echo "Screenshots of the running saver: $shots"
