@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
     return argc > 1 ? 0 : 2;
   }
   if (command == "version" || command == "--version") {
-    std::puts("kelna-tool 1.0.0");
+    std::puts("kelna-tool " KELNA_VERSION);
     return 0;
   }
   const std::vector<std::string_view> args(argv + 2, argv + argc);
