@@ -65,18 +65,20 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont | sf2-soundfont-gm")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "sprite animation screen saver\n"
-      "Kelna plays sprite animations (.anm files with their .foe object files): sprites\n"
-      "with masks, depth order, six ways of moving and wave sounds, over a picture or the\n"
-      "desktop, with MIDI music. kelna runs full screen, in a window or as an XScreenSaver\n"
-      "hack; kelna-tool inspects, packs (from PNG frames) and renders Kelna's files. A demo\n"
-      "animation is in /usr/share/kelna.")
+  # One text: the summary line (CPACK_PACKAGE_DESCRIPTION_SUMMARY) comes before it.
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Kelna plays sprite animations (.anm files with their .foe object\n"
+      "files): sprites with masks, depth order, six ways of moving and wave\n"
+      "sounds, over a picture or the desktop, with MIDI music.\n"
+      ".\n"
+      "kelna runs full screen, in a window or as an XScreenSaver hack;\n"
+      "kelna-tool inspects, packs (from PNG frames) and renders Kelna's\n"
+      "files. A demo animation is in /usr/share/kelna.")
 endif()
 
 set(CPACK_PACKAGE_NAME kelna)
 set(CPACK_PACKAGE_VENDOR "the Kelna authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Kelna, a sprite animation screen saver")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sprite animation screen saver")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
