@@ -92,7 +92,7 @@ void TApp::CmFileOpen() {
   }
   scene->animationFileName = chosen;
   SetCaptionFor(chosen);
-  if (scene->ReadObjects(scene->objectFileName.value_or("").c_str()) != 1) {
+  if (scene->ReadObjectsOf(chosen.c_str()) != 1) {
     Tell(kOpenFailed);
   } else {
     scene->TieUpObjects();

@@ -12,6 +12,7 @@
 #include "engine/sprite_record.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
+#include "platform/runtime.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
 #include "sprites/object_record.h"
@@ -265,7 +266,7 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
   // being written back.
   objectFileName = std::string(FieldText(std::span<const char>(objectFile).first(kPathLimit)));
   if (!withObjects) return 1;
-  if (ReadObjects(objectFileName->c_str()) != 1) return 0;
+  if (ReadObjectsOf(fileName) != 1) return 0;
   TieUpObjects();
   return 1;
 }
@@ -281,6 +282,16 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
   if (!out.Ok()) return 0;
   return ReplaceFileContent(Cp932ToPath(fileName), content.view()).ok() ? 1 : 0;
+}
+
+int ZoSpriteAnimation::ReadObjectsOf(const char* animationFile) {
+  const std::string stored = objectFileName.value_or("");
+  if (ReadObjects(stored.c_str()) == 1) return 1;
+  const PathParts object = SplitPath(stored);
+  const PathParts animation = SplitPath(animationFile ? animationFile : "");
+  const std::string beside = animation.drive + animation.directory + object.name + object.extension;
+  if (object.name.empty() && object.extension.empty()) return 0;
+  return beside != stored && ReadObjects(beside.c_str()) == 1 ? 1 : 0;
 }
 
 int ZoSpriteAnimation::ReadObjects(const char* fileName) {

@@ -94,15 +94,20 @@ class ZoSpriteAnimation {
 
   // The animation file. Read: 1, or 0 when the file does not open, is not an animation
   // file, is cut short (the scene is then unchanged), or, with objects, when its object
-  // file cannot be loaded (the sprites stay loaded, tied to nothing). Write: 1, or 0 for
-  // the no-file name, a scene without an object file name, or a failed write; the file is
-  // replaced only by a complete new one.
+  // file cannot be loaded by ReadObjectsOf (the sprites stay loaded, tied to nothing).
+  // Write: 1, or 0 for the no-file name, a scene without an object file name, or a failed
+  // write; the file is replaced only by a complete new one.
   [[nodiscard]] virtual int Read(const char* fileName, bool withObjects);
   [[nodiscard]] virtual int Write(const char* fileName) const;
   // The object file: 1, or 0 (the objects unchanged) when it does not open, is not an
   // object file, or is broken. After a load the sprites are tied to nothing until
   // TieUpObjects runs.
   [[nodiscard]] virtual int ReadObjects(const char* fileName);
+  // The object file of the animation file animationFile, as ReadObjects: at the path the
+  // animation stores, else, when that does not read, the file of the same name beside the
+  // animation file (an animation moved or unpacked elsewhere together with its objects).
+  // objectFileName keeps the stored path either way.
+  [[nodiscard]] int ReadObjectsOf(const char* animationFile);
 
   SpriteList sprites;
   ObjectList objects;

@@ -26,5 +26,9 @@ int main(int argc, char** argv) {
     std::fputs(kelna::kPlayerHelp, stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("kelna " KELNA_VERSION);
+    return 0;
+  }
   return kelna::RunPlayer(options);
 }

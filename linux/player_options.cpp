@@ -90,6 +90,8 @@ PlayerOptions ParsePlayerOptions(std::span<const std::string_view> args, const c
     };
     if (name == "help" || name == "h") {
       flag(options.help);
+    } else if (name == "version") {
+      flag(options.version);
     } else if (name == "animation") {
       options.animation = Text(value());
     } else if (name == "background") {
@@ -203,6 +205,7 @@ const char kPlayerHelp[] =
     "                     starts', 'audible frames': frames with sound that reached SDL's\n"
     "                     audio device)\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "MIDI music needs a General MIDI sound font: $SDL_SOUNDFONTS, else the system's\n"
     "(/usr/share/sounds/sf2/default-GM.sf2, from timgm6mb-soundfont). Without one kelna plays\n"

@@ -58,6 +58,7 @@ struct PlayerOptions {
   std::optional<long> ticks;          // stop animating after this many frame steps
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // A wrong command line; main prints it with the usage and ends with status 2.

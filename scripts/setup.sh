@@ -24,11 +24,18 @@ kelna_packages=(
   fonts-noto-cjk                              # Japanese text in Wine's windows
   fonts-wine                                  # Wine's own fonts: the glyphs of caption buttons
 )
+# What scripts/package.sh needs beyond the builds (scripts/package.sh installs these too).
+kelna_packaging_packages=(
+  dpkg-dev file                               # the .deb's dependencies (dpkg-shlibdeps)
+  lintian                                     # checking the .deb
+)
 
-# kelna_install_missing [native]: every package, or with "native" those of the native build.
+# kelna_install_missing [native | packaging]: every package for building and testing, or
+# with "native" those of the native build, with "packaging" those of the packages.
 kelna_install_missing() {
   local missing=() wanted=("${kelna_packages[@]}")
   [ "${1:-}" = native ] && wanted=("${kelna_native_packages[@]}")
+  [ "${1:-}" = packaging ] && wanted=("${kelna_packaging_packages[@]}")
   for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
   done

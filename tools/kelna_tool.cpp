@@ -57,8 +57,9 @@ constexpr char kUsage[] =
     "An animation manifest is {\"objectFile\": PATH, \"sprites\": [SPRITE...]}; a SPRITE\n"
     "holds any of the keys inspect prints for one (missing: a new sprite's value). The\n"
     "sprites are stored deepest first, equal depths in the manifest's order. The saver opens\n"
-    "PATH as stored, a relative path from its working folder: store the absolute path of\n"
-    "the object file where it will be installed. inspect's output packs again.\n"
+    "PATH as stored (a relative path from its working folder), else the file of that name\n"
+    "beside the animation file: store the absolute path of the object file where it will be\n"
+    "installed, or keep the two files in one folder. inspect's output packs again.\n"
     "\n"
     "render and trace OPTIONS:\n"
     "  --size WxH              the window (default 640x480)\n"
@@ -83,7 +84,7 @@ int main(int argc, char* argv[]) {
     return argc > 1 ? 0 : 2;
   }
   if (command == "version" || command == "--version") {
-    std::puts("kelna-tool 1.0.0");
+    std::puts("kelna-tool " KELNA_VERSION);
     return 0;
   }
   const std::vector<std::string_view> args(argv + 2, argv + argc);

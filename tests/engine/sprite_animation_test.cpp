@@ -304,5 +304,35 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
   }
 }
 
+// An animation moved with its object file finds the objects beside it, whatever folder or
+// drive the stored path names; the stored path itself wins when it reads.
+TEST_F(SceneFileTest, ObjectsAreReadFromTheStoredPathElseBesideTheAnimation) {
+  ZoSpriteData fish;
+  fish.name = "fish";
+  test::WriteBytes(folder / "FISH.FOE", ObjectFile(1, Record(fish)));
+  std::filesystem::create_directory(folder / "elsewhere");
+  test::WriteBytes(folder / "elsewhere" / "other.foe", ObjectFile(0, ""));
+  const struct {
+    std::string stored;
+    int result;
+    std::size_t objects;
+  } cases[] = {
+      {"C:\\ANIM\\FISH.FOE", 1, 1},
+      {"/no/such/folder/FISH.FOE", 1, 1},
+      {File("elsewhere/other.foe"), 1, 0},
+      {"C:\\ANIM\\CRAB.FOE", 0, 0},
+      {"", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    source.objectFileName = c.stored;
+    ASSERT_EQ(source.Write(File("moved.anm").c_str()), 1);
+    ZoSpriteAnimation scene;
+    EXPECT_EQ(scene.Read(File("moved.anm").c_str(), true), c.result);
+    EXPECT_EQ(scene.objects.size(), c.objects);
+    EXPECT_EQ(scene.objectFileName, c.stored) << "the stored path is kept for writing back";
+  }
+}
+
 }  // namespace
 }  // namespace kelna

@@ -1,0 +1,84 @@
+# What a release installs, and CPack's packages of it (scripts/package.sh makes them):
+#   Windows: a ZIP with kelna.scr, kelna-tool.exe, README.txt and the demo in demo/.
+#   Linux:   a .deb with kelna (as an XScreenSaver hack, linked from /usr/bin), kelna-tool,
+#            the demo in /usr/share/kelna, manual pages, copyright and changelog.
+# The version is the project's (project() in the top CMakeLists.txt).
+
+set(KELNA_PACKAGE_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+if(WIN32)
+  # The cross build cannot run kelna-tool, so the demo comes drawn by the native one.
+  set(KELNA_PACKAGE_DEMO_DIR "" CACHE PATH "A folder holding the demo to put into the ZIP's demo/ folder")
+  install(TARGETS kelna kelna-tool RUNTIME DESTINATION .)
+  # UTF-8 with a byte order mark and CRLF line ends, which every Notepad reads; the
+  # version is filled in.
+  configure_file(${KELNA_PACKAGE_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
+  if(KELNA_PACKAGE_DEMO_DIR)
+    install(DIRECTORY ${KELNA_PACKAGE_DEMO_DIR}/ DESTINATION demo)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME kelna-${PROJECT_VERSION}-windows-x64)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS kelna-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_BINARY_DIR}/demo/demo.anm ${CMAKE_BINARY_DIR}/demo/demo.foe
+          ${CMAKE_BINARY_DIR}/demo/background.bmp ${CMAKE_BINARY_DIR}/demo/music.mid
+          ${CMAKE_BINARY_DIR}/demo/blip.wav
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/kelna)
+
+  # Manual pages and the changelog go compressed, as Debian keeps them.
+  find_program(KELNA_GZIP gzip REQUIRED)
+  # The changelog's latest entry carries the project's version.
+  configure_file(${KELNA_PACKAGE_DIR}/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+  set(compressed)
+  foreach(source ${KELNA_PACKAGE_DIR}/kelna.6 ${KELNA_PACKAGE_DIR}/kelna-tool.1
+                 ${CMAKE_CURRENT_BINARY_DIR}/changelog)
+    get_filename_component(name ${source} NAME)
+    add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz
+      COMMAND ${KELNA_GZIP} -9 -n -c ${source} > ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz
+      DEPENDS ${source}
+      VERBATIM)
+    list(APPEND compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  endforeach()
+  add_custom_target(kelna_package_docs ALL DEPENDS ${compressed})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelna-tool.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${KELNA_PACKAGE_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelna)
+
+  if(TARGET kelna)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelna.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+    # kelna on the PATH too: a relative link to the hack where XScreenSaver finds it.
+    file(RELATIVE_PATH link_target /${CMAKE_INSTALL_BINDIR} /${KELNA_HACK_DIR}/kelna)
+    file(CREATE_LINK ${link_target} ${CMAKE_CURRENT_BINARY_DIR}/kelna-link SYMBOLIC)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelna-link DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kelna)
+  endif()
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kelna authors <kelna@example.org>")
+  set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The libraries through dpkg-shlibdeps; the sound font that the MIDI music needs by hand.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont | sf2-soundfont-gm")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
+  # One text: the summary line (CPACK_PACKAGE_DESCRIPTION_SUMMARY) comes before it.
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Kelna plays sprite animations (.anm files with their .foe object\n"
+      "files): sprites with masks, depth order, six ways of moving and wave\n"
+      "sounds, over a picture or the desktop, with MIDI music.\n"
+      ".\n"
+      "kelna runs full screen, in a window or as an XScreenSaver hack;\n"
+      "kelna-tool inspects, packs (from PNG frames) and renders Kelna's\n"
+      "files. A demo animation is in /usr/share/kelna.")
+endif()
+
+set(CPACK_PACKAGE_NAME kelna)
+set(CPACK_PACKAGE_VENDOR "the Kelna authors")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sprite animation screen saver")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
