@@ -288,9 +288,9 @@ int ZoSpriteAnimation::ReadObjectsOf(const char* animationFile) {
   const std::string stored = objectFileName.value_or("");
   if (ReadObjects(stored.c_str()) == 1) return 1;
   const PathParts object = SplitPath(stored);
+  if (object.name.empty() && object.extension.empty()) return 0;
   const PathParts animation = SplitPath(animationFile ? animationFile : "");
   const std::string beside = animation.drive + animation.directory + object.name + object.extension;
-  if (object.name.empty() && object.extension.empty()) return 0;
   return beside != stored && ReadObjects(beside.c_str()) == 1 ? 1 : 0;
 }
 

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,16 +44,11 @@ struct PackOptions {
 };
 
 // The stream forms of a frame's image and mask, when it has both.
-using FramePictures = std::pair<std::string, std::string>;
-
-std::string StreamForm(ZoImage& image) {
-  std::ostringstream form(std::ios::binary);
-  return image.Write(form) == 1 ? std::move(form).str() : std::string();
-}
+using FramePictures = std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>;
 
 std::optional<FramePictures> Pictures(const ZoSpriteData::ImagePair& pair) {
   if (!pair.image.Image() || !pair.mask.Image()) return std::nullopt;
-  return FramePictures{StreamForm(*pair.image.Image()), StreamForm(*pair.mask.Image())};
+  return FramePictures{StreamFormOf(*pair.image.Image()), StreamFormOf(*pair.mask.Image())};
 }
 
 class ManifestReader {

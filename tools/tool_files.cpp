@@ -122,6 +122,13 @@ std::unique_ptr<ZoSpriteAnimation> LoadScene(const fs::path& file) {
   throw ToolError(shown + ": its object file cannot be read");
 }
 
+std::vector<std::uint8_t> StreamFormOf(ZoImage& image) {
+  std::ostringstream form(std::ios::binary);
+  if (image.Write(form) != 1) return {};
+  const std::string_view bytes = form.view();
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
 std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects) {
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);

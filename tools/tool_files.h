@@ -49,6 +49,10 @@ std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const std::filesystem::path
 // sprites. ToolError "FILE: reason", naming the object file when that is what failed.
 std::unique_ptr<ZoSpriteAnimation> LoadScene(const std::filesystem::path& file);
 
+// A frame picture in the form the object file holds it (a BMP file); empty when the picture
+// has none (it did not read, and is stored as no image).
+std::vector<std::uint8_t> StreamFormOf(ZoImage& image);
+
 // An object file: the header, then each object's record as ZoSpriteData writes it.
 std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects);
 

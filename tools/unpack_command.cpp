@@ -9,7 +9,6 @@
 // file byte for byte whenever the program's own save would.
 
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -37,11 +36,8 @@ void WriteFile(const fs::path& file, std::string_view content) {
     throw ToolError(PathText(file) + ": " + written.message());
 }
 
-Bytes StreamBytes(ZoImage& image) {
-  std::ostringstream form(std::ios::binary);
-  if (image.Write(form) != 1) return {};
-  const std::string bytes = std::move(form).str();
-  return Bytes(bytes.begin(), bytes.end());
+std::string_view AsText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 std::optional<DecodedDib> Decode(const Bytes& stream) {
@@ -85,16 +81,15 @@ class Unpacker {
   Json Slot(const ZoSpriteData::ImageSlot& slot, const std::string& name, const std::string& where) const {
     if (slot.IsNone()) return nullptr;
     if (slot.IsUsePrevious()) return "previous";
-    std::ostringstream form(std::ios::binary);
-    if (slot.Image()->Write(form) != 1) return nullptr;  // stored as no image, as the program does
-    const std::string bytes = std::move(form).str();
+    const Bytes bytes = StreamFormOf(*slot.Image());
+    if (bytes.empty()) return nullptr;  // stored as no image, as the program does
     // Refused here rather than by pack, which loads frames through the loader.
     try {
-      TDib::FromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+      TDib::FromBytes(bytes);
     } catch (const TXGdi& failure) {
       throw ToolError(source_ + ": " + where + ": the loader cannot read this picture back: " + failure.what());
     }
-    WriteFile(folder_ / name, bytes);
+    WriteFile(folder_ / name, AsText(bytes));
     return name;
   }
 
@@ -102,7 +97,7 @@ class Unpacker {
   // byte for byte; null otherwise.
   Json PngFrame(const ZoSpriteData::ImagePair& pair, const std::string& name) const {
     if (!pair.image.Image() || !pair.mask.Image()) return nullptr;
-    const Bytes image = StreamBytes(*pair.image.Image()), mask = StreamBytes(*pair.mask.Image());
+    const Bytes image = StreamFormOf(*pair.image.Image()), mask = StreamFormOf(*pair.mask.Image());
     const auto decodedImage = Decode(image), decodedMask = Decode(mask);
     if (!decodedImage || !decodedMask) return nullptr;
     const auto rgba = RgbaFromFrame(*decodedImage, *decodedMask);
@@ -112,7 +107,7 @@ class Unpacker {
       if (again.image != image || again.mask != mask) continue;
       const auto png = EncodePng(rgba->rgba, rgba->width, rgba->height, 4);
       if (!png) throw ToolError("this build writes no PNG");
-      WriteFile(folder_ / name, std::string_view(reinterpret_cast<const char*>(png->data()), png->size()));
+      WriteFile(folder_ / name, AsText(*png));
       return {{"png", name}, {"palette", palette}};
     }
     return nullptr;
