@@ -277,6 +277,10 @@ std::vector<std::uint8_t> DecodeRleRows(const DibHeader& header, SourceLayout so
   if (header.sizeImage != 0 && header.sizeImage < data.size()) data = data.first(header.sizeImage);
   const int bits = header.bitCount;
   std::vector<std::int16_t> indexes = DecodeRle(data, bits, header.width, header.height);
+  // CheckSize refused what the decoder cannot draw (top-down rows); should that check ever
+  // let one through, the rows below must still not be read past the decoded pixels.
+  if (header.height <= 0 || indexes.size() != std::size_t(header.width) * std::size_t(header.height))
+    Refuse("top-down RLE bitmap");
 
   std::optional<std::uint8_t> fill = 0;
   if (std::ranges::find(indexes, kRleNotDrawn) != indexes.end()) {

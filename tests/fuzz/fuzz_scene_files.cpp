@@ -2,6 +2,7 @@
 // and what it read can be prepared and played for a few ticks.
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scene.ReadObjects(name.c_str());
   scene.Read(name.c_str(), false);
   scene.TieUpObjects();
+  std::filesystem::remove(name);  // read: nothing is left behind when the fuzzer stops
   kelna::RecordingPresenter presenter(64, 48);
   kelna::WindowDC window(presenter, 64, 48);
   scene.InitAnimation(window, 64, 48, nullptr, nullptr);
