@@ -213,6 +213,9 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {2, "render @scene.anm", "--out DIR is missing"},
       {2, "render @scene.anm --out @out --format gif", R"(--format: "gif" is neither png nor pam)"},
       {2, "unpack @objects.foe", nullptr},
+      {2, "pack @m.json @out.foe --alpha-threshold 0", R"(--alpha-threshold: "0" is not a number from 1 to 255)"},
+      {2, "pack @m.json @out.foe --alpha", "unknown option --alpha"},
+      {2, "pack @m.json @out.anm --palette", "the options are for object files (.foe) only"},
   };
   for (const auto& c : commands) {
     const ToolRun run = RunTool(c.command, folder.Path());
