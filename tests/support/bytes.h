@@ -31,12 +31,6 @@ inline std::string Le(std::uint64_t value, int size) {
   return out;
 }
 
-inline std::uint64_t ReadLe(std::string_view bytes, std::size_t at, int size) {
-  std::uint64_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
-  return value;
-}
-
 // A whole file, as text or as bytes; empty when it cannot be read.
 inline std::string Contents(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
