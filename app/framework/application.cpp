@@ -101,6 +101,10 @@ int TApplication::MessageLoop() {
 
 bool TApplication::IsModelessDialogMessage(MSG& message) {
   for (HWND window = message.hwnd; window; window = ::GetParent(window)) {
+    // Only a window of the system's dialog class can be a dialog of ours. The class is
+    // known in-process; the object's property is a round trip to the server under Wine,
+    // which every message (the saver's timer among them) would otherwise pay.
+    if (::GetClassLongPtrW(window, GCW_ATOM) != reinterpret_cast<ULONG_PTR>(WC_DIALOG)) continue;
     const auto* dialog = dynamic_cast<const TDialog*>(TWindow::FromHandle(window));
     if (dialog && !dialog->IsModal()) return ::IsDialogMessageW(window, &message) != FALSE;
   }

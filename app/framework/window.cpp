@@ -12,6 +12,11 @@ namespace {
 // user data) works for every kind of window, dialogs and subclassed controls included.
 constexpr wchar_t kObjectProperty[] = L"KelnaWindowObject";
 
+// Windows of our own classes keep their object in the window's extra bytes as well: the
+// window procedure reads it for every message, and reading a property is a round trip to
+// the server under Wine (twice a frame for the running saver's timer alone).
+constexpr int kObjectSlot = 0;
+
 }  // namespace
 
 TWindow::TWindow(TWindow* parent, std::wstring_view title)
@@ -38,6 +43,7 @@ TWindow* TWindow::FromHandle(HWND handle) {
 void TWindow::GetWindowClass(WNDCLASSEXW& windowClass) {
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = &TWindow::WindowProc;
+  windowClass.cbWndExtra = sizeof(TWindow*);  // kObjectSlot
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
   windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -209,12 +215,15 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    static_cast<TWindow*>(create->lpCreateParams)->Bind(handle);
+    auto* created = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    ::SetWindowLongPtrW(handle, kObjectSlot, reinterpret_cast<LONG_PTR>(created));
+    created->Bind(handle);
   }
-  // Messages before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
-  TWindow* window = FromHandle(handle);
+  // Messages before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet; after
+  // WM_NCDESTROY the object has let the window go.
+  auto* window = reinterpret_cast<TWindow*>(::GetWindowLongPtrW(handle, kObjectSlot));
   if (!window) return ::DefWindowProcW(handle, message, wParam, lParam);
+  if (message == WM_NCDESTROY) ::SetWindowLongPtrW(handle, kObjectSlot, 0);
   return window->HandleMessage(message, wParam, lParam);
 }
 
