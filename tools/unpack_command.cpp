@@ -100,6 +100,8 @@ class Unpacker {
     const Bytes image = StreamFormOf(*pair.image.Image()), mask = StreamFormOf(*pair.mask.Image());
     const auto decodedImage = Decode(image), decodedMask = Decode(mask);
     if (!decodedImage || !decodedMask) return nullptr;
+    // pack refuses a PNG of more pixels than this: such a frame stays two BMP files.
+    if (std::uint64_t(decodedImage->width) * std::uint64_t(decodedImage->height) > kMaxPngPixels) return nullptr;
     const auto rgba = RgbaFromFrame(*decodedImage, *decodedMask);
     if (!rgba) return nullptr;
     for (const bool palette : {false, true}) {

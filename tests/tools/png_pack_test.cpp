@@ -83,6 +83,34 @@ TEST(PngFrameTest, UnpackPngWritesFramesThatPackToTheSameBytesAndRepeatsMayBorro
   EXPECT_EQ(fs::file_size(folder / "d.foe"), fs::file_size(folder / "a.foe") + 0x66 + 0x4A);  // image, mask
 }
 
+// A BMP file as pack writes a frame's picture (72 dpi, biClrUsed the table's size), all of
+// whose rows are `row`.
+std::string PackFormBmp(int width, int height, int bitCount, const std::string& table, const std::string& row) {
+  const std::size_t offBits = 54 + table.size(), size = offBits + row.size() * std::size_t(height);
+  std::string bmp = "BM" + Le(size, 4) + Le(0, 4) + Le(offBits, 4) + Le(40, 4) + Le(std::uint32_t(width), 4) +
+                    Le(std::uint32_t(height), 4) + Le(1, 2) + Le(std::uint32_t(bitCount), 2) + Le(0, 4) +
+                    Le(size - offBits, 4) + Le(2835, 4) + Le(2835, 4) + Le(table.size() / 4, 4) + Le(0, 4) + table;
+  for (int y = 0; y < height; ++y) bmp += row;
+  return bmp;
+}
+
+// A frame that would make a PNG pack refuses (4097 × 4096 pixels) stays two BMP files.
+TEST(PngFrameTest, UnpackPngKeepsAFrameTooLargeForAPngAsBitmaps) {
+  TemporaryFolder folder;
+  constexpr int kWidth = 4097, kHeight = 4096;
+  std::string maskRow((kWidth + 31) / 32 * 4, '\0');
+  for (int x = 0; x < kWidth; ++x) maskRow[std::size_t(x / 8)] |= char(0x80 >> (x % 8));
+  WriteBytes(folder / "image.bmp", PackFormBmp(kWidth, kHeight, 24, "", std::string((kWidth * 3 + 3) / 4 * 4, '\0')));
+  WriteBytes(folder / "mask.bmp", PackFormBmp(kWidth, kHeight, 1, Le(0, 4) + Le(0xFFFFFF, 4), maskRow));
+  WriteBytes(folder / "m.json", R"({"objects": [{"frames": [{"image": "image.bmp", "mask": "mask.bmp"}]}]})");
+  ASSERT_EQ(Tool(folder, "pack m.json a.foe"), kDone);
+  ASSERT_EQ(Tool(folder, "unpack a.foe out --png"), kDone);
+  EXPECT_EQ(json::parse(Contents(folder / "out/manifest.json"))["objects"][0]["frames"][0],
+            json::parse(R"({"image": "0-0-image.bmp", "mask": "0-0-mask.bmp"})"));
+  ASSERT_EQ(Tool(folder, "pack out/manifest.json b.foe"), kDone);
+  EXPECT_TRUE(Contents(folder / "a.foe") == Contents(folder / "b.foe"));
+}
+
 TEST(PngFrameTest, HostilePngsAreRefusedOnOneLineNamingTheFile) {
   TemporaryFolder folder;
   WriteFramePng(folder);
