@@ -72,8 +72,9 @@ std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
 
 std::unique_ptr<Bitmap> BitmapFromImage(XImage& image) {
   if (image.red_mask == 0 || image.green_mask == 0 || image.blue_mask == 0) return nullptr;
-  if (image.width <= 0 || image.height <= 0 || image.width > 32767 || image.height > 32767) return nullptr;
-  auto bitmap = std::make_unique<Bitmap>(image.width, image.height);
+  // A size the raster cannot draw (past its side or pixel limit) is no picture.
+  auto bitmap = CreateCompatibleBitmap(MemoryDC(), image.width, image.height);
+  if (!bitmap) return nullptr;
   const int nativeOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
   const bool plain = image.bits_per_pixel == 32 && image.red_mask == 0xFF0000 && image.green_mask == 0xFF00 &&
                      image.blue_mask == 0xFF && image.byte_order == nativeOrder;

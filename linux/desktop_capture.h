@@ -38,7 +38,7 @@ class XConnection {
 void NoteLostWindows(std::atomic<bool>& windowLost);
 
 // An X image (of any depth and byte order) as our pixels; nullptr for an image whose
-// colours are not true colour masks.
+// colours are not true colour masks or whose size the raster cannot hold.
 std::unique_ptr<Bitmap> BitmapFromImage(_XImage& image);
 
 }  // namespace kelna
