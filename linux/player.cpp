@@ -248,6 +248,31 @@ void Player::Tick() {
     Say(options_.verbose, "stopped after " + std::to_string(steps_) + " ticks");
 }
 
+// The demo installed with the player: KELNA_DEMO_FROM_PLAYER is its folder relative to the
+// installed program's, so that any prefix works (/usr, /usr/local, ~/.local). A program run
+// from the build folder has none.
+std::optional<fs::path> InstalledDemoFolder() {
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  const fs::path folder = (program.parent_path() / KELNA_DEMO_FROM_PLAYER).lexically_normal();
+  if (!fs::is_regular_file(folder / kDemoAnimation, error)) return {};
+  return folder;
+}
+
+PlayConfig ConfigToPlay(const PlayerOptions& options) {
+  const ProfileFile profile(ControlIniPath());
+  const SaverSettings settings = ReadSaverSettings(profile);
+  PlayConfig config = Resolve(settings, options);
+  if (!NoAnimationIsChosen(settings, options)) return config;
+  if (const std::optional<fs::path> demo = InstalledDemoFolder()) {
+    PlayDemo(config, profile, options, *demo);
+    std::fprintf(stderr, "kelna: no animation is chosen (--animation FILE, or AnimationFile in %s): playing the demo in %s\n",
+                 tool::PathText(ControlIniPath()).c_str(), tool::PathText(*demo).c_str());
+  }
+  return config;
+}
+
 }  // namespace
 
 std::chrono::milliseconds TickInterval(int intervalTime) {
@@ -257,7 +282,7 @@ std::chrono::milliseconds TickInterval(int intervalTime) {
 
 int RunPlayer(const PlayerOptions& options) {
   try {
-    const PlayConfig config = Resolve(ReadSaverSettings(ProfileFile(ControlIniPath())), options);
+    const PlayConfig config = ConfigToPlay(options);
     Player player(options, config, LoadFiles(config));
     return player.Run();
   } catch (const tool::ToolError& failure) {

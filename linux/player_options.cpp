@@ -60,7 +60,7 @@ SaverSettings ReadSaverSettings(const ProfileFile& profile) {
   settings.bgImageMode = profile.GetInt(kSettingsSection, "BGImageMode", 0);
   settings.bgMusicRepeat = profile.GetInt(kSettingsSection, "BGMusicRepeat", 1);
   settings.waveSound = profile.GetInt(kSettingsSection, "WaveSound", 1);
-  settings.animationFile = text("AnimationFile", "untitled.anm");
+  settings.animationFile = text("AnimationFile", kDefaultAnimation);
   return settings;
 }
 
@@ -167,6 +167,21 @@ PlayConfig Resolve(const SaverSettings& settings, const PlayerOptions& options) 
   return config;
 }
 
+bool NoAnimationIsChosen(const SaverSettings& settings, const PlayerOptions& options) {
+  if (options.animation || settings.animationFile != kDefaultAnimation) return false;
+  std::error_code error;
+  return !fs::exists(kDefaultAnimation, error);
+}
+
+void PlayDemo(PlayConfig& config, const ProfileFile& profile, const PlayerOptions& options,
+              const fs::path& folder) {
+  const auto chosen = [&](const char* key, bool byOption) { return byOption || profile.Has(kSettingsSection, key); };
+  config.animation = folder / kDemoAnimation;
+  if (!chosen("BGImageFile", options.background.has_value())) config.background = folder / kDemoBackground;
+  if (!chosen("BGMusicFile", options.music.has_value() || options.noMusic)) config.music = folder / kDemoMusic;
+  if (!chosen("BGImageMode", options.mode.has_value())) config.bgImageMode = kDemoBackgroundMode;
+}
+
 const char kPlayerHelp[] =
     "usage: kelna [OPTION]...\n"
     "Plays a Kelna sprite animation as the screen saver does, with its background, sounds and\n"
@@ -194,6 +209,10 @@ const char kPlayerHelp[] =
     "  --root             into $XSCREENSAVER_WINDOW when set (as XScreenSaver starts its\n"
     "                     hacks), else into the root window\n"
     "  With XSCREENSAVER_WINDOW set and no placement option, kelna draws into that window.\n"
+    "\n"
+    "With no animation chosen (no --animation, and no AnimationFile in CONTROL.INI but the\n"
+    "default untitled.anm, which does not exist) kelna plays the demo installed with it, over\n"
+    "its own background and music unless CONTROL.INI or an option chooses others.\n"
     "\n"
     "For tests and diagnosis:\n"
     "  --seed N           a fixed random sequence instead of one seeded from the clock\n"

@@ -28,6 +28,8 @@ struct SaverSettings {
 
 inline constexpr char kSettingsSection[] = "Screen Saver.Vesk";
 inline constexpr char kNoFileMarker[] = "(\x82\xC8\x82\xB5)";  // "(なし)"
+// The animation CONTROL.INI names until the user chooses one (the saver's default).
+inline constexpr char kDefaultAnimation[] = "untitled.anm";
 
 // The seven keys with the Windows saver's defaults and rules (an empty image or music name
 // reads as the marker; IntervalTime is the text's leading number).
@@ -86,6 +88,22 @@ struct PlayConfig {
 };
 
 PlayConfig Resolve(const SaverSettings& settings, const PlayerOptions& options);
+
+// The demo installed with the player: these files in one folder, its background meant to
+// be tiled (it is drawn larger than any screen, so every screen shows it whole).
+inline constexpr char kDemoAnimation[] = "demo.anm";
+inline constexpr char kDemoBackground[] = "background.bmp";
+inline constexpr char kDemoMusic[] = "music.mid";
+inline constexpr int kDemoBackgroundMode = 1;
+
+// Whether the user has chosen no animation: no --animation, and CONTROL.INI names none but
+// the default untitled.anm, which does not exist (a new user's first run).
+bool NoAnimationIsChosen(const SaverSettings& settings, const PlayerOptions& options);
+
+// Plays the demo in `folder` instead: its animation, and its background, music and
+// background mode wherever neither CONTROL.INI's key nor an option chooses one.
+void PlayDemo(PlayConfig& config, const ProfileFile& profile, const PlayerOptions& options,
+              const std::filesystem::path& folder);
 
 // What --help prints.
 extern const char kPlayerHelp[];

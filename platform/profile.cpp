@@ -207,6 +207,10 @@ int ProfileFile::GetInt(std::string_view section, std::string_view key, int defa
   return static_cast<int>(AsciiToLong(Unquote(*value)));
 }
 
+bool ProfileFile::Has(std::string_view section, std::string_view key) const {
+  return FindValue(lines_, section, key).has_value();
+}
+
 void ProfileFile::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
   const std::string newValue = OnOneLine(value);

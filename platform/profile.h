@@ -33,6 +33,9 @@ class ProfileFile {
   // is 0), or `defaultValue` only when the key is missing.
   int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
 
+  // Whether `section` holds `key` at all (with any value, an empty one too).
+  bool Has(std::string_view section, std::string_view key) const;
+
   // Sets a key's value in memory. An existing key keeps its line, spelling and place;
   // a new key goes after the last key of its section; a new section goes at the end of the
   // file. CR and LF in the value become spaces, so that a value can never add lines.

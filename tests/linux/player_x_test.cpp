@@ -9,6 +9,8 @@
 #include <string>
 
 #include "linux/player_audio.h"
+#include "linux/player_options.h"
+#include "platform/profile.h"
 #include "tests/support/program_runner.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include "tests/linux/x_session.h"
@@ -44,6 +46,82 @@ TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
     auto kelna = Start(At(options, folder.Path()));
     EXPECT_EQ(kelna->WaitForExit(10s), status) << options << "\n" << kelna->Log();
     EXPECT_NE(kelna->Log().find(says), std::string::npos) << options << "\n" << kelna->Log();
+  }
+}
+
+// A new user's first run: the kelna that `cmake --install` puts under a prefix, with no
+// settings, plays the demo installed with it over its tiled background, says so once, and a
+// key ends it calmly. An animation that the user chose and that is missing still ends it.
+TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
+  const std::filesystem::path prefix = folder / "prefix", demo = prefix / "share/kelna";
+  const std::string install = "'" KELNA_CMAKE "' --install '" KELNA_BINARY_DIR "' --prefix '" + prefix.string() + "'";
+  ASSERT_EQ(std::system((install + " >'" + (folder / "install.log").string() + "' 2>&1").c_str()), 0)
+      << Contents(folder / "install.log");
+  program = (prefix / "bin/kelna").string();  // through the link, as a user starts it
+  auto kelna = Start("");
+  const std::string says = "playing the demo in " + demo.string();
+  ASSERT_TRUE(kelna->Says(says)) << kelna->Log();
+  std::this_thread::sleep_for(1s);
+  const Pixels shown = x.Of(x.Root(), 640, 480);
+  x.Screenshot(x.Root(), "kelna-first-run");
+  const long coloured = std::count_if(shown.begin(), shown.end(), [](std::uint32_t rgb) {
+    return (rgb & 0xFF) > ((rgb >> 16) & 0xFF) + 8;  // the night sky is blue, not grey or black
+  });
+  EXPECT_GT(coloured, long(shown.size() / 2));
+  const std::string render = "render " + (demo / "demo.anm").string() + " --background " +
+                             (demo / "background.bmp").string() + " --mode 1 --size 640x480 --ticks 0";
+  ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
+  EXPECT_LT(Unlike(shown, PamPixels(folder / "frames/tick-0000.pam")), 0.2) << "not the demo's tiled background";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
+  x.Do("key a");
+  EXPECT_EQ(kelna->WaitForExit(5s), 0) << kelna->Log();
+  const std::string log = kelna->Log();
+  EXPECT_EQ(log.find(says, log.find(says) + 1), std::string::npos) << "said more than once:\n" << log;
+
+  ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", "[Screen Saver.Vesk]\r\nAnimationFile=" + (folder / "gone.anm").string()));
+  for (const std::string options : {"", "--animation @missing.anm"}) {
+    auto chosen = Start(At(options, folder.Path()));
+    EXPECT_EQ(chosen->WaitForExit(10s), 1) << options;
+    EXPECT_NE(chosen->Log().find(options.empty() ? "gone.anm: no such file" : "missing.anm: no such file"),
+              std::string::npos) << chosen->Log();
+  }
+}
+
+// With no animation chosen the demo gives each setting that neither CONTROL.INI nor an option
+// chooses; a key present with "(なし)" or an empty value is a choice too.
+TEST(FirstRun, TheDemoFillsInOnlyWhatIsNotChosen) {
+  TemporaryFolder folder;
+  const std::filesystem::path demo = "/opt/demo";
+  struct Case {
+    std::string settings;
+    std::vector<std::string_view> options;
+    bool playsDemo;
+    std::optional<std::filesystem::path> background, music;
+    int mode;
+  };
+  const std::string none = kNoFileMarker;
+  const Case cases[] = {
+      {"", {}, true, demo / "background.bmp", demo / "music.mid", 1},
+      {"AnimationFile=untitled.anm\nBGImageFile=" + none + "\nBGMusicFile=\nBGImageMode=0", {}, true, {}, {}, 0},
+      {"BGImageFile=/a.bmp", {"--no-music", "--mode", "2"}, true, "/a.bmp", {}, 2},
+      {"", {"--background", "/b.bmp", "--music", ""}, true, "/b.bmp", {}, 1},
+      {"AnimationFile=/mine.anm", {}, false, {}, {}, 0},
+      {"", {"--animation", "untitled.anm"}, false, {}, {}, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", "[Screen Saver.Vesk]\n" + c.settings + "\n"));
+    const ProfileFile profile(folder / "CONTROL.INI");
+    const SaverSettings settings = ReadSaverSettings(profile);
+    const PlayerOptions options = ParsePlayerOptions(c.options, nullptr);
+    PlayConfig config = Resolve(settings, options);
+    ASSERT_EQ(NoAnimationIsChosen(settings, options), c.playsDemo) << c.settings;
+    if (!c.playsDemo) continue;
+    PlayDemo(config, profile, options, demo);
+    EXPECT_EQ(config.animation, demo / "demo.anm");
+    EXPECT_EQ(config.background, c.background) << c.settings;
+    EXPECT_EQ(config.music, c.music) << c.settings;
+    EXPECT_EQ(config.bgImageMode, c.mode) << c.settings;
   }
 }
 

@@ -174,12 +174,13 @@ class PlayerOnX : public ::testing::Test {
                                       "KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
                                       "SDL_DISKAUDIOFILE=" + (folder / "audio.raw").string()};
     words.insert(words.end(), environment.begin(), environment.end());
-    words.push_back(KELNA_PLAYER);
+    words.push_back(program);
     std::istringstream split(options);
     for (std::string word; split >> word;) words.push_back(word);
     return std::make_unique<Child>(words, folder / ("kelna-" + std::to_string(++started_) + ".log"));
   }
 
+  std::string program = KELNA_PLAYER;  // what Start runs
   Xvfb x{"640x480"};
   TemporaryFolder folder;
   int started_ = 0;
