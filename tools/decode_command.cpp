@@ -14,6 +14,7 @@
 namespace kelna::tool {
 
 int Decode(std::span<const std::string_view> args) {
+  if (!args.empty() && args.front() == "--") args = args.subspan(1);
   if (args.size() != 2) {
     std::fputs("usage: kelna-tool decode FILE.bmp OUT.pam|OUT.png\n", stderr);
     return 2;

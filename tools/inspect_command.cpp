@@ -109,6 +109,7 @@ Json DescribeBitmap(const fs::path& file) {
 }  // namespace
 
 int Inspect(std::span<const std::string_view> args) {
+  if (!args.empty() && args.front() == "--") args = args.subspan(1);
   if (args.size() != 1) return UsageError(kUsage);
   const fs::path file(std::string{args[0]});
   const std::string kind = LowerExtension(file);

@@ -71,6 +71,9 @@ constexpr char kUsage[] =
     "  --mode 0|1|2            background centred, tiled, or the desktop (default 0)\n"
     "  --no-sound              the saver's wave sounds off (sounds are never heard here)\n"
     "\n"
+    "\"--\" ends the options: every argument after it is a file name, even one that starts\n"
+    "with a dash.\n"
+    "\n"
     "Exit status: 0; 1 when a file cannot be read or written, or the random values ran\n"
     "out (one line on stderr); 2 for a wrong command line or a kind of file inspect does\n"
     "not know.\n";

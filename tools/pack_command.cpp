@@ -254,7 +254,7 @@ void PackAnimation(const Json& manifest, const fs::path& manifestFile, const fs:
   WriteAnimation(*scene, output);
 }
 
-// The two file names in order, the options anywhere; a problem is a line for stderr.
+// The two file names in order, the options anywhere before "--"; a problem is a line for stderr.
 struct PackCommand {
   std::vector<std::string_view> files;
   PackOptions options;
@@ -264,9 +264,18 @@ struct PackCommand {
 
 PackCommand ParsePackCommand(std::span<const std::string_view> args) {
   PackCommand command;
+  bool filesOnly = false;  // after "--"
   for (std::size_t i = 0; i < args.size() && command.problem.empty(); ++i) {
     const std::string_view arg = args[i];
-    command.anyOption = command.anyOption || arg.starts_with("--");
+    if (filesOnly || !arg.starts_with("--")) {
+      command.files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      filesOnly = true;
+      continue;
+    }
+    command.anyOption = true;
     if (arg == "--palette") {
       command.options.frameForm.palette = true;
     } else if (arg == "--reuse-previous") {
@@ -277,10 +286,8 @@ PackCommand ParsePackCommand(std::span<const std::string_view> args) {
       const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threshold);
       if (text.empty() || error != std::errc() || end != text.data() + text.size() || threshold < 1 || threshold > 255)
         command.problem = "--alpha-threshold: \"" + std::string(text) + "\" is not a number from 1 to 255";
-    } else if (arg.starts_with("--")) {
-      command.problem = "unknown option " + std::string(arg);
     } else {
-      command.files.push_back(arg);
+      command.problem = "unknown option " + std::string(arg);
     }
   }
   return command;

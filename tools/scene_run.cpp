@@ -119,13 +119,22 @@ class SilentPlayer final : public WavePlayer {
 SceneOptions ParseSceneOptions(std::span<const std::string_view> args, bool render) {
   SceneOptions options;
   std::optional<fs::path> animation;
-  bool seeded = false;
+  bool seeded = false, filesOnly = false;  // filesOnly: after "--"
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view option = args[i];
+    if (!filesOnly && option == "--") {
+      filesOnly = true;
+      continue;
+    }
     const auto value = [&]() -> std::string_view {
       if (++i >= args.size()) throw OptionError(Text(option) + " needs a value");
       return args[i];
     };
+    if (filesOnly || option.size() < 2 || option.front() != '-') {
+      if (animation) throw OptionError("one animation file only (" + Text(option) + " is a second)");
+      animation = fs::path(Text(option));
+      continue;
+    }
     if (option == "--size") {
       ParseSize(value(), options);
     } else if (option == "--ticks") {
@@ -145,12 +154,8 @@ SceneOptions ParseSceneOptions(std::span<const std::string_view> args, bool rend
       options.outFolder = fs::path(Text(value()));
     } else if (render && option == "--format") {
       ParseFormat(value(), options);
-    } else if (option.size() > 1 && option.front() == '-') {
-      throw OptionError("unknown option " + Text(option));
-    } else if (animation) {
-      throw OptionError("one animation file only (" + Text(option) + " is a second)");
     } else {
-      animation = fs::path(Text(option));
+      throw OptionError("unknown option " + Text(option));
     }
   }
   if (!animation) throw OptionError("no animation file named");

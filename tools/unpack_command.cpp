@@ -146,13 +146,16 @@ class Unpacker {
 int Unpack(std::span<const std::string_view> args) {
   std::vector<std::string_view> files;
   bool png = false;
+  bool filesOnly = false;  // after "--"
   for (const std::string_view arg : args) {
-    if (arg == "--png")
-      png = true;
-    else if (arg.starts_with("--"))
-      return UsageError(kUsage);
-    else
+    if (filesOnly || !arg.starts_with("--"))
       files.push_back(arg);
+    else if (arg == "--")
+      filesOnly = true;
+    else if (arg == "--png")
+      png = true;
+    else
+      return UsageError(kUsage);
   }
   if (files.size() != 2) return UsageError(kUsage);
   const fs::path input(std::string{files[0]});

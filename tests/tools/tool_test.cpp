@@ -283,6 +283,31 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
   EXPECT_EQ(Contents(folder / "out.foe"), "earlier");
 }
 
+// "--" ends the options of every command: file names that start with dashes come after it.
+TEST(ToolErrorsTest, ADoubleDashEndsTheOptions) {
+  TemporaryFolder folder;
+  const fs::path before = fs::current_path();
+  fs::current_path(folder.Path());
+  WriteBytes("--m.json", R"({"objects": [{"name": "dash"}]})");
+  WriteBytes("--a.json", R"({"objectFile": "--o.foe", "sprites": [{"objectName": "dash"}]})");
+  fs::copy_file(kFrames / "pal8.bmp", "--b.bmp");
+  const std::pair<const char*, int> commands[] = {
+      {"pack --m.json --o.foe", 2},  // options without "--"
+      {"pack --palette -- --m.json --o.foe", 0},
+      {"pack -- --a.json --s.anm", 0},
+      {"inspect -- --o.foe", 0},
+      {"unpack --png -- --o.foe --unpacked", 0},
+      {"decode -- --b.bmp --b.png", 0},
+      {"trace --ticks 1 -- --s.anm", 0},
+      {"trace -- --s.anm --ticks 1", 2},  // after "--" a second file, not an option
+      {"render --out frames -- --s.anm", 0},
+  };
+  for (const auto& [command, status] : commands) EXPECT_EQ(RunTool(command, folder.Path()).status, status) << command;
+  for (const char* written : {"--o.foe", "--s.anm", "--unpacked/manifest.json", "--b.png", "frames/tick-0000.png"})
+    EXPECT_TRUE(fs::exists(written)) << written;
+  fs::current_path(before);
+}
+
 // scene.anm with these sprites of "red": two frames of a 32 × 32 red square (the second
 // borrows the first's picture), whose sound, without data, plays at frame 0.
 std::string Scene(const TemporaryFolder& folder, const std::string& sprites) {
