@@ -152,8 +152,6 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return content;
 }
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + PathToCp932(path) + "\""; }
-
 // System messages may end in a line break (Windows' do); our messages are one line.
 std::string MessageOf(const std::error_code& error) {
   return std::string(Trim(OnOneLine(error.message())));
@@ -217,7 +215,7 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
   const std::optional<SectionLines> found = FindSection(lines_, section);
   if (!found) {
     if (!lines_.empty() && !Trim(lines_.back()).empty()) InsertLine(lines_.size(), "");
-    InsertLine(lines_.size(), "[" + std::string(section) + "]");
+    InsertLine(lines_.size(), std::string("[").append(section).append("]"));
     InsertLine(lines_.size(), std::string(key) + "=" + newValue);
     return;
   }
@@ -266,7 +264,7 @@ Status ProfileFile::Flush() {
 }
 
 Status ProfileFile::Fail(std::string_view reason) const {
-  return Status::Failure("Cannot save " + Quoted(path_) + ": " + std::string(reason));
+  return Status::Failure("Cannot save " + QuotedPath(path_) + ": " + std::string(reason));
 }
 
 }  // namespace kelna

@@ -130,4 +130,12 @@ std::string PathToCp932(const std::filesystem::path& path) {
 #endif
 }
 
+std::string QuotedPath(const std::filesystem::path& path) {
+  // Appended piece by piece: GCC 12 warns (-Wrestrict) wrongly about "\"" + name + "\"".
+  const std::string name = PathToCp932(path);
+  std::string quoted;
+  quoted.reserve(name.size() + 2);
+  return quoted.append(1, '"').append(name).append(1, '"');
+}
+
 }  // namespace kelna

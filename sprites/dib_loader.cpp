@@ -330,18 +330,16 @@ std::vector<std::uint8_t> Normalise(std::span<const std::uint8_t> dib,
 
 // ---- Files ----
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + PathToCp932(path) + "\""; }
-
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) Refuse("cannot open " + Quoted(path));
-  if (size > kMaxFileSize) Refuse(Quoted(path) + ": file is too large");
+  if (error) Refuse("cannot open " + QuotedPath(path));
+  if (size > kMaxFileSize) Refuse(QuotedPath(path) + ": file is too large");
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size())) {
-    Refuse("cannot read " + Quoted(path));
+    Refuse("cannot read " + QuotedPath(path));
   }
   return bytes;
 }
@@ -355,7 +353,7 @@ TDib::TDib(const std::filesystem::path& file) {
   try {
     *this = FromBytes(bytes);
   } catch (const TXGdi& error) {
-    throw TXGdi(Quoted(file) + ": " + error.what());
+    throw TXGdi(QuotedPath(file) + ": " + error.what());
   }
 }
 
