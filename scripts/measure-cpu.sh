@@ -24,12 +24,18 @@ cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1
 for n in $(seq 160 199); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
 Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-stop() { for pid in ${launcher:-} ${process:-} "$xvfb"; do kill "$pid" 2>/dev/null || true; done; }
+# A Wine session of our own, on our own X server, ended with it: the tests' shared session
+# must never be left pointing at a display that is gone.
+prefix=$PWD/build/measure-cpu/wineprefix
+stop() {
+  $native || tests/wine/wine-session stop "$prefix" || true
+  for pid in ${launcher:-} ${process:-} "$xvfb"; do kill "$pid" 2>/dev/null || true; done
+}
 trap stop EXIT
 export DISPLAY=":$n"
 sleep 1
 if ! $native; then
-  prefix=$PWD/build/windows/wineprefix
+  mkdir -p "$(dirname "$prefix")"
   tests/wine/wine-session start "$prefix"
   eval "$(tests/wine/wine-session env "$prefix")"
   export DISPLAY=":$n"
