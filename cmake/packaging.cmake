@@ -1,8 +1,10 @@
 # What a release installs, and CPack's packages of it (scripts/package.sh makes them):
-#   Windows: a ZIP with kelna.scr, kelna-tool.exe, README.txt and the demo in demo/.
+#   Windows: a ZIP with kelna.scr, kelna-tool.exe, README.txt, LICENSE.txt and the demo
+#            in demo/.
 #   Linux:   a .deb with kelna (as an XScreenSaver hack, linked from /usr/bin), kelna-tool,
 #            the demo in /usr/share/kelna, manual pages, copyright and changelog.
-# The version is the project's (project() in the top CMakeLists.txt).
+# The version is the project's (project() in the top CMakeLists.txt); who makes Kelna
+# (KELNA_VENDOR, KELNA_MAINTAINER, KELNA_HOMEPAGE) comes from cmake/identity.cmake.
 
 set(KELNA_PACKAGE_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
@@ -11,10 +13,13 @@ if(WIN32)
   set(KELNA_PACKAGE_DEMO_DIR "" CACHE PATH "A folder holding the demo to put into the ZIP's demo/ folder")
   install(TARGETS kelna kelna-tool RUNTIME DESTINATION .)
   # UTF-8 with a byte order mark and CRLF line ends, which every Notepad reads; the
-  # version is filled in.
+  # version is filled in. The licence goes with CRLF line ends too.
   configure_file(${KELNA_PACKAGE_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+          DESTINATION .)
   if(KELNA_PACKAGE_DEMO_DIR)
     install(DIRECTORY ${KELNA_PACKAGE_DEMO_DIR}/ DESTINATION demo)
   endif()
@@ -28,10 +33,33 @@ else()
           ${CMAKE_BINARY_DIR}/demo/blip.wav
           DESTINATION ${CMAKE_INSTALL_DATADIR}/kelna)
 
+  # The changelog is made from NEWS.md, whose top section must be the project's version,
+  # dated by SOURCE_DATE_EPOCH (scripts/package.sh: the release commit's time) when it is
+  # set at configure time, else by NEWS.md's last change; signed by the maintainer.
+  find_package(Python3 3.9 REQUIRED COMPONENTS Interpreter)
+  set(date)
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(date --date $ENV{SOURCE_DATE_EPOCH})
+  endif()
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog
+    COMMAND Python3::Interpreter ${KELNA_PACKAGE_DIR}/news_to_changelog.py
+            ${PROJECT_SOURCE_DIR}/NEWS.md ${CMAKE_CURRENT_BINARY_DIR}/changelog
+            --version ${PROJECT_VERSION} --maintainer ${KELNA_MAINTAINER} ${date}
+    DEPENDS ${PROJECT_SOURCE_DIR}/NEWS.md ${KELNA_PACKAGE_DIR}/news_to_changelog.py
+    COMMENT "Writing the Debian changelog from NEWS.md"
+    VERBATIM)
+  # The copyright file in Debian's machine-readable form, with LICENSE's terms as the
+  # Expat licence: each line indented by one space, a blank line as " .".
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE terms)
+  string(FIND "${terms}" "Permission is hereby granted" start)
+  string(SUBSTRING "${terms}" ${start} -1 terms)
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " KELNA_LICENSE_TERMS "${terms}")
+  configure_file(${KELNA_PACKAGE_DIR}/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/copyright @ONLY)
+
   # Manual pages and the changelog go compressed, as Debian keeps them.
   find_program(KELNA_GZIP gzip REQUIRED)
-  # The changelog's latest entry carries the project's version.
-  configure_file(${KELNA_PACKAGE_DIR}/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
   set(compressed)
   foreach(source ${KELNA_PACKAGE_DIR}/kelna.6 ${KELNA_PACKAGE_DIR}/kelna-tool.1
                  ${CMAKE_CURRENT_BINARY_DIR}/changelog)
@@ -44,7 +72,7 @@ else()
   endforeach()
   add_custom_target(kelna_package_docs ALL DEPENDS ${compressed})
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kelna-tool.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${KELNA_PACKAGE_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelna)
 
   if(TARGET kelna)
@@ -58,7 +86,8 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kelna authors <kelna@example.org>")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELNA_MAINTAINER}")
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KELNA_HOMEPAGE}")
   set(CPACK_DEBIAN_PACKAGE_SECTION x11)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # The libraries through dpkg-shlibdeps; the sound font that the MIDI music needs by hand.
@@ -77,7 +106,7 @@ else()
 endif()
 
 set(CPACK_PACKAGE_NAME kelna)
-set(CPACK_PACKAGE_VENDOR "the Kelna authors")
+set(CPACK_PACKAGE_VENDOR "${KELNA_VENDOR}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sprite animation screen saver")
 set(CPACK_STRIP_FILES ON)
