@@ -1,6 +1,7 @@
 # What a release installs, and CPack's packages of it (scripts/package.sh makes them):
-#   Windows: a ZIP with kelna.scr, kelna-tool.exe, README.txt, LICENSE.txt and the demo
-#            in demo/.
+#   Windows: a ZIP whose one folder Kelna holds kelna.scr, kelna-tool.exe, README.txt,
+#            LICENSE.txt and the demo in demo/; unpacked into C:\ it is C:\Kelna, the folder
+#            whose demo\demo.foe the demo's animation names.
 #   Linux:   a .deb with kelna (as an XScreenSaver hack, linked from /usr/bin), kelna-tool,
 #            the demo in /usr/share/kelna, manual pages, copyright and changelog.
 # The version is the project's (project() in the top CMakeLists.txt); who makes Kelna
@@ -11,7 +12,8 @@ set(KELNA_PACKAGE_DIR ${PROJECT_SOURCE_DIR}/packaging)
 if(WIN32)
   # The cross build cannot run kelna-tool, so the demo comes drawn by the native one.
   set(KELNA_PACKAGE_DEMO_DIR "" CACHE PATH "A folder holding the demo to put into the ZIP's demo/ folder")
-  install(TARGETS kelna kelna-tool RUNTIME DESTINATION .)
+  set(folder Kelna)
+  install(TARGETS kelna kelna-tool RUNTIME DESTINATION ${folder})
   # UTF-8 with a byte order mark and CRLF line ends, which every Notepad reads; the
   # version is filled in. The licence goes with CRLF line ends too.
   configure_file(${KELNA_PACKAGE_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/README.txt
@@ -19,11 +21,13 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
-          DESTINATION .)
+          DESTINATION ${folder})
   if(KELNA_PACKAGE_DEMO_DIR)
-    install(DIRECTORY ${KELNA_PACKAGE_DEMO_DIR}/ DESTINATION demo)
+    install(DIRECTORY ${KELNA_PACKAGE_DEMO_DIR}/ DESTINATION ${folder}/demo)
   endif()
   set(CPACK_GENERATOR ZIP)
+  # The ZIP's top folder is the installed Kelna, not one named after the file.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME kelna-${PROJECT_VERSION}-windows-x64)
 else()
   include(GNUInstallDirs)
@@ -109,5 +113,8 @@ set(CPACK_PACKAGE_NAME kelna)
 set(CPACK_PACKAGE_VENDOR "${KELNA_VENDOR}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sprite animation screen saver")
-set(CPACK_STRIP_FILES ON)
+# The release flags strip the Windows programs when they are linked (cmake/release.cmake).
+if(NOT WIN32)
+  set(CPACK_STRIP_FILES ON)
+endif()
 include(CPack)

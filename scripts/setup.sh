@@ -28,6 +28,7 @@ kelna_packages=(
 kelna_packaging_packages=(
   dpkg-dev file                               # the .deb's dependencies (dpkg-shlibdeps)
   lintian                                     # checking the .deb
+  devscripts                                  # hardening-check: the programs' protections
 )
 
 # kelna_install_missing [native | packaging]: every package for building and testing, or
