@@ -1,17 +1,34 @@
 #!/usr/bin/env python3
-"""Draws Kelna's demo animation: a moonlit night over a small hill town.
+"""Draws Kelna's demo animation: a moonlit night over a small hill town by a lake.
 
 Clouds drift past the moon, a hot-air balloon bounces slowly around the sky, fireflies
 wander and blink above the hills, a bat circles the moon, stars twinkle here and there with
 a soft chime, a shooting star crosses the sky once, and sparks burst from the middle of the
-sky. Every picture is drawn here from shapes (no outside art) and packed by kelna-tool.
+screen. Every picture is drawn here from shapes (no outside art) and packed by kelna-tool.
 
 Writes into OUT:
   demo.foe        the sprite objects (kelna-tool pack, from the frames drawn here)
   demo.anm        the animation (kelna-tool pack, from an animation manifest)
-  background.bmp  the night sky at the screen's size, for the background setting
+  background.bmp  the night, 3840 x 2160, for the background setting, to be shown tiled
   music.mid       a short lullaby in 3/4, for the music setting (a format 0 MIDI file)
   blip.wav        the twinkling stars' chime (also held inside demo.foe)
+
+One demo fits every screen from 1280 x 720 to 3840 x 2160 when its background is tiled
+(BGImageMode=1 in the settings, kelna --mode 1, kelna-tool render --mode 1). Tiles start at
+the window's top-left corner, so the picture's pixels are the window's on every screen, and
+the places the animation file holds as they are (where sprites start, the paths of the bat
+round the moon and of the shooting star) stay where the picture was drawn for them. The
+moon, the town and all of those lie inside the top-left 1280 x 720; the hills with their
+hamlets go on to the right, and below the shore a lake mirrors the sky, the moon and the
+lit windows down to a bank of reeds, so a larger screen shows more of the same night. Across,
+everything repeats with the picture's width, so a wider screen tiles it without a seam.
+Sprites that move by the window's size (drifting, bouncing, random places, the burst from
+the centre) start inside the same 1280 x 720.
+
+--size WxH draws the background at WxH instead: a smaller one is the top-left part of the
+same night, for one screen of that size (centred or tiled, it shows the same there); a
+larger one repeats across and continues the bank down. Below 1280 x 720 the moon and the
+town do not fit.
 
 The animation file names its object file by path, and the saver opens that path as stored:
 a relative one would be taken from the saver's working folder, not from the animation's.
@@ -19,18 +36,15 @@ So the path stored is absolute, INSTALL_DIR/demo.foe, where INSTALL_DIR is the f
 files are used from (by default OUT itself). For a Windows machine name a Windows folder,
 for example --install-dir 'C:\\Kelna\\demo'; the path must be writable in code page 932.
 
-The scene is laid out for one screen size (--size, 640x480 by default): the background
-fills that screen, and the places that the animation file holds as they are (where sprites
-start, the bat's path round the moon) fit it. On a larger screen a centred background leaves
-a black border, so build the demo for the screen it will play on.
-
-Standard library only; the same arguments always give the same files.
+Standard library only; the same arguments always give the same files. Drawing takes some
+10 to 15 seconds.
 
 usage: make_demo.py --tool KELNA_TOOL --out OUT [--size WxH] [--install-dir DIR] [--sources DIR]
   --sources DIR  keep the frames and manifests there (default: a temporary folder)
 """
 
 import argparse
+import itertools
 import json
 import math
 import os
@@ -41,6 +55,7 @@ import subprocess
 import sys
 import tempfile
 import zlib
+from array import array
 
 # --- Small helpers -------------------------------------------------------------------
 
@@ -90,9 +105,12 @@ def gradient(stops, t):
     return stops[-1][1]
 
 
-def value_noise(seed):
-    """Smooth 2-D noise in 0..1 from a hashed lattice."""
+def value_noise(seed, period=0):
+    """Smooth 2-D noise in 0..1 from a hashed lattice; with a period, it repeats every
+    `period` cells across."""
     def lattice(ix, iy):
+        if period:
+            ix %= period
         h = (ix * 374761393 + iy * 668265263 + seed * 2147483647) & 0xFFFFFFFF
         h = ((h ^ (h >> 13)) * 1274126177) & 0xFFFFFFFF
         return (h ^ (h >> 16)) / 4294967295.0
@@ -153,88 +171,101 @@ def union(*shapes):
 
 
 class Canvas:
-    """Colour with coverage (premultiplied), painted with antialiased shapes."""
+    """Colour with coverage (premultiplied), painted with antialiased shapes, in three arrays
+    of channels and one of coverage; an opaque canvas (one made with a colour) keeps no
+    coverage. On a wrapping canvas the left and right edges meet: what is drawn past one comes
+    in at the other."""
 
-    def __init__(self, width, height, colour=None):
-        self.width, self.height = width, height
+    def __init__(self, width, height, colour=None, wrap=False):
+        self.width, self.height, self.wrap = width, height, wrap
         n = width * height
-        base = colour or (0.0, 0.0, 0.0)
-        self.rgb = [list(base) for _ in range(n)]
-        self.alpha = [1.0 if colour else 0.0] * n
+        self.r, self.g, self.b = (array("f", [c]) * n for c in (colour or (0.0, 0.0, 0.0)))
+        self.alpha = None if colour else array("f", [0.0]) * n
 
     def _box(self, box):
+        """The box's rows, and its columns as (x, the column it is drawn in) pairs."""
         x0, y0, x1, y1 = box if box else (0, 0, self.width, self.height)
-        return (max(0, int(x0)), max(0, int(y0)), min(self.width, int(math.ceil(x1))),
-                min(self.height, int(math.ceil(y1))))
+        if self.wrap:
+            columns = [(x, x % self.width) for x in range(math.floor(x0), math.ceil(x1))]
+        else:
+            columns = [(x, x) for x in range(max(0, int(x0)), min(self.width, math.ceil(x1)))]
+        return range(max(0, int(y0)), min(self.height, math.ceil(y1))), columns
 
     def over(self, i, colour, amount):
         keep = 1.0 - amount
-        pixel = self.rgb[i]
-        pixel[0] = colour[0] * amount + pixel[0] * keep
-        pixel[1] = colour[1] * amount + pixel[1] * keep
-        pixel[2] = colour[2] * amount + pixel[2] * keep
-        self.alpha[i] = amount + self.alpha[i] * keep
+        self.r[i] = colour[0] * amount + self.r[i] * keep
+        self.g[i] = colour[1] * amount + self.g[i] * keep
+        self.b[i] = colour[2] * amount + self.b[i] * keep
+        if self.alpha:
+            self.alpha[i] = amount + self.alpha[i] * keep
 
     def light(self, i, colour, amount, cover=True):
         """Adds light; on a transparent canvas the light also makes the pixel cover."""
-        pixel = self.rgb[i]
-        pixel[0] += colour[0] * amount
-        pixel[1] += colour[1] * amount
-        pixel[2] += colour[2] * amount
-        if cover:
+        self.r[i] += colour[0] * amount
+        self.g[i] += colour[1] * amount
+        self.b[i] += colour[2] * amount
+        if cover and self.alpha:
             self.alpha[i] = min(1.0, self.alpha[i] + amount)
 
     def paint(self, shape, colour, box=None, opacity=1.0, soft=1.0):
         """Covers the shape with a colour; colour and opacity may be functions of x, y."""
-        x0, y0, x1, y1 = self._box(box)
-        for y in range(y0, y1):
+        rows, columns = self._box(box)
+        for y in rows:
             py = y + 0.5
             row = y * self.width
-            for x in range(x0, x1):
+            for x, column in columns:
                 px = x + 0.5
                 cover = 0.5 - shape(px, py) / soft
                 if cover <= 0:
                     continue
                 cover = min(cover, 1.0) * (opacity(px, py) if callable(opacity) else opacity)
-                self.over(row + x, colour(px, py) if callable(colour) else colour, cover)
+                self.over(row + column, colour(px, py) if callable(colour) else colour, cover)
 
     def glow(self, cx, cy, radius, colour, strength, falloff=2.0, cover=True):
         """A soft light whose strength falls off with the distance from its centre."""
-        x0, y0, x1, y1 = self._box((cx - radius, cy - radius, cx + radius + 1, cy + radius + 1))
-        for y in range(y0, y1):
-            for x in range(x0, x1):
+        rows, columns = self._box((cx - radius, cy - radius, cx + radius + 1, cy + radius + 1))
+        for y in rows:
+            for x, column in columns:
                 d = math.hypot(x + 0.5 - cx, y + 0.5 - cy) / radius
                 if d < 1:
-                    self.light(y * self.width + x, colour, strength * (1 - d) ** falloff, cover)
+                    self.light(y * self.width + column, colour, strength * (1 - d) ** falloff, cover)
 
     def shade(self, function, shape=None, box=None):
         """Recolours covered pixels (inside the shape): function(x, y, colour) gives the new
         colour for the old one, both as seen, not multiplied by the coverage."""
-        x0, y0, x1, y1 = self._box(box)
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                i = y * self.width + x
-                a = self.alpha[i]
+        rows, columns = self._box(box)
+        for y in rows:
+            for x, column in columns:
+                i = y * self.width + column
+                a = self.alpha[i] if self.alpha else 1.0
                 if a > 0 and (shape is None or shape(x + 0.5, y + 0.5) < 0.5):
-                    seen = [c / a for c in self.rgb[i]]
-                    self.rgb[i] = [c * a for c in function(x + 0.5, y + 0.5, seen)]
+                    seen = function(x + 0.5, y + 0.5, (self.r[i] / a, self.g[i] / a, self.b[i] / a))
+                    self.r[i], self.g[i], self.b[i] = (c * a for c in seen)
+
+    def fill_below(self, crest, top, bottom, depth, end):
+        """Covers every column from its crest (crest[x], the height at the column's middle)
+        down to row `end`, shaded from `top` at the crest to `bottom` `depth` pixels lower, a
+        row at a time; the crest is antialiased."""
+        w = self.width
+        top_most, bottom_most = min(crest), max(crest)
+        for y in range(max(0, int(top_most)), min(end, self.height)):
+            py = y + 0.5
+            i = y * w
+            if py - bottom_most >= depth:  # the bottom colour all across
+                for channel, b in zip((self.r, self.g, self.b), bottom):
+                    channel[i:i + w] = array("f", [b]) * w
+                continue
+            down = [min(1.0, max(0.0, (py - h) / depth)) for h in crest]
+            cover = None if py - bottom_most >= 0.5 else [min(1.0, max(0.0, py - h + 0.5)) for h in crest]
+            for channel, t, b in zip((self.r, self.g, self.b), top, bottom):
+                if cover is None:
+                    channel[i:i + w] = array("f", [t + (b - t) * s for s in down])
+                else:
+                    old = channel[i:i + w]
+                    channel[i:i + w] = array("f", [o + (t + (b - t) * s - o) * c for o, s, c in zip(old, down, cover)])
 
     def colour(self, i):
-        return tuple(int(clamp(c, 0, 255) + 0.5) for c in self.rgb[i])
-
-
-def bmp_24(width, height, pixel):
-    """A 24-bit BMP file, rows bottom-up; pixel(x, y) gives (r, g, b) with y from the top."""
-    stride = (width * 3 + 3) & ~3
-    rows = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        rows += row + bytes(stride - len(row))
-    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
-    return b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54) + header + rows
+        return tuple(int(clamp(c, 0, 255) + 0.5) for c in (self.r[i], self.g[i], self.b[i]))
 
 
 def png_rgba(width, height, pixel):
@@ -252,6 +283,28 @@ def png_rgba(width, height, pixel):
             chunk(b"IEND", b""))
 
 
+def bmp_24(canvas, width, height):
+    """A 24-bit BMP file of width x height from the canvas: past its right edge the canvas
+    repeats, below its last row that row does."""
+    stride = (width * 3 + 3) & ~3
+    padding = bytes(stride - width * 3)
+    w = canvas.width
+    rows = []
+    for y in range(min(height, canvas.height)):
+        i = y * w
+        row = bytearray(w * 3)
+        for offset, channel in enumerate((canvas.b, canvas.g, canvas.r)):
+            values = channel[i:i + w]
+            if max(values) > 255:
+                values = map(min, values, itertools.repeat(255))
+            row[offset::3] = bytes(map(round, values))
+        rows.append((bytes(row) * -(-width // w))[:width * 3] + padding)
+    rows += rows[-1:] * (height - len(rows))
+    pixels = b"".join(reversed(rows))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + header + pixels
+
+
 BAYER = (0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5)
 
 
@@ -266,7 +319,7 @@ def sprite_frame(canvas, backdrop, glow=False):
     covered, colours = [], []
     for i, a in enumerate(canvas.alpha):
         x, y = i % w, i // w
-        rgb = canvas.rgb[i]
+        rgb = (canvas.r[i], canvas.g[i], canvas.b[i])
         if a >= 0.5:
             covered.append(True)
             colours.append(tuple(c + k * (1 - a) for c, k in zip(rgb, backdrop)))
@@ -285,71 +338,119 @@ def sprite_frame(canvas, backdrop, glow=False):
 
 
 # --- The background ----------------------------------------------------------------------------
+# One picture for every screen, played tiled: its pixels are the window's, from the top-left
+# corner. Everything the animation file places by position lies inside VIEW, the smallest
+# screen; the night goes on to the right and down for larger ones. Across, everything repeats
+# with the picture's width, so that its edges meet.
+
+WIDTH, HEIGHT = 3840, 2160
+VIEW = (1280, 720)
+UNIT = 1.5      # pixels a unit: the shapes were drawn for 640 x 480, a unit a pixel, and are
+                # drawn as large as on a 720-high screen
+SHORE = 684     # the lake's far shore: the hills stand on it, the water mirrors them below
+MOON = (1000.0, 138.0, 27 * UNIT)  # centre and radius
 
 SKY = ((0.00, (3, 5, 18)), (0.35, (11, 17, 50)), (0.60, (26, 31, 84)), (0.72, (52, 44, 108)),
        (0.80, (96, 64, 120)), (0.86, (124, 78, 116)))
 WINDOW_LIGHT = (255, 196, 104)
+MOONLIGHT = (255, 244, 214)
+DEEP_WATER = (3, 6, 16)
 
 
-class Screen:
-    """Where things stand on a screen of width x height. Shapes keep their proportions and
-    grow with the height (the unit is a 480th of it); places spread with the width. The
-    pictures were drawn for 640 x 480, where a unit is a pixel."""
-
-    def __init__(self, width, height):
-        self.width, self.height = width, height
-        self.unit = height / 480.0
-        self.moon = (width - 120 * self.unit, 92 * self.unit, 27 * self.unit)
-
-    def far_hills(self, x):
-        t = x / self.unit
-        return self.height - self.unit * (128 - 13 * math.sin(t / 97 + 1.0) - 8 * math.sin(t / 41 + 2.3)
-                                          - 4 * math.sin(t / 23))
-
-    def near_hills(self, x):
-        t = x / self.unit
-        return self.height - self.unit * (76 - 20 * math.sin(t / 130 + 2.2) - 7 * math.sin(t / 53 + 0.5)
-                                          - 2 * math.sin(t / 17))
+def waves(x, *terms):
+    """A sum of sines, each (amplitude, how often it repeats across the picture, phase):
+    the same at x and at x + WIDTH."""
+    t = 2 * math.pi * x / WIDTH
+    return sum(a * math.sin(k * t + p) for a, k, p in terms)
 
 
-def paint_sky(canvas, screen):
-    band = value_noise(7)
-    lanes = value_noise(11)
-    u, width, height = screen.unit, screen.width, screen.height
-    # The Milky Way runs from the lower left to the upper right.
-    ax, ay, bx, by = -width / 16, 420 * u, width * 1.094, -60 * u
-    length = math.hypot(bx - ax, by - ay)
-    nx, ny = -(by - ay) / length, (bx - ax) / length
-    for y in range(height):
-        base = gradient(SKY, y / height)
-        for x in range(width):
-            d = ((x - ax) * nx + (y - ay) * ny) / u
-            haze = math.exp(-(d / 62.0) ** 2)
-            if haze > 0.01:
-                tx, ty = x / u, y / u
-                n = 0.55 * band(tx / 46.0, ty / 46.0) + 0.3 * band(tx / 17.0 + 9, ty / 17.0) + 0.15 * band(tx / 7.0, ty / 7.0 + 3)
-                dark = 1 - 0.55 * math.exp(-((d - 10) / 14.0) ** 2) * lanes(tx / 30.0, ty / 30.0)
-                glow = 46 * haze * n * n * dark
-            else:
-                glow = 0.0
-            canvas.rgb[y * width + x] = [base[0] + glow * 0.85, base[1] + glow * 0.88, base[2] + glow]
+def far_hills(x):
+    return VIEW[1] - UNIT * (128 - waves(x, (13, 4, 1.0), (8, 10, 2.3), (4, 18, 0.0)))
 
 
-def paint_stars(canvas, screen, rng):
+def near_hills(x):
+    return VIEW[1] - UNIT * (76 - waves(x, (20, 3, 2.2), (7, 8, 0.5), (2, 24, 0.0)))
+
+
+def near_shore(x):
+    """The top of the bank in front, below the lake."""
+    return 1720 + waves(x, (60, 2, 0.7), (34, 5, 2.1), (13, 13, 0.4))
+
+
+def milky_way_centre(x):
+    """An arch across the sky: from low at the picture's edges up past the top in its middle."""
+    return 175 + 255 * math.cos(2 * math.pi * x / WIDTH)
+
+
+def tiled_noise(seed, cell):
+    """value_noise in pixels, its lattice cells about `cell` pixels wide, repeating across
+    the picture's width; offsets move it by whole cells."""
+    cells = max(1, round(WIDTH / cell))
+    noise = value_noise(seed, cells)
+    k = cells / WIDTH
+    return lambda x, y, ox=0, oy=0: noise(x * k + ox, y * k + oy)
+
+
+def milky_way(rows):
+    """The Milky Way's light, worked out on a grid of 4 pixels and spread between its
+    points: a function of the row giving the row's light (WIDTH values), or None for none."""
+    step = 4
+    octaves = [tiled_noise(7, cell * UNIT) for cell in (46.0, 17.0, 7.0)]
+    lanes = tiled_noise(11, 30 * UNIT)
+    columns = WIDTH // step
+    grid = []
+    for j in range(rows // step + 2):
+        y = j * step
+        light = [0.0] * (columns + 1)
+        for i in range(columns):
+            x = i * step
+            slope = -255 * 2 * math.pi / WIDTH * math.sin(2 * math.pi * x / WIDTH)
+            d = (y - milky_way_centre(x)) / math.sqrt(1 + slope * slope) / UNIT
+            if abs(d) > 134:  # the haze below 1 %
+                continue
+            n = 0.55 * octaves[0](x, y) + 0.3 * octaves[1](x, y, 9) + 0.15 * octaves[2](x, y, 0, 3)
+            dark = 1 - 0.55 * math.exp(-((d - 10) / 14.0) ** 2) * lanes(x, y)
+            light[i] = 46 * math.exp(-(d / 62.0) ** 2) * n * n * dark
+        light[columns] = light[0]
+        grid.append(light if any(light) else None)
+    at = [x // step for x in range(WIDTH)]
+    share = [(x % step) / step for x in range(WIDTH)]
+
+    def row(y):
+        above, below = grid[y // step], grid[y // step + 1]
+        if above is None and below is None:
+            return None
+        t = (y % step) / step
+        above, below = above or [0.0] * (columns + 1), below or [0.0] * (columns + 1)
+        coarse = [a + (b - a) * t for a, b in zip(above, below)]
+        return [coarse[i] + (coarse[i + 1] - coarse[i]) * s for i, s in zip(at, share)]
+    return row
+
+
+def paint_sky(canvas):
+    light = milky_way(SHORE)
+    w = canvas.width
+    for y in range(SHORE):
+        base = gradient(SKY, y / VIEW[1])
+        glow = light(y)
+        i = y * w
+        for channel, c, tint in zip((canvas.r, canvas.g, canvas.b), base, (0.85, 0.88, 1.0)):
+            channel[i:i + w] = array("f", [c]) * w if glow is None else array("f", [c + tint * g for g in glow])
+
+
+def paint_stars(canvas, rng):
     tints = ((255, 255, 255), (205, 218, 255), (255, 236, 206), (220, 230, 255))
-    u, width = screen.unit, screen.width
-    crowd = width * screen.height / (640 * 480)
+    crowd = WIDTH * VIEW[1] / (640 * 480)
     stars = []
     for _ in range(int(260 * crowd)):
-        stars.append((rng.uniform(0, width), rng.uniform(0, 370 * u), rng.uniform() ** 3))
+        stars.append((rng.uniform(0, WIDTH), rng.uniform(0, 370 * UNIT), rng.uniform() ** 3))
     # Many faint ones crowd the Milky Way.
     for _ in range(int(240 * crowd)):
-        t = rng.uniform()
-        spread = (rng.uniform() + rng.uniform() + rng.uniform() - 1.5) * 70 * u
-        stars.append((-width / 16 + width * 1.156 * t + spread * 0.54, (420 - 480 * t) * u + spread * 0.84,
-                      0.25 * rng.uniform() ** 2))
+        x = rng.uniform(0, WIDTH)
+        spread = (rng.uniform() + rng.uniform() + rng.uniform() - 1.5) * 70 * UNIT
+        stars.append((x, milky_way_centre(x) + spread, 0.25 * rng.uniform() ** 2))
     for x, y, brightness in stars:
-        if y > screen.far_hills(x) - 2:
+        if not -4 < y < far_hills(x) - 2:
             continue
         tint = tints[int(rng.uniform(0, len(tints)))]
         strength = 0.25 + 0.9 * brightness
@@ -360,85 +461,99 @@ def paint_stars(canvas, screen, rng):
                              (x - 6, y - 6, x + 7, y + 7), opacity=0.35 * brightness)
 
 
-def paint_moon(canvas, screen):
-    cx, cy, r = screen.moon
+def paint_moon(canvas):
+    cx, cy, r = MOON
     canvas.glow(cx, cy, r * 6.5, (120, 130, 190), 0.55, falloff=3.0)
     canvas.glow(cx, cy, r * 2.2, (200, 205, 240), 0.35, falloff=2.0)
     maria = value_noise(5)
-    u = screen.unit
 
     def surface(x, y):
         d = min(1.0, math.hypot(x - cx, y - cy) / r)
         light = 0.80 + 0.20 * math.sqrt(1 - d * d)
-        tx, ty = (x - cx) / u, (y - cy) / u
+        tx, ty = (x - cx) / UNIT, (y - cy) / UNIT
         patch = 0.65 * maria(tx / 11.0 + 3, ty / 11.0 + 5) + 0.35 * maria(tx / 4.0, ty / 4.0)
         light -= 0.13 * smoothstep(0.42, 0.78, patch)
         return scale((255, 248, 226), light)
     canvas.paint(circle(cx, cy, r), surface, (cx - r - 2, cy - r - 2, cx + r + 2, cy + r + 2))
 
 
-def paint_hills(canvas, screen, rng):
-    def hill(height, top, bottom, depth):
-        def colour(x, y):
-            return mix(top, bottom, clamp((y - height(x)) / depth))
-        return colour
+# Where houses stand along the near crest, in units: the town with its church, then a farm
+# and hamlets further along, none of them across the right edge of a common screen.
+TOWN = (76, 250)
+HAMLETS = ((532, 1), (1032, 3), (1560, 4), (2096, 3))  # (where it starts, how many houses)
 
-    def below(height):
-        return lambda x, y: height(x) - y
 
-    u, width, height = screen.unit, screen.width, screen.height
-    canvas.paint(below(screen.far_hills), hill(screen.far_hills, (38, 32, 74), (18, 17, 42), 60 * u),
-                 (0, height - 160 * u, width, height))
-    # Pines along the near crest, then the near hills over their feet.
+def paint_hills(canvas, rng):
+    w = canvas.width
+    near = [near_hills(x + 0.5) for x in range(w)]
+    canvas.fill_below([far_hills(x + 0.5) for x in range(w)], (38, 32, 74), (18, 17, 42), 60 * UNIT,
+                      int(max(near)) + 2)
+    # Pines along the near crest, but where houses stand, then the near hills over their feet.
+    built = [(TOWN[0] - 6, TOWN[1] + 12)] + [(at - 6, at + 26 * count + 6) for at, count in HAMLETS]
     x = 4.0
-    while x < width:
-        base = screen.near_hills(x)
-        tall = rng.uniform(10, 22) * u
-        if not 70 * u < x < 262 * u:  # the town stands there
-            canvas.paint(polygon([(x, base - tall), (x + tall * 0.32, base + 2 * u), (x - tall * 0.32, base + 2 * u)]),
-                         (14, 12, 30), (x - 9 * u, base - tall - 1, x + 9 * u, base + 3 * u))
-        x += rng.uniform(9, 30) * u
-    canvas.paint(below(screen.near_hills), hill(screen.near_hills, (15, 13, 32), (5, 5, 12), 70 * u),
-                 (0, height - 110 * u, width, height))
+    while x < w:
+        base = near_hills(x)
+        tall = rng.uniform(10, 22) * UNIT
+        if not any(a * UNIT < x < b * UNIT for a, b in built):
+            canvas.paint(polygon([(x, base - tall), (x + tall * 0.32, base + 2 * UNIT), (x - tall * 0.32, base + 2 * UNIT)]),
+                         (14, 12, 30), (x - 9 * UNIT, base - tall - 1, x + 9 * UNIT, base + 3 * UNIT))
+        x += rng.uniform(9, 30) * UNIT
+    canvas.fill_below(near, (15, 13, 32), (5, 5, 12), 70 * UNIT, SHORE)
 
 
-def paint_town(canvas, screen, rng):
-    """Houses with lit windows along the near crest, and a church with a spire."""
-    u = screen.unit
+WALL = (17, 14, 30)
+
+
+def paint_house(canvas, rng, hx, width, height, roof, dark=0.35):
+    """A house on the near crest, hx to hx + width units across, with lit windows (each
+    window dark by the chance `dark`)."""
+    u = UNIT
+    base = near_hills((hx + width / 2) * u) / u + 6
+    top = base - height
+    body = union(polygon([(hx, base), (hx, top), (hx + width, top), (hx + width, base)]),
+                 polygon([(hx - 1.5, top + 0.5), (hx + width / 2, top - roof), (hx + width + 1.5, top + 0.5)]))
+    canvas.paint(scaled(body, u), WALL, scaled_box((hx - 3, top - roof - 2, hx + width + 3, base + 1), u))
+    paint_windows(canvas, rng, hx, top, width, height, u, dark)
+
+
+def paint_town(canvas, rng):
+    """Houses with lit windows along the near crest, and a church with a spire; then the
+    farm and the hamlets."""
+    u = UNIT
     houses = []
-    x = 76.0
-    while x < 250:
+    x = float(TOWN[0])
+    while x < TOWN[1]:
         width = rng.uniform(15, 26)
         houses.append((x, width, rng.uniform(11, 20), rng.uniform(7, 11)))
         x += width + rng.uniform(1, 5)
-    wall = (17, 14, 30)
     church_x = 150.0
     for hx, width, height, roof in houses:
-        if abs(hx + width / 2 - church_x) < 20:
-            continue
-        base = screen.near_hills((hx + width / 2) * u) / u + 6
-        top = base - height
-        body = union(polygon([(hx, base), (hx, top), (hx + width, top), (hx + width, base)]),
-                     polygon([(hx - 1.5, top + 0.5), (hx + width / 2, top - roof), (hx + width + 1.5, top + 0.5)]))
-        canvas.paint(scaled(body, u), wall, scaled_box((hx - 3, top - roof - 2, hx + width + 3, base + 1), u))
-        paint_windows(canvas, rng, hx, top, width, height, u)
+        if abs(hx + width / 2 - church_x) >= 20:
+            paint_house(canvas, rng, hx, width, height, roof)
     # The church: nave, tower and spire, a round window.
-    base = screen.near_hills(church_x * u) / u + 6
+    base = near_hills(church_x * u) / u + 6
     nave = polygon([(church_x - 14, base), (church_x - 14, base - 22), (church_x + 14, base - 22), (church_x + 14, base)])
     tower = polygon([(church_x - 5, base), (church_x - 5, base - 40), (church_x + 5, base - 40), (church_x + 5, base)])
     spire = polygon([(church_x - 6, base - 39), (church_x, base - 62), (church_x + 6, base - 39)])
-    canvas.paint(scaled(union(nave, tower, spire), u), wall, scaled_box((church_x - 16, base - 64, church_x + 16, base + 1), u))
-    canvas.paint(scaled(circle(church_x, base - 30, 2.4), u), WINDOW_LIGHT)
+    canvas.paint(scaled(union(nave, tower, spire), u), WALL, scaled_box((church_x - 16, base - 64, church_x + 16, base + 1), u))
+    canvas.paint(scaled(circle(church_x, base - 30, 2.4), u), WINDOW_LIGHT,
+                 scaled_box((church_x - 4, base - 34, church_x + 4, base - 26), u))
     canvas.glow(church_x * u, (base - 30) * u, 9 * u, WINDOW_LIGHT, 0.25)
     canvas.paint(scaled(segment(church_x, base - 62, church_x, base - 68, 0.5), u), (60, 55, 80))
+    for at, count in HAMLETS:
+        x = float(at)
+        for _ in range(count):
+            width = rng.uniform(15, 22)
+            paint_house(canvas, rng, x, width, rng.uniform(11, 16), rng.uniform(7, 10), dark=0.1)
+            x += width + rng.uniform(2, 6)
 
 
-def paint_windows(canvas, rng, hx, top, width, height, u):
+def paint_windows(canvas, rng, hx, top, width, height, u, dark):
     columns = max(1, int((width - 4) // 7))
     rows = 1 if height < 15 else 2
     for row in range(rows):
         for column in range(columns):
-            if rng.uniform() < 0.35:
+            if rng.uniform() < dark:
                 continue
             wx = hx + 3 + column * (width - 6) / columns + ((width - 6) / columns - 3) / 2
             wy = top + 3 + row * 7
@@ -458,15 +573,117 @@ def scaled_box(box, u):
     return tuple(v * u for v in box)
 
 
-def background(screen):
-    canvas = Canvas(screen.width, screen.height, (0, 0, 0))
-    paint_sky(canvas, screen)
-    paint_stars(canvas, screen, Random(2024))
-    paint_moon(canvas, screen)
-    # Sequences of their own, so that the town is the same on every screen.
-    paint_hills(canvas, screen, Random(31))
-    paint_town(canvas, screen, Random(77))
-    return bmp_24(screen.width, screen.height, lambda x, y: canvas.colour(y * screen.width + x))
+def ripple(k, rng):
+    """The water k rows below the shore: how far its row is moved across (a swell and a
+    chop), and how much of the sky it mirrors. Nearer rows mirror less (more of the deep
+    water shows through) and their waves are longer and wider."""
+    phase = 14 * math.sqrt(k + 9)
+    shift = round((0.6 + k / 160) * (0.6 * math.sin(phase) + rng.uniform(-0.7, 0.7)))
+    mirrored = (0.45 + 0.33 * math.exp(-k / 260)) * (1 + 0.12 * math.sin(1.7 * phase + 0.4))
+    return shift, mirrored, phase
+
+
+LIT_FROM = 420  # the highest row of the hills and their lights
+
+
+def paint_lake(canvas, sky):
+    """Below the shore each row mirrors the one as far above it, moved across by the waves,
+    darkened toward the deep water. Past the picture's top the sky higher up is mirrored:
+    `sky`, the sky's rows before the moon and the hills, taken from the top down again (it
+    looks much the same up there). A light line marks the shore."""
+    w = canvas.width
+    rng = Random(19)
+
+    def moved(channel, row, shift):
+        s = row * w + shift % w
+        return channel[s:row * w + w] + channel[row * w:s]
+    for y in range(SHORE, canvas.height):
+        k = y - SHORE
+        source = SHORE - 1 - k
+        channels = (canvas.r, canvas.g, canvas.b)
+        if source < 0:
+            source, channels = min(SHORE - 1, -1 - source), sky
+        shift, mirrored, _ = ripple(k, rng)
+        i = y * w
+        # Lights and the sky's edge over the hills reach a few rows further down, as each
+        # small wave shows them again.
+        nearer = [source + d for d in (2, 4) if LIT_FROM <= source and source + d < SHORE and channels is not sky]
+        for channel, target, deep in zip(channels, (canvas.r, canvas.g, canvas.b), DEEP_WATER):
+            row = moved(channel, source, shift)
+            for d, other in enumerate(nearer):
+                row = map(max, row, moved(channel, other, shift + (1, -1)[d]))
+            floor = deep * (1 - mirrored)
+            target[i:i + w] = array("f", [v * mirrored + floor for v in row])
+    for y, amount in ((SHORE, 0.35), (SHORE + 1, 0.15)):
+        for x in range(w):
+            canvas.over(y * w + x, (70, 62, 118), amount)
+    paint_glade(canvas)
+
+
+def paint_glade(canvas):
+    """The moon's path of glints on the water, widening toward the near shore and brightest
+    around the moon's reflection."""
+    mx, my, _ = MOON
+    glints = value_noise(3)
+    mirror = 2 * SHORE - my
+    for y in range(SHORE + 2, min(canvas.height, 1640)):
+        k = y - SHORE
+        phase = 14 * math.sqrt(k + 9)
+        strength = 0.9 * math.exp(-((y - mirror) / 240.0) ** 2) + 0.35 * math.exp(-k / 50.0)
+        half = 4 + 0.04 * k
+        for x in range(int(mx - 3 * half), int(mx + 3 * half) + 2):
+            across = math.exp(-((x + 0.5 - mx) / half) ** 2)
+            sparkle = smoothstep(0.5, 0.85, glints(x / (3 + 0.01 * k), phase * 0.5))
+            if sparkle > 0:
+                canvas.light(y * canvas.width + x, MOONLIGHT, strength * across * sparkle)
+
+
+def paint_near_shore(canvas, rng):
+    """The bank in front, its grass catching the moonlight along the edge, with tufts of
+    grass and clumps of reeds standing up against the water."""
+    w = canvas.width
+    edge = [near_shore(x + 0.5) for x in range(w)]
+    canvas.fill_below(edge, (12, 13, 26), (4, 5, 11), 300, canvas.height)
+    for x, top in enumerate(edge):
+        for y in range(int(top), min(canvas.height, int(top) + 7)):
+            canvas.over(y * w + x, (46, 46, 84), 0.45 * clamp(1 - (y + 0.5 - top) / 7) * clamp(y + 1 - top))
+
+    def blade(bx, tall, lean, half, colour):
+        by = near_shore(bx) + 4
+        tx, ty = bx + lean * tall, by - tall
+        canvas.paint(polygon([(bx - half, by), (tx, ty), (bx + half, by)]), colour,
+                     (min(bx, tx) - 3, ty - 1, max(bx, tx) + 3, by + 1))
+        return tx, ty
+    x = 0.0
+    while x < w:
+        blade(x, rng.uniform(6, 20), rng.uniform(-0.5, 0.5), 1.2, (10, 11, 22))
+        x += rng.uniform(2, 7)
+    x = rng.uniform(0, 200)
+    while x < w:
+        for _ in range(int(rng.uniform(8, 20))):
+            bx, tall = x + rng.uniform(-30, 30), rng.uniform(40, 150)
+            tx, ty = blade(bx, tall, rng.uniform(-0.25, 0.25), rng.uniform(1.0, 1.8), (5, 6, 13))
+            if rng.uniform() < 0.25:  # a bulrush's head
+                hx, hy = bx + (tx - bx) * 0.8, ty + tall * 0.2
+                canvas.paint(ellipse(hx, hy, 2.4, 8), (7, 6, 13), (hx - 4, hy - 10, hx + 4, hy + 10))
+        x += rng.uniform(120, 360)
+
+
+def background(width, height):
+    """The picture, width x height: the default size is the whole night; a smaller one is its
+    top-left part, a larger one repeats across and continues the bank down."""
+    canvas = Canvas(WIDTH, max(SHORE, min(height, HEIGHT)), (0, 0, 0), wrap=True)
+    paint_sky(canvas)
+    paint_stars(canvas, Random(2024))
+    sky = [channel[:SHORE * WIDTH] for channel in (canvas.r, canvas.g, canvas.b)]
+    paint_moon(canvas)
+    paint_hills(canvas, Random(31))
+    paint_town(canvas, Random(77))
+    if canvas.height > SHORE:
+        paint_lake(canvas, sky)
+        paint_near_shore(canvas, Random(53))
+    return bmp_24(canvas, width, height)
+
 
 
 # --- The sprites' frames -------------------------------------------------------------------------
@@ -618,10 +835,10 @@ def bat_frames():
     return width, height, frames, UPPER_SKY
 
 
-def bat_path(screen):
+def bat_path():
     """The bat's top-left corners: a tilted loop around the moon, one place a tick."""
-    u = screen.unit
-    cx, cy = screen.moon[0] - 40 * u, screen.moon[1] + 18 * u
+    u = UNIT
+    cx, cy = MOON[0] - 40 * u, MOON[1] + 18 * u
     places = []
     for i in range(48):
         a = 2 * math.pi * i / 48
@@ -631,13 +848,11 @@ def bat_path(screen):
     return places
 
 
-def shooting_star_frames(screen):
-    """The streak crosses the top of a frame tall enough that, wherever the one-shot rule puts
-    it (20 + a draw modulo the screen's height - 40 - the frame's), it stays above the hills."""
-    width = 120
+def shooting_star_frames():
+    """The streak's head runs across the frame while the sprite itself moves the same way
+    along shooting_star_path, so the star crosses twice the frame's width of sky."""
+    width, height = 120, 64
     head0, head1 = (114.0, 6.0), (12.0, 54.0)
-    sky_bottom = min(screen.far_hills(x) for x in range(0, screen.width, 4)) - 16 * screen.unit
-    height = max(64, int(math.ceil(20 + screen.height - 41 + 64 - sky_bottom)))
     frames = []
     for k in range(10):
         t = k / 9
@@ -660,6 +875,12 @@ def shooting_star_frames(screen):
         c.paint(circle(hx, hy, 1.2), (255, 255, 255), opacity=brightness)
         frames.append(c)
     return width, height, frames, UPPER_SKY
+
+
+def shooting_star_path():
+    """The shooting star's top-left corners, one a frame: down to the left, high in the sky
+    between the town and the moon."""
+    return [[int(round(600 - 102 / 9 * k)), int(round(40 + 48 / 9 * k))] for k in range(10)]
 
 
 def twinkle_frames():
@@ -779,20 +1000,22 @@ def variable_length(value):
 
 # --- The objects and the scene -------------------------------------------------------------------
 
-# Object name: (drawing for a screen, whether its light glows, the object's own defaults for
-# sprites made from it in the settings).
+# Object name: (drawing, whether its light glows, the object's own defaults for sprites made
+# from it in the settings).
 OBJECTS = {
-    "cloud": (lambda screen: big_cloud(), False, {"depth": 9, "behaviour": 0, "speedX": 1}),
-    "small cloud": (lambda screen: small_cloud(), False, {"depth": 9, "behaviour": 0, "speedX": 1}),
-    "balloon": (lambda screen: balloon_frames(), False, {"depth": 6, "behaviour": 1, "speedX": 1, "speedY": -1}),
-    "firefly": (lambda screen: firefly_frames(), True, {"depth": 3, "behaviour": 3, "speedX": 3, "speedY": 2}),
-    "bat": (lambda screen: bat_frames(), False, {"depth": 7, "behaviour": 4, "randomStart": 0}),
-    "shooting star": (shooting_star_frames, True, {"depth": 8, "behaviour": 2, "autoRepeat": 0}),
-    "twinkle": (lambda screen: twinkle_frames(), True, {"depth": 8, "behaviour": 2}),
-    "gold spark": (lambda screen: spark_frames((255, 206, 110)), True, {"depth": 5, "behaviour": 5}),
-    "rose spark": (lambda screen: spark_frames((255, 120, 170)), True, {"depth": 5, "behaviour": 5}),
-    "aqua spark": (lambda screen: spark_frames((120, 226, 255)), True, {"depth": 5, "behaviour": 5}),
+    "cloud": (big_cloud, False, {"depth": 9, "behaviour": 0, "speedX": 1}),
+    "small cloud": (small_cloud, False, {"depth": 9, "behaviour": 0, "speedX": 1}),
+    "balloon": (balloon_frames, False, {"depth": 6, "behaviour": 1, "speedX": 1, "speedY": -1}),
+    "firefly": (firefly_frames, True, {"depth": 3, "behaviour": 3, "speedX": 3, "speedY": 2}),
+    "bat": (bat_frames, False, {"depth": 7, "behaviour": 4, "randomStart": 0}),
+    "shooting star": (shooting_star_frames, True, {"depth": 8, "behaviour": 4, "autoRepeat": 0, "randomStart": 0}),
+    "twinkle": (twinkle_frames, True, {"depth": 8, "behaviour": 2}),
+    "gold spark": (lambda: spark_frames((255, 206, 110)), True, {"depth": 5, "behaviour": 5}),
+    "rose spark": (lambda: spark_frames((255, 120, 170)), True, {"depth": 5, "behaviour": 5}),
+    "aqua spark": (lambda: spark_frames((120, 226, 255)), True, {"depth": 5, "behaviour": 5}),
 }
+# The objects that follow listed places, and their places.
+PATHS = {"bat": bat_path, "shooting star": shooting_star_path}
 
 
 def sprite(name, obj, size, depth, behaviour, x, y, speed=(0, 0), **fields):
@@ -806,34 +1029,34 @@ def sprite(name, obj, size, depth, behaviour, x, y, speed=(0, 0), **fields):
     return record
 
 
-def scene_sprites(screen, sizes, frame_counts):
+def scene_sprites(sizes, frame_counts):
     """The scene, deepest first. A sprite's frameCount is its object's frames, so that each
-    cycle shows all of them (a one-shot sprite adds its closing blank frame itself)."""
-    u, width, height = screen.unit, screen.width, screen.height
-
+    cycle shows all of them (a one-shot sprite adds its closing blank frame itself). Every
+    place here lies inside VIEW, where the background has the sky, hills and town for it."""
     def make(name, obj, depth, behaviour, x, y, speed=(0, 0), **fields):
         fields.setdefault("frameCount", frame_counts[obj])
         return sprite(name, obj, sizes[obj], depth, behaviour, int(x), int(y), speed, **fields)
 
     # Sprites that wait before they start stand somewhere in sight meanwhile: one out of
-    # sight would never be stepped, and so never start.
-    waiting = (width // 2, 60 * u)
+    # sight would never be stepped, and so never start. This place is in sight even on a
+    # 640 x 480 window.
+    waiting = (320, 90)
     sprites = [
-        make("high cloud", "small cloud", 9, 0, width * 0.0625, 44 * u, (1, 0), skipCount=40),
-        make("far cloud", "cloud", 9, 0, width * 0.516, 160 * u, (1, 0), skipCount=30),
+        make("high cloud", "small cloud", 9, 0, 80, 66, (1, 0), skipCount=40),
+        make("far cloud", "cloud", 9, 0, 660, 240, (1, 0), skipCount=30),
         make("first twinkle", "twinkle", 8, 2, *waiting, skipCount=4),
         make("second twinkle", "twinkle", 8, 2, *waiting, skipCount=4, startFrame=18, soundOn=0),
-        make("shooting star", "shooting star", 8, 2, *waiting, autoRepeat=0, startFrame=24, skipCount=1),
-        make("bat", "bat", 7, 4, *bat_path(screen)[0]),
-        make("balloon", "balloon", 6, 1, width * 0.15, 150 * u, (1, -1), skipCount=2),
+        make("shooting star", "shooting star", 8, 4, *shooting_star_path()[0], autoRepeat=0, startFrame=24,
+             skipCount=1),
+        make("bat", "bat", 7, 4, *bat_path()[0]),
+        make("balloon", "balloon", 6, 1, 192, 225, (1, -1), skipCount=2),
     ]
     for i, colour in enumerate(("gold", "rose", "aqua") * 3):
         sprites.append(make("spark %d" % (i + 1), colour + " spark", 5, 5, 0, 0, startFrame=30))
-    fireflies = ((0.47, 60), (0.656, 40), (0.8125, 72), (0.328, 34))  # across, up from the bottom
-    for i, (across, up) in enumerate(fireflies):
-        sprites.append(make("firefly %d" % (i + 1), "firefly", 3, 3, width * across, height - up * u, (3, 2),
-                            skipCount=2 + i % 2))
-    sprites.append(make("near cloud", "cloud", 2, 0, width * 0.1875, 250 * u, (2, 0), skipCount=24))
+    fireflies = ((602, 612), (840, 634), (1040, 600), (420, 644))  # over the near hills
+    for i, (x, y) in enumerate(fireflies):
+        sprites.append(make("firefly %d" % (i + 1), "firefly", 3, 3, x, y, (3, 2), skipCount=2 + i % 2))
+    sprites.append(make("near cloud", "cloud", 2, 0, 240, 375, (2, 0), skipCount=24))
     return sprites
 
 
@@ -845,9 +1068,9 @@ def write(path, data):
         out.write(data)
 
 
-def object_entry(name, sources, screen):
+def object_entry(name, sources):
     draw, glow, defaults = OBJECTS[name]
-    width, height, frames, backdrop = draw(screen)
+    width, height, frames, backdrop = draw()
     stem = re.sub(r"[^a-z0-9]+", "-", name)
     entry = {"name": name, "imageWidth": width, "imageHeight": height, "frames": []}
     entry.update(defaults)
@@ -859,8 +1082,8 @@ def object_entry(name, sources, screen):
         png_name = "%s-%02d.png" % (stem, index)
         write(os.path.join(sources, png_name), sprite_frame(frame, backdrop, glow))
         entry["frames"].append({"png": png_name})
-    if name == "bat":
-        entry["locations"] = bat_path(screen)
+    if name in PATHS:
+        entry["locations"] = PATHS[name]()
     if name == "twinkle":
         entry["sound"] = {"file": "blip.wav", "playFrame": 3}
     return entry
@@ -882,19 +1105,19 @@ def pack(tool, manifest, output):
         raise SystemExit("make_demo.py: kelna-tool pack failed: " + result.stderr.strip())
 
 
-def build(tool, out, install_dir, sources, screen):
+def build(tool, out, install_dir, sources, size):
     write(os.path.join(sources, "blip.wav"), chime_wave())
-    objects = [object_entry(name, sources, screen) for name in OBJECTS]
+    objects = [object_entry(name, sources) for name in OBJECTS]
     write(os.path.join(sources, "objects.json"), json.dumps({"objects": objects}, indent=1).encode())
     pack(tool, os.path.join(sources, "objects.json"), os.path.join(out, "demo.foe"))
 
     sizes = {o["name"]: (o["imageWidth"], o["imageHeight"]) for o in objects}
     counts = {o["name"]: len(o["frames"]) for o in objects}
-    animation = {"objectFile": install_path(install_dir, "demo.foe"), "sprites": scene_sprites(screen, sizes, counts)}
+    animation = {"objectFile": install_path(install_dir, "demo.foe"), "sprites": scene_sprites(sizes, counts)}
     write(os.path.join(sources, "animation.json"), json.dumps(animation, indent=1, ensure_ascii=False).encode())
     pack(tool, os.path.join(sources, "animation.json"), os.path.join(out, "demo.anm"))
 
-    write(os.path.join(out, "background.bmp"), background(screen))
+    write(os.path.join(out, "background.bmp"), background(*size))
     write(os.path.join(out, "music.mid"), midi_file())
     shutil.copyfile(os.path.join(sources, "blip.wav"), os.path.join(out, "blip.wav"))
 
@@ -903,7 +1126,7 @@ def screen_size(text):
     match = re.fullmatch(r"(\d+)x(\d+)", text)
     if not match or not (160 <= int(match[1]) <= 8192 and 120 <= int(match[2]) <= 8192):
         raise argparse.ArgumentTypeError("not WIDTHxHEIGHT from 160x120 to 8192x8192: " + text)
-    return Screen(int(match[1]), int(match[2]))
+    return int(match[1]), int(match[2])
 
 
 def main(argv):
@@ -912,8 +1135,8 @@ def main(argv):
     parser.add_argument("--out", required=True, help="the folder to write into")
     parser.add_argument("--install-dir", help="the folder the saver will read the files from (default: OUT)")
     parser.add_argument("--sources", help="keep the frames and manifests in this folder")
-    parser.add_argument("--size", default="640x480", type=screen_size,
-                        help="the screen the scene is laid out for (default 640x480)")
+    parser.add_argument("--size", default="%dx%d" % (WIDTH, HEIGHT), type=screen_size,
+                        help="the background's size (default %dx%d, for every screen, tiled)" % (WIDTH, HEIGHT))
     args = parser.parse_args(argv)
     install_dir = args.install_dir or os.path.abspath(args.out)
     if not is_windows_path(install_dir) and not install_dir.startswith("/"):
