@@ -264,9 +264,6 @@ class Canvas:
                     old = channel[i:i + w]
                     channel[i:i + w] = array("f", [o + (t + (b - t) * s - o) * c for o, s, c in zip(old, down, cover)])
 
-    def colour(self, i):
-        return tuple(int(clamp(c, 0, 255) + 0.5) for c in (self.r[i], self.g[i], self.b[i]))
-
 
 def png_rgba(width, height, pixel):
     """An 8-bit RGBA PNG file; pixel(x, y) gives (r, g, b, a) with y from the top."""
@@ -607,7 +604,7 @@ def paint_lake(canvas, sky):
         i = y * w
         # Lights and the sky's edge over the hills reach a few rows further down, as each
         # small wave shows them again.
-        nearer = [source + d for d in (2, 4) if LIT_FROM <= source and source + d < SHORE and channels is not sky]
+        nearer = [] if channels is sky or source < LIT_FROM else [source + d for d in (2, 4) if source + d < SHORE]
         for channel, target, deep in zip(channels, (canvas.r, canvas.g, canvas.b), DEEP_WATER):
             row = moved(channel, source, shift)
             for d, other in enumerate(nearer):
