@@ -32,13 +32,13 @@ for preset in linux-release windows-release; do
   cmake --build --preset "$preset" -j "$jobs"
 done
 
-# The cross build cannot run kelna-tool: the native one draws the ZIP's demo, for a
-# 1920x1080 screen. demo.anm stores C:\Kelna\demo\demo.foe, where the ZIP unpacked into C:\
+# The cross build cannot run kelna-tool: the native one draws the ZIP's demo, for every
+# screen with its background tiled. demo.anm stores C:\Kelna\demo\demo.foe, where the ZIP unpacked into C:\
 # puts it; unpacked anywhere else the saver finds demo.foe beside demo.anm.
 demo=build/windows-release/demo
 rm -rf "$demo"
 python3 tools/demo/make_demo.py --tool build/linux-release/tools/kelna-tool --out "$demo" \
-  --install-dir 'C:\Kelna\demo' --size 1920x1080
+  --install-dir 'C:\Kelna\demo'
 
 rm -rf "$out"
 for build in build/linux-release build/windows-release; do
