@@ -104,6 +104,9 @@ for file in usr/share/kelna/demo.anm usr/share/xscreensaver/config/kelna.xml \
             usr/share/man/man6/kelna.6.gz usr/share/man/man1/kelna-tool.1.gz; do
   [ -f "$unpacked/$file" ] || fail "the .deb has no /$file"
 done
+# kelna.xml is written at install time: it names the demo where the package puts it.
+grep -q '/usr/share/kelna/demo.anm' "$unpacked/usr/share/xscreensaver/config/kelna.xml" ||
+  fail "kelna.xml does not name /usr/share/kelna/demo.anm"
 # The changelog made from NEWS.md: this version, signed by the maintainer, dated by the
 # release commit.
 changelog=$unpacked/changelog
