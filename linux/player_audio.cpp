@@ -67,8 +67,7 @@ PlayerAudio::PlayerAudio(bool wanted, bool verbose) : verbose_(verbose) {
   Mix_QuerySpec(&frequency, &format, &channels_);
   Mix_AllocateChannels(1);
   Mix_SetPostMix(&PlayerAudio::PostMix, this);
-  musicEndedEvent_ = SDL_RegisterEvents(1);
-  musicEndedEventType = musicEndedEvent_;
+  musicEndedEventType = SDL_RegisterEvents(1);
 }
 
 PlayerAudio::~PlayerAudio() {

@@ -47,7 +47,6 @@ class PlayerAudio final : public WavePlayer {
 
   AudioCounts Counts() const;
   // The SDL event type posted when the music ends, so that the loop wakes for it.
-  Uint32 MusicEndedEvent() const { return musicEndedEvent_; }
 
  private:
   static void MusicFinished();
@@ -61,7 +60,6 @@ class PlayerAudio final : public WavePlayer {
   std::vector<std::pair<std::vector<std::uint8_t>, MixChunk>> chunks_;  // decoded waves
   MixMusic music_;
   bool repeat_ = false;
-  Uint32 musicEndedEvent_ = 0;
   long soundsStarted_ = 0;
   long musicStarts_ = 0;
   std::atomic<long> audibleFrames_{0};

@@ -292,18 +292,6 @@ void DrawMasked(DeviceContext& target, int x, int y, int width, int height, cons
   }
 }
 
-Pixel ApplyRasterOp(RasterOp op, Pixel target, Pixel source, Pixel brush) {
-  // Bits 16 to 23 of a raster-operation code are its truth table: the result bit for
-  // pattern p, source s and destination d is bit (4p + 2s + d) of that byte.
-  const unsigned table = (static_cast<std::uint32_t>(op) >> 16) & 0xFF;
-  Pixel result = 0;
-  for (int bit = 0; bit < 32; ++bit) {
-    const unsigned index = ((brush >> bit) & 1) << 2 | ((source >> bit) & 1) << 1 | ((target >> bit) & 1);
-    result |= Pixel((table >> index) & 1) << bit;
-  }
-  return result;
-}
-
 std::string RasterOpName(RasterOp op) {
   switch (op) {
     case RasterOp::SourceCopy: return "SRCCOPY";

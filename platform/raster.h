@@ -19,10 +19,6 @@ namespace kelna {
 
 using Pixel = std::uint32_t;  // 0x00RRGGBB
 
-constexpr Pixel RgbPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  return (Pixel{red} << 16) | (Pixel{green} << 8) | Pixel{blue};
-}
-
 // The raster operations in use, by their GDI codes (Win32 defines the GDI names as macros,
 // hence our own names).
 enum class RasterOp : std::uint32_t {
@@ -310,10 +306,6 @@ bool PatBlt(DeviceContext& target, int x, int y, int width, int height, RasterOp
 // SourcePaint), done in one pass over each row. Gives exactly the pixels of the two blits.
 void DrawMasked(DeviceContext& target, int x, int y, int width, int height,
                 const DeviceContext& mask, const DeviceContext& image, int sourceX, int sourceY);
-
-// A raster operation's published meaning on one pixel, read from the truth table inside its
-// code: the slow, obviously right reference that the blits are held to.
-Pixel ApplyRasterOp(RasterOp op, Pixel target, Pixel source, Pixel brush);
 
 std::string RasterOpName(RasterOp op);
 

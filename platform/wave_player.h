@@ -32,7 +32,8 @@ class ScopedWavePlayer {
   WavePlayer* previous_;
 };
 
-// The platform's own player: sndPlaySound on Windows, silence elsewhere for now.
+// The platform's own player: sndPlaySound on Windows, silence elsewhere (the native player
+// puts its SDL_mixer player in its place with a ScopedWavePlayer).
 WavePlayer& PlatformWavePlayer();
 
 }  // namespace kelna

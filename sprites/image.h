@@ -93,7 +93,6 @@ class ZoImage {
   Bitmap* Ddb() const { return imageData->ddb.get(); }
   // Frees the device bitmap (for every sharer); the image keeps its DIB.
   void ReleaseDDB() { imageData->ddb.reset(); }
-  std::uint16_t Stride() const { return imageData->stride; }
   std::int16_t RefCount() const { return imageData->refCount; }
   const ZoImageData* Data() const { return imageData; }
 

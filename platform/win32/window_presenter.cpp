@@ -57,6 +57,19 @@ RECT VirtualScreen() {
   return desktop;
 }
 
+// A GDI object selected into a device context while this lives; the one before comes back.
+class SelectedGdiObject {
+ public:
+  SelectedGdiObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+  ~SelectedGdiObject() { ::SelectObject(dc_, previous_); }
+  SelectedGdiObject(const SelectedGdiObject&) = delete;
+  SelectedGdiObject& operator=(const SelectedGdiObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
 std::unique_ptr<MemoryDC> CaptureDesktop() {
   const RECT desktop = VirtualScreen();
   const int width = desktop.right - desktop.left + 1;
@@ -72,7 +85,7 @@ std::unique_ptr<MemoryDC> CaptureDesktop() {
   void* bits = nullptr;
   HBITMAP section = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (section && bits) {
-    HGDIOBJ previous = ::SelectObject(memory, section);
+    const SelectedGdiObject selected(memory, section);
     // The picture is a pixel larger than the screen each way; the copy takes the screen
     // itself (Wine refuses a copy that reaches past it) and leaves the rest black.
     ::BitBlt(memory, 0, 0, width - 1, height - 1, screen, desktop.left, desktop.top, SRCCOPY);
@@ -80,7 +93,6 @@ std::unique_ptr<MemoryDC> CaptureDesktop() {
     const auto* pixels = static_cast<const Pixel*>(bits);
     auto out = bitmap->Pixels();
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = pixels[i] & 0xFFFFFF;
-    ::SelectObject(memory, previous);
   }
   if (section) ::DeleteObject(section);
   ::DeleteDC(memory);

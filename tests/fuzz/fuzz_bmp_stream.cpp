@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image.MakePalette();
     image.DIBtoDDB(*dc);
     std::ostringstream os;
-    image.WriteDIB(os);
-    image.Write(os);
-    if (image.GetBits()) image.GetBits()[0] ^= 0;
+    // Here only that writing what was read survives, whatever it reports.
+    static_cast<void>(image.WriteDIB(os));
+    static_cast<void>(image.Write(os));
     kelna::ZoImage cut(*dc, &image, 1, 1, 0, 0);
     cut.DDBtoDIB();
   }
