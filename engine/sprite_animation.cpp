@@ -255,7 +255,8 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
   loaded.reserve(std::max<std::size_t>(records, 64));
   for (std::size_t i = 0; i < records; ++i) {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
-    sprite->Read(file);  // a record without the tag leaves a default sprite, added all the same
+    // A record without the tag leaves a default sprite, added all the same: its 0 is not a refusal.
+    static_cast<void>(sprite->Read(file));
     loaded.push_back(std::move(sprite));
   }
   if (!file) return 0;
@@ -279,7 +280,9 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   out.FixedText(kAnimationMagic, kMagicFieldSize, kMagicFieldSize);
   out.FixedText(*objectFileName, kPathFieldSize, kPathLimit);
   out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
-  for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i) sprites[i]->Write(content);
+  // A record's Write is always 1; the stream's state, which out.Ok() reads, tells.
+  for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i)
+    static_cast<void>(sprites[i]->Write(content));
   if (!out.Ok()) return 0;
   return ReplaceFileContent(Cp932ToPath(fileName), content.view()).ok() ? 1 : 0;
 }
@@ -312,7 +315,8 @@ int ZoSpriteAnimation::ReadObjects(const char* fileName) {
   loaded.reserve(std::max<std::size_t>(records, 33));
   for (std::size_t i = 0; i < records; ++i) {
     auto object = std::make_unique<ZoSpriteData>();
-    object->Read(file);  // a record with a wrong tag leaves a default object, kept all the same
+    // A record with a wrong tag leaves a default object, kept all the same: its 0 is not a refusal.
+    static_cast<void>(object->Read(file));
     if (!file) return 0;
     loaded.push_back(std::move(object));
   }

@@ -267,7 +267,9 @@ PlayConfig ConfigToPlay(const PlayerOptions& options) {
   if (!NoAnimationIsChosen(settings, options)) return config;
   if (const std::optional<fs::path> demo = InstalledDemoFolder()) {
     PlayDemo(config, profile, options, *demo);
-    std::fprintf(stderr, "kelna: no animation is chosen (--animation FILE, or AnimationFile in %s): playing the demo in %s\n",
+    std::fprintf(stderr,
+                 "kelna: no animation is chosen (--animation FILE, or AnimationFile in %s): "
+                 "playing the demo in %s\n",
                  tool::PathText(ControlIniPath()).c_str(), tool::PathText(*demo).c_str());
   }
   return config;

@@ -175,10 +175,13 @@ bool NoAnimationIsChosen(const SaverSettings& settings, const PlayerOptions& opt
 
 void PlayDemo(PlayConfig& config, const ProfileFile& profile, const PlayerOptions& options,
               const fs::path& folder) {
-  const auto chosen = [&](const char* key, bool byOption) { return byOption || profile.Has(kSettingsSection, key); };
+  const auto chosen = [&](const char* key, bool byOption) {
+    return byOption || profile.Has(kSettingsSection, key);
+  };
   config.animation = folder / kDemoAnimation;
   if (!chosen("BGImageFile", options.background.has_value())) config.background = folder / kDemoBackground;
-  if (!chosen("BGMusicFile", options.music.has_value() || options.noMusic)) config.music = folder / kDemoMusic;
+  if (!chosen("BGMusicFile", options.music.has_value() || options.noMusic))
+    config.music = folder / kDemoMusic;
   if (!chosen("BGImageMode", options.mode.has_value())) config.bgImageMode = kDemoBackgroundMode;
 }
 

@@ -289,7 +289,7 @@ int ZoSpriteData::Read(const char* fileName) {
 
 int ZoSpriteData::Write(const char* fileName) const {
   std::ostringstream record(std::ios::binary);
-  Write(record);
+  static_cast<void>(Write(record));  // always 1: the stream's state tells
   if (!record) return 0;
   return ReplaceFileContent(Cp932ToPath(fileName ? fileName : ""), record.view()).ok() ? 1 : 0;
 }

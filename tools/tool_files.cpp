@@ -135,7 +135,7 @@ std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects) {
   constexpr std::size_t kMagicField = ZoSpriteAnimation::kMagicFieldSize;
   out.FixedText(kObjectFileMagic, kMagicField, kMagicField);
   out.I16(static_cast<std::int16_t>(objects.size()));
-  for (const auto& object : objects) object->Write(content);
+  for (const auto& object : objects) static_cast<void>(object->Write(content));  // always 1: the stream tells
   if (!content) throw ToolError("cannot build the object file in memory");
   return std::move(content).str();
 }

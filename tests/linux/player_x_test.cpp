@@ -54,7 +54,8 @@ TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
 // key ends it calmly. An animation that the user chose and that is missing still ends it.
 TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::filesystem::path prefix = folder / "prefix", demo = prefix / "share/kelna";
-  const std::string install = "'" KELNA_CMAKE "' --install '" KELNA_BINARY_DIR "' --prefix '" + prefix.string() + "'";
+  const std::string install =
+      "'" KELNA_CMAKE "' --install '" KELNA_BINARY_DIR "' --prefix '" + prefix.string() + "'";
   ASSERT_EQ(std::system((install + " >'" + (folder / "install.log").string() + "' 2>&1").c_str()), 0)
       << Contents(folder / "install.log");
   program = (prefix / "bin/kelna").string();  // through the link, as a user starts it
@@ -76,7 +77,8 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::string render = "render " + (demo / "demo.anm").string() + " --background " +
                              (demo / "background.bmp").string() + " --mode 1 --size 640x480 --ticks 0";
   ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  EXPECT_LT(Unlike(shown, PamPixels(folder / "frames/tick-0000.pam")), 0.2) << "not the demo's tiled background";
+  EXPECT_LT(Unlike(shown, PamPixels(folder / "frames/tick-0000.pam")), 0.2)
+      << "not the demo's tiled background";
   std::this_thread::sleep_for(500ms);
   EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
   x.Do("key a");
@@ -84,7 +86,8 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::string log = kelna->Log();
   EXPECT_EQ(log.find(says, log.find(says) + 1), std::string::npos) << "said more than once:\n" << log;
 
-  ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", "[Screen Saver.Vesk]\r\nAnimationFile=" + (folder / "gone.anm").string()));
+  const std::string gone = "[Screen Saver.Vesk]\r\nAnimationFile=" + (folder / "gone.anm").string();
+  ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", gone));
   for (const std::string options : {"", "--animation @missing.anm"}) {
     auto chosen = Start(At(options, folder.Path()));
     EXPECT_EQ(chosen->WaitForExit(10s), 1) << options;
