@@ -21,7 +21,8 @@ enum class FieldKind {
   Tag,      // fixed bytes that open the record; no member
   Integer,  // little-endian, `width` bytes; read sign-extended when the member is signed
   Derived,  // an integer written from the record's other state; the reader uses it apart
-  Text,     // fixed-size text: read up to its first NUL; written keeping the last two bytes 0
+  Text,     // fixed-size text: read up to its first NUL within `readLimit` bytes; written
+            // with at most `writeLimit` bytes, the rest of the field 0
 };
 
 template <class Record>
@@ -30,6 +31,8 @@ struct RecordField {
   FieldKind kind;
   std::size_t width;
   std::string_view tag = {};  // Tag: its bytes
+  std::size_t writeLimit = 0;  // Text: the most bytes written, and read
+  std::size_t readLimit = 0;
   std::int64_t min = 0;       // Integer: the member's range
   std::int64_t max = 0;
   std::int64_t (*get)(const Record&) = nullptr;
@@ -91,16 +94,27 @@ constexpr RecordField<Record> DerivedField(std::string_view name, std::size_t wi
   return {.name = name, .kind = FieldKind::Derived, .width = width, .get = get};
 }
 
+// A text field. By default its writer keeps the last two bytes 0 (a double-byte character
+// never loses its second byte to the NUL) and its reader reads the whole field; a field
+// whose writer keeps one byte for the NUL is read the same way, so that a text without its
+// NUL ends where a writer would have put one and survives being written back.
 template <auto Member>
-constexpr auto TextField(std::string_view name, std::size_t width) {
+constexpr auto TextField(std::string_view name, std::size_t width, std::size_t writeLimit,
+                         std::size_t readLimit) {
   using Record = typename record_detail::MemberOf<decltype(Member)>::Record;
   return RecordField<Record>{
       .name = name,
       .kind = FieldKind::Text,
       .width = width,
+      .writeLimit = writeLimit,
+      .readLimit = readLimit,
       .text = [](const Record& record) { return FieldView(record.*Member); },
       .setText = [](Record& record, std::string_view text) { AssignFieldText(record.*Member, text); },
       .copy = [](Record& to, const Record& from) { to.*Member = from.*Member; }};
+}
+template <auto Member>
+constexpr auto TextField(std::string_view name, std::size_t width) {
+  return TextField<Member>(name, width, width - 2, width);
 }
 
 // --- Walking a description ---
@@ -143,7 +157,7 @@ void ReadFields(const std::array<RecordField<Record>, N>& fields, Record& record
   SpanReader in(bytes);
   for (const auto& field : fields) {
     if (field.kind == FieldKind::Text) {
-      field.setText(record, in.Text(field.width));
+      field.setText(record, in.Text(field.width).substr(0, field.readLimit));
     } else if (field.kind == FieldKind::Integer) {
       const bool isSigned = field.min < 0;
       const std::int64_t value = field.width == 2 ? (isSigned ? std::int64_t(in.I16()) : in.U16())
@@ -162,7 +176,7 @@ void WriteFields(const std::array<RecordField<Record>, N>& fields, const Record&
     if (field.kind == FieldKind::Tag) {
       out.Bytes(std::span<const char>(field.tag));
     } else if (field.kind == FieldKind::Text) {
-      out.FixedText(field.text(record), field.width, field.width - 2);
+      out.FixedText(field.text(record), field.width, field.writeLimit);
     } else if (field.width == 2) {
       out.U16(static_cast<std::uint16_t>(field.get(record)));
     } else {
