@@ -7,11 +7,13 @@
 #include <iterator>
 #include <sstream>
 
+#include "engine/file_headers.h"
 #include "engine/positions.h"
 #include "engine/random_draws.h"
 #include "engine/sprite_record.h"
 #include "platform/atomic_file.h"
 #include "platform/binary_io.h"
+#include "platform/file_bytes.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
@@ -23,8 +25,6 @@ namespace {
 constexpr char kNoFileMarker[] = "\x28\x82\xC8\x82\xB5\x29";  // (なし)
 constexpr char kNoObject[] = "None";
 constexpr char kNewSpriteName[] = "newsprite";
-
-std::int32_t Low16(std::int32_t value) { return static_cast<std::int16_t>(value); }
 
 void FillBlack(DeviceContext& dc, int width, int height) {
   const SolidBrush black(0x000000);
@@ -234,22 +234,49 @@ int ZoSpriteAnimation::TieUpObjects() {
 
 // --- Files ---
 
+namespace {
+
+// The header at the start of `file`, read whole when the file holds it. `got` says how many
+// of its bytes were there, so that a short file can still be told by its magic.
+template <class Header, std::size_t N>
+std::size_t ReadHeader(std::istream& file, const std::array<RecordField<Header>, N>& fields, Header& header) {
+  std::vector<char> bytes(RecordSize(fields));
+  file.read(bytes.data(), std::streamsize(bytes.size()));
+  const auto got = std::size_t(file.gcount());
+  ReadFields(fields, header, bytes);
+  return got;
+}
+
+// The file to read, or the file system's reason why it cannot be (a folder opens as a
+// stream on some systems, and reads as nothing).
+Status Open(const char* fileName, std::ifstream& file) {
+  const std::filesystem::path path = Cp932ToPath(fileName ? fileName : "");
+  if (Status opens = CanOpen(path); !opens) return opens;
+  file.open(path, std::ios::binary);
+  return file ? Status::Ok() : Status::Failure("cannot open it");
+}
+
+}  // namespace
+
 int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
-  std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
-  if (!file) return 0;
+  return Load(fileName, withObjects).ok() ? 1 : 0;
+}
+
+Status ZoSpriteAnimation::Load(const char* fileName, bool withObjects) {
+  std::ifstream file;
+  if (Status opened = Open(fileName, file); !opened) return opened;
   // Everything is checked before the scene changes: a file that is not an animation file,
   // or one cut short, leaves the user's sprites as they are.
+  AnimationFileHeader header;
+  header.magic.clear();
+  const std::size_t got = ReadHeader(file, kAnimationFileHeader, header);
+  if (got < kMagicFieldSize || header.magic != kAnimationMagic) return Status::Failure("not an animation file");
+  if (got < kAnimationHeaderSize) return Status::Failure("cut short in its header");
   BinaryReader in(file);
-  std::array<char, kMagicFieldSize> magic{};
-  std::array<char, kPathFieldSize> objectFile{};
-  in.Bytes(magic);
-  if (!in.Ok() || FieldText(magic) != kAnimationMagic) return 0;
-  in.Bytes(objectFile);
-  const std::int16_t count = in.I16();
-  if (!in.Ok()) return 0;
-  static_assert(sizeof magic + sizeof objectFile + sizeof count == kHeaderSize);
-  const std::size_t records = count > 0 ? std::size_t(count) : 0;
-  if (records * kSpriteRecordSize > in.Remaining()) return 0;
+  const std::size_t records = AnnouncedRecords(header.spriteCount);
+  if (records * kSpriteRecordSize > in.Remaining())
+    return Status::Failure(Grouped(static_cast<long long>(records)) + " sprites announced, " +
+                           Grouped(static_cast<long long>(in.Remaining() / kSpriteRecordSize)) + " present");
 
   SpriteList loaded;
   loaded.reserve(std::max<std::size_t>(records, 64));
@@ -257,19 +284,19 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
     // A record without the tag leaves a default sprite, added all the same: its 0 is not a refusal.
     static_cast<void>(sprite->Read(file));
+    if (!file)
+      return Status::Failure("cut short in sprite " + std::to_string(i + 1) + " of " +
+                             Grouped(static_cast<long long>(records)));
     loaded.push_back(std::move(sprite));
   }
-  if (!file) return 0;
 
   sprites.clear();
   for (auto& sprite : loaded) AddSprite(std::move(sprite));
-  // A path without its NUL ends where a writer would have put one, so that it survives
-  // being written back.
-  objectFileName = std::string(FieldText(std::span<const char>(objectFile).first(kPathLimit)));
-  if (!withObjects) return 1;
-  if (ReadObjectsOf(fileName) != 1) return 0;
+  objectFileName = header.objectFile;
+  if (!withObjects) return Status::Ok();
+  if (Status objectsRead = LoadObjectsOf(fileName); !objectsRead) return objectsRead;
   TieUpObjects();
-  return 1;
+  return Status::Ok();
 }
 
 int ZoSpriteAnimation::Write(const char* fileName) const {
@@ -277,9 +304,10 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
   if (!objectFileName) return 0;  // checked before the file is touched
   std::ostringstream content(std::ios::binary);
   BinaryWriter out(content);
-  out.FixedText(kAnimationMagic, kMagicFieldSize, kMagicFieldSize);
-  out.FixedText(*objectFileName, kPathFieldSize, kPathLimit);
-  out.I16(std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF)));
+  AnimationFileHeader header;
+  header.objectFile = *objectFileName;
+  header.spriteCount = std::int16_t(std::min<std::size_t>(sprites.size(), 0x7FFF));
+  WriteFields(kAnimationFileHeader, header, out);
   // A record's Write is always 1; the stream's state, which out.Ok() reads, tells.
   for (std::size_t i = 0; i < sprites.size() && i < 0x7FFF; ++i)
     static_cast<void>(sprites[i]->Write(content));
@@ -288,43 +316,63 @@ int ZoSpriteAnimation::Write(const char* fileName) const {
 }
 
 int ZoSpriteAnimation::ReadObjectsOf(const char* animationFile) {
-  const std::string stored = objectFileName.value_or("");
-  if (ReadObjects(stored.c_str()) == 1) return 1;
-  const PathParts object = SplitPath(stored);
-  if (object.name.empty() && object.extension.empty()) return 0;
-  const PathParts animation = SplitPath(animationFile ? animationFile : "");
-  const std::string beside = animation.drive + animation.directory + object.name + object.extension;
-  return beside != stored && ReadObjects(beside.c_str()) == 1 ? 1 : 0;
+  return LoadObjectsOf(animationFile).ok() ? 1 : 0;
 }
 
-int ZoSpriteAnimation::ReadObjects(const char* fileName) {
-  std::ifstream file(Cp932ToPath(fileName ? fileName : ""), std::ios::binary);
-  if (!file) return 0;
+Status ZoSpriteAnimation::LoadObjectsOf(const char* animationFile) {
+  const std::string stored = objectFileName.value_or("");
+  if (stored.empty()) return Status::Failure("names no object file");
+  const Status atStored = LoadObjects(stored.c_str());
+  if (atStored) return atStored;
+  const auto refusal = [](const std::string& name, const Status& why) {
+    return Status::Failure("object file " + Cp932ToUtf8(name) + ": " + why.message());
+  };
+  const PathParts object = SplitPath(stored);
+  if (object.name.empty() && object.extension.empty()) return refusal(stored, atStored);
+  const PathParts animation = SplitPath(animationFile ? animationFile : "");
+  const std::string beside = animation.drive + animation.directory + object.name + object.extension;
+  if (beside == stored) return refusal(stored, atStored);
+  const Status atBeside = LoadObjects(beside.c_str());
+  if (atBeside) return atBeside;
+  // The reason worth reading is the one of a file that is there.
+  const bool storedIsThere = CanOpen(Cp932ToPath(stored)).ok();
+  return storedIsThere || !CanOpen(Cp932ToPath(beside)).ok() ? refusal(stored, atStored) : refusal(beside, atBeside);
+}
+
+int ZoSpriteAnimation::ReadObjects(const char* fileName) { return LoadObjects(fileName).ok() ? 1 : 0; }
+
+Status ZoSpriteAnimation::LoadObjects(const char* fileName) {
+  std::ifstream file;
+  if (Status opened = Open(fileName, file); !opened) return opened;
+  ObjectFileHeader header;
+  header.magic.clear();
+  const std::size_t got = ReadHeader(file, kObjectFileHeader, header);
+  if (got < kMagicFieldSize || header.magic != kObjectMagic) return Status::Failure("not an object file");
+  if (got < kObjectHeaderSize) return Status::Failure("cut short in its header");
   BinaryReader in(file);
-  std::array<char, kMagicFieldSize> magic{};
-  in.Bytes(magic);
-  if (!in.Ok() || FieldText(magic) != kObjectMagic) return 0;
-  const std::int16_t count = in.I16();
-  if (!in.Ok()) return 0;
-  const std::size_t records = count > 0 ? std::size_t(count) : 0;
+  const std::size_t records = AnnouncedRecords(header.objectCount);
   // Each record takes at least its fixed part, all that a record with a wrong tag takes.
-  if (records * kObjectRecordSize > in.Remaining()) return 0;
+  if (records * kObjectRecordSize > in.Remaining())
+    return Status::Failure(Grouped(static_cast<long long>(records)) + " objects announced, room for " +
+                           Grouped(static_cast<long long>(in.Remaining() / kObjectRecordSize)));
 
   // The new objects are read aside; a broken file leaves the current ones in place.
   ObjectList loaded;
   loaded.reserve(std::max<std::size_t>(records, 33));
   for (std::size_t i = 0; i < records; ++i) {
     auto object = std::make_unique<ZoSpriteData>();
-    // A record with a wrong tag leaves a default object, kept all the same: its 0 is not a refusal.
-    static_cast<void>(object->Read(file));
-    if (!file) return 0;
+    // A record with a wrong tag leaves a default object, kept all the same: it is not a refusal.
+    const Result<bool> read = object->ReadRecord(file);
+    if (!read)
+      return Status::Failure("object " + std::to_string(i + 1) + " of " + Grouped(static_cast<long long>(records)) +
+                             " " + read.message());
     loaded.push_back(std::move(object));
   }
   // Sprites point at the objects being replaced: they are tied to nothing until the caller
   // ties them to the new ones.
   for (const auto& sprite : sprites) sprite->spriteData = nullptr;
   objects = std::move(loaded);
-  return 1;
+  return Status::Ok();
 }
 
 }  // namespace kelna

@@ -13,6 +13,7 @@
 
 #include "engine/animated_sprite.h"
 #include "platform/raster.h"
+#include "platform/status.h"
 #include "sprites/image.h"
 #include "sprites/sprite_data.h"
 
@@ -29,16 +30,6 @@ class ZoSpriteAnimation {
  public:
   using SpriteList = std::vector<std::unique_ptr<ZoAnimatedSprite>>;
   using ObjectList = std::vector<std::unique_ptr<ZoSpriteData>>;
-
-  // The magic texts at the start of animation and object files, each in a field of its own.
-  static constexpr char kAnimationMagic[] = "AN--1.00";
-  static constexpr char kObjectMagic[] = "FO--1.00";
-  static constexpr std::size_t kMagicFieldSize = 32;
-  // The animation file's header: magic, the object file's path, the 16-bit sprite count.
-  // The path field keeps its last byte for the NUL, so a path holds at most kPathLimit bytes.
-  static constexpr std::size_t kPathFieldSize = 260;
-  static constexpr std::size_t kPathLimit = kPathFieldSize - 1;
-  static constexpr std::size_t kHeaderSize = kMagicFieldSize + kPathFieldSize + 2;
 
   ZoSpriteAnimation();
   // With a background image from a BMP file (code page 932 name). The context and sizes
@@ -108,6 +99,12 @@ class ZoSpriteAnimation {
   // animation file (an animation moved or unpacked elsewhere together with its objects).
   // objectFileName keeps the stored path either way.
   [[nodiscard]] int ReadObjectsOf(const char* animationFile);
+  // The same four readers, saying why they refuse a file, in words a user can act on ("not
+  // an animation file", "object 12 of 40 cut short in frame 3 of 6",
+  // "object file gone.foe: no such file"); the file's own name is left to the caller.
+  [[nodiscard]] Status Load(const char* fileName, bool withObjects);
+  [[nodiscard]] Status LoadObjects(const char* fileName);
+  [[nodiscard]] Status LoadObjectsOf(const char* animationFile);
 
   SpriteList sprites;
   ObjectList objects;

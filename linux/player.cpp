@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/scene_files.h"
 #include "engine/sprite_animation.h"
 #include "linux/desktop_capture.h"
 #include "linux/input_rule.h"
@@ -18,8 +19,8 @@
 #include "linux/surface_presenter.h"
 #include "platform/profile.h"
 #include "platform/random.h"
+#include "platform/text.h"
 #include "sprites/bmp_image.h"
-#include "tools/tool_files.h"
 
 namespace kelna {
 namespace {
@@ -36,17 +37,16 @@ struct SceneFiles {
 
 SceneFiles LoadFiles(const PlayConfig& config) {
   if (config.animation.empty())
-    throw tool::ToolError("no animation file is set (AnimationFile in " + tool::PathText(ControlIniPath()) +
-                          ", or --animation FILE)");
-  SceneFiles files{tool::LoadScene(config.animation), nullptr};
+    throw PlayerError("no animation file is set (AnimationFile in " + PathText(ControlIniPath()) +
+                      ", or --animation FILE)");
+  Result<std::unique_ptr<ZoSpriteAnimation>> scene = LoadScene(config.animation);
+  if (!scene) throw PlayerError(scene.message());
+  SceneFiles files{std::move(scene).value(), nullptr};
   // The desktop mode shows the capture: its picture file would not be seen.
   if (config.background && config.bgImageMode != BgDesktop) {
-    try {
-      auto dib = std::make_unique<TDib>(tool::LoadBitmap(*config.background));
-      files.image = std::make_unique<ZoBmpImage>(std::move(dib));
-    } catch (const tool::ToolError& failure) {
-      throw tool::ToolError("background " + tool::PathText(*config.background) + ": " + failure.what());
-    }
+    Result<TDib> dib = LoadBitmapFile(*config.background);
+    if (!dib) throw PlayerError("background " + dib.message());
+    files.image = std::make_unique<ZoBmpImage>(std::make_unique<TDib>(std::move(dib).value()));
   }
   return files;
 }
@@ -223,7 +223,7 @@ void Player::SetUp() {
     if (std::ifstream(*config_.music, std::ios::binary).is_open())
       audio_->StartMusic(*config_.music, config_.musicRepeat);
     else
-      std::fprintf(stderr, "kelna: no music: %s cannot be opened\n", tool::PathText(*config_.music).c_str());
+      std::fprintf(stderr, "kelna: no music: %s cannot be opened\n", PathText(*config_.music).c_str());
   }
   ZoSpriteAnimation& scene = *files_.scene;
   scene.waveSoundOn = config_.waveSound ? 1 : 0;
@@ -270,7 +270,7 @@ PlayConfig ConfigToPlay(const PlayerOptions& options) {
     std::fprintf(stderr,
                  "kelna: no animation is chosen (--animation FILE, or AnimationFile in %s): "
                  "playing the demo in %s\n",
-                 tool::PathText(ControlIniPath()).c_str(), tool::PathText(*demo).c_str());
+                 PathText(ControlIniPath()).c_str(), PathText(*demo).c_str());
   }
   return config;
 }
@@ -287,8 +287,6 @@ int RunPlayer(const PlayerOptions& options) {
     const PlayConfig config = ConfigToPlay(options);
     Player player(options, config, LoadFiles(config));
     return player.Run();
-  } catch (const tool::ToolError& failure) {
-    std::fprintf(stderr, "kelna: %s\n", failure.what());
   } catch (const PlayerError& failure) {
     std::fprintf(stderr, "kelna: %s\n", failure.what());
   }

@@ -8,6 +8,27 @@
 
 namespace kelna {
 
+std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 2) return std::nullopt;
+  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 4) return std::nullopt;
+  return bytes[offset] | std::uint32_t{bytes[offset + 1]} << 8 | std::uint32_t{bytes[offset + 2]} << 16 |
+         std::uint32_t{bytes[offset + 3]} << 24;
+}
+
+void WriteLe16(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
+  out[offset] = static_cast<std::uint8_t>(value);
+  out[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void WriteLe32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
+  WriteLe16(out, offset, value);
+  WriteLe16(out, offset + 2, value >> 16);
+}
+
 bool BinaryReader::Bytes(std::span<char> out) {
   if (!failed_) {
     is_.read(out.data(), static_cast<std::streamsize>(out.size()));
@@ -30,14 +51,13 @@ std::uint8_t BinaryReader::U8() {
 std::uint16_t BinaryReader::U16() {
   std::uint8_t b[2];
   Bytes(b);
-  return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+  return *ReadLe16(b, 0);
 }
 
 std::uint32_t BinaryReader::U32() {
   std::uint8_t b[4];
   Bytes(b);
-  return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-         std::uint32_t(b[3]) << 24;
+  return *ReadLe32(b, 0);
 }
 
 std::uint64_t BinaryReader::Remaining() const {
@@ -61,13 +81,14 @@ void BinaryWriter::Bytes(std::span<const std::uint8_t> bytes) {
 void BinaryWriter::U8(std::uint8_t value) { Bytes(std::span<const std::uint8_t>(&value, 1)); }
 
 void BinaryWriter::U16(std::uint16_t value) {
-  const std::uint8_t b[2] = {std::uint8_t(value), std::uint8_t(value >> 8)};
+  std::uint8_t b[2];
+  WriteLe16(b, 0, value);
   Bytes(b);
 }
 
 void BinaryWriter::U32(std::uint32_t value) {
-  const std::uint8_t b[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
-                             std::uint8_t(value >> 24)};
+  std::uint8_t b[4];
+  WriteLe32(b, 0, value);
   Bytes(b);
 }
 
@@ -90,17 +111,9 @@ std::span<const std::uint8_t> SpanReader::Take(std::size_t size) {
   return taken;
 }
 
-std::uint16_t SpanReader::U16() {
-  const auto b = Take(2);
-  return b.empty() ? 0 : static_cast<std::uint16_t>(b[0] | b[1] << 8);
-}
+std::uint16_t SpanReader::U16() { return ReadLe16(Take(2), 0).value_or(0); }
 
-std::uint32_t SpanReader::U32() {
-  const auto b = Take(4);
-  return b.empty() ? 0
-                   : std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-                         std::uint32_t(b[3]) << 24;
-}
+std::uint32_t SpanReader::U32() { return ReadLe32(Take(4), 0).value_or(0); }
 
 std::string_view SpanReader::Text(std::size_t size) {
   const auto b = Take(size);

@@ -1,16 +1,30 @@
 #pragma once
-// Little-endian records on binary streams. The reader keeps a sticky failure: after the
-// first short read every value reads as zero, so a caller checks once, after a record,
-// instead of after every field. It also says how many bytes the stream still holds, so
-// that counts and sizes can be checked before anything is allocated for them.
+// Little-endian fields and 16-bit arithmetic, in one place: fields at an offset of bytes in
+// memory, and records on binary streams.
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string_view>
 
 namespace kelna {
 
+// The low 16 bits as a signed value: it wraps around, it never saturates. The argument is
+// wide enough for the difference of two 32-bit values.
+constexpr std::int16_t Low16(std::int64_t value) { return static_cast<std::int16_t>(value); }
+
+// The value at `offset`, or nothing when it would pass the end.
+std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset);
+std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
+// The caller makes room: `out` holds the field.
+void WriteLe16(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value);
+void WriteLe32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value);
+
+// The stream reader keeps a sticky failure: after the first short read every value reads as
+// zero, so a caller checks once, after a record, instead of after every field. It also says
+// how many bytes the stream still holds, so that counts and sizes can be checked before
+// anything is allocated for them.
 class BinaryReader {
  public:
   explicit BinaryReader(std::istream& is) : is_(is) {}

@@ -5,27 +5,6 @@
 
 namespace kelna {
 
-std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < 2) return std::nullopt;
-  return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < 4) return std::nullopt;
-  return bytes[offset] | std::uint32_t{bytes[offset + 1]} << 8 |
-         std::uint32_t{bytes[offset + 2]} << 16 | std::uint32_t{bytes[offset + 3]} << 24;
-}
-
-void WriteLe16(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
-  out[offset] = static_cast<std::uint8_t>(value);
-  out[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void WriteLe32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
-  WriteLe16(out, offset, value);
-  WriteLe16(out, offset + 2, value >> 16);
-}
-
 bool HasBmpSignature(std::span<const std::uint8_t> file) {
   return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
 }

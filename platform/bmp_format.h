@@ -1,5 +1,5 @@
 #pragma once
-// The BMP format in one place: the file header, the DIB headers and where their fields sit,
+// The BMP format in one place (its little-endian fields through platform/binary_io.h): the file header, the DIB headers and where their fields sit,
 // compressions, row strides, colour counts and colour entries. The decoder (platform/dib.h),
 // the file loader (sprites/dib_loader.h) and the image model (sprites/image.h) read and write
 // BMP through these, so each rule is written once.
@@ -10,16 +10,9 @@
 #include <optional>
 #include <span>
 
+#include "platform/binary_io.h"
+
 namespace kelna {
-
-// ---- Little-endian fields ----
-
-// The value at `offset`, or nothing when it would pass the end.
-std::optional<std::uint16_t> ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset);
-std::optional<std::uint32_t> ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
-// The caller makes room: `out` holds the field.
-void WriteLe16(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value);
-void WriteLe32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value);
 
 // ---- The file header: "BM", bfSize, two reserved words, bfOffBits ----
 

@@ -130,18 +130,24 @@ bool IsKnownFormat(const DibHeader& header) {
 
 // GDI's own rules (a positive width, a height, planes, no top-down RLE and RLE with a data
 // size), then our limits, which also keep every size below in range.
-bool IsAcceptable(const DibHeader& header) {
-  if (header.width <= 0 || header.height == 0 || !IsKnownFormat(header)) return false;
+Status CheckAcceptable(const DibHeader& header) {
+  const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
+  if (header.width <= 0 || header.height == 0) return Status::Failure("unsupported size " + size);
+  if (!IsKnownFormat(header))
+    return Status::Failure("unsupported bit count " + std::to_string(header.bitCount) + " with compression " +
+                           std::to_string(header.compression));
   if (IsRle(header)) {
-    if (header.height < 0 || header.sizeImage == 0) return false;
+    if (header.height < 0) return Status::Failure("top-down RLE bitmap");
+    if (header.sizeImage == 0) return Status::Failure("RLE bitmap without its data size");
   } else if (header.planes == 0) {
-    return false;
+    return Status::Failure("no planes");
   }
   const std::int64_t width = header.width;
   const std::int64_t height = std::abs(std::int64_t{header.height});
-  if (width > kMaxDibDimension || height > kMaxDibDimension) return false;
-  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) return false;
-  return IsRle(header) || DibRowsSize(header) <= kMaxDibPixelBytes;
+  if (width > kMaxDibDimension || height > kMaxDibDimension) return Status::Failure("unsupported size " + size);
+  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) return Status::Failure("image is too large");
+  if (!IsRle(header) && DibRowsSize(header) > kMaxDibPixelBytes) return Status::Failure("image is too large");
+  return Status::Ok();
 }
 
 bool ReadColorTable(const DibHeader& header, std::span<const std::uint8_t> info,
@@ -174,8 +180,8 @@ bool ReadMasks(const DibHeader& header, std::span<const std::uint8_t> info, Pixe
   return true;
 }
 
-std::optional<PixelFormat> ReadFormat(const DibHeader& header, std::span<const std::uint8_t> info) {
-  if (!IsAcceptable(header)) return std::nullopt;
+Result<PixelFormat> ReadFormat(const DibHeader& header, std::span<const std::uint8_t> info) {
+  if (Status acceptable = CheckAcceptable(header); !acceptable) return acceptable;
   PixelFormat format;
   format.width = header.width;
   format.height = static_cast<int>(std::abs(std::int64_t{header.height}));
@@ -183,7 +189,7 @@ std::optional<PixelFormat> ReadFormat(const DibHeader& header, std::span<const s
   format.bitCount = header.bitCount;
   const bool read =
       header.bitCount <= 8 ? ReadColorTable(header, info, format) : ReadMasks(header, info, format);
-  if (!read) return std::nullopt;
+  if (!read) return Status::Failure(header.bitCount <= 8 ? "colour table cut short" : "colour masks missing or empty");
   return format;
 }
 
@@ -204,12 +210,14 @@ RowConverter ConverterFor(const DibHeader& header) {
   }
 }
 
-std::optional<DecodedDib> DecodeRows(const DibHeader& header, const PixelFormat& format,
-                                     std::span<const std::uint8_t> bits) {
+Result<DecodedDib> DecodeRows(const DibHeader& header, const PixelFormat& format,
+                              std::span<const std::uint8_t> bits) {
   const std::size_t stride = DibStride(format.bitCount, format.width);
   const std::size_t width = static_cast<std::size_t>(format.width);
   const std::size_t height = static_cast<std::size_t>(format.height);
-  if (bits.size() / stride < height) return std::nullopt;
+  if (bits.size() / stride < height)
+    return Status::Failure("pixel data ends in row " + std::to_string(bits.size() / stride + 1) + " of " +
+                           std::to_string(height));
 
   const RowConverter convert = ConverterFor(header);
   DecodedDib dib{format.width, format.height, std::vector<std::uint32_t>(width * height)};
@@ -221,8 +229,8 @@ std::optional<DecodedDib> DecodeRows(const DibHeader& header, const PixelFormat&
   return dib;
 }
 
-std::optional<DecodedDib> DecodeRleDib(const DibHeader& header, const PixelFormat& format,
-                                       std::span<const std::uint8_t> bits) {
+DecodedDib DecodeRleDib(const DibHeader& header, const PixelFormat& format,
+                        std::span<const std::uint8_t> bits) {
   const std::span<const std::uint8_t> data =
       bits.first(std::min<std::size_t>(bits.size(), header.sizeImage));
   const std::vector<std::int16_t> indexes =
@@ -334,13 +342,13 @@ class RleDecoder {
 
 }  // namespace
 
-std::optional<DecodedDib> DecodeDib(std::span<const std::uint8_t> info,
-                                    std::span<const std::uint8_t> bits) {
+Result<DecodedDib> DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits) {
   const std::optional<DibHeader> header = ReadDibHeader(info);
-  if (!header) return std::nullopt;
-  const std::optional<PixelFormat> format = ReadFormat(*header, info);
-  if (!format) return std::nullopt;
-  return IsRle(*header) ? DecodeRleDib(*header, *format, bits) : DecodeRows(*header, *format, bits);
+  if (!header) return Status::Failure("header cut short or of an unknown size");
+  const Result<PixelFormat> format = ReadFormat(*header, info);
+  if (!format) return format.status();
+  if (IsRle(*header)) return DecodeRleDib(*header, *format, bits);
+  return DecodeRows(*header, *format, bits);
 }
 
 std::vector<std::int16_t> DecodeRle(std::span<const std::uint8_t> data, int bitCount, int width,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/bmp_format.h"
+#include "platform/status.h"
 
 namespace kelna {
 
@@ -30,7 +31,7 @@ struct DecodedDib {
 // (RGBQUADs; RGBTRIPLEs after a core header) or, for BI_BITFIELDS, three DWORD masks at
 // offset 40 (after a 40-byte header, inside a larger one). `bits` is the pixel data.
 //
-// Returns nothing when GDI would fail, or when the DIB is unsafe or unreasonable: an unknown
+// Fails, saying why, when GDI would fail, or when the DIB is unsafe or unreasonable: an unknown
 // bit count or compression, sizes beyond the limits above, a colour table or masks missing
 // from `info`, BI_RGB data shorter than the rows need, zero width or height. RLE data is read
 // up to biSizeImage or the end of `bits`, whichever comes first.
@@ -39,8 +40,7 @@ struct DecodedDib {
 // pixel is the lowest run of set bits in its mask, cut to its top 8 bits or, when shorter,
 // moved to the top of the byte and repeated once below (abcde gives abcdeabc, a gives
 // aa000000); 16-bit BI_RGB is 5-5-5. Pixels that RLE codes skip are black (see DecodeRle).
-std::optional<DecodedDib> DecodeDib(std::span<const std::uint8_t> info,
-                                    std::span<const std::uint8_t> bits);
+Result<DecodedDib> DecodeDib(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits);
 
 // RLE-compressed pixels as colour indexes, rows top first (width * height), for a bottom-up
 // bitmap of `bitCount` 4 (BI_RLE4) or 8 (BI_RLE8). kRleNotDrawn marks the pixels GDI leaves

@@ -56,11 +56,19 @@ class [[nodiscard]] Result {
   T* operator->() { return &*value_; }
   const T* operator->() const { return &*value_; }
   T& operator*() & { return *value_; }
+  const T& operator*() const& { return *value_; }
 
  private:
   std::optional<T> value_;
   Status status_ = Status::Ok();
 };
+
+// A count as messages show it, in groups of three digits: 65,000.
+inline std::string Grouped(long long value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return value < 0 ? "-" + digits : digits;
+}
 
 // The failure's message with `context` before it: "CONTEXT: MESSAGE".
 inline Status WithContext(std::string_view context, const Status& status) {

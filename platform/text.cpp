@@ -130,6 +130,11 @@ std::string PathToCp932(const std::filesystem::path& path) {
 #endif
 }
 
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string QuotedPath(const std::filesystem::path& path) {
   // Appended piece by piece: GCC 12 warns (-Wrestrict) wrongly about "\"" + name + "\"".
   const std::string name = PathToCp932(path);

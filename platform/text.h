@@ -61,6 +61,9 @@ constexpr std::string_view FitInBuffer(std::string_view text, std::size_t buffer
 std::filesystem::path Cp932ToPath(std::string_view cp932);
 std::string PathToCp932(const std::filesystem::path& path);
 
+// A path as UTF-8 text, for messages on a terminal and JSON.
+std::string PathText(const std::filesystem::path& path);
+
 // The path in double quotes, as messages name a file: "C:\Kelna\demo.anm".
 std::string QuotedPath(const std::filesystem::path& path);
 

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "platform/atomic_file.h"
 #include "platform/dib.h"
+#include "platform/file_bytes.h"
 #include "platform/text.h"
 #ifdef _WIN32
 #include "platform/module_resource.h"
@@ -17,9 +16,6 @@
 
 namespace kelna {
 namespace {
-
-// Room for headers, colour tables, colour profiles and gaps around the largest pixel data.
-constexpr std::uintmax_t kMaxFileSize = kMaxDibPixelBytes + (16u << 20);
 
 [[noreturn]] void Refuse(const std::string& why) { throw TXGdi(why); }
 
@@ -181,7 +177,13 @@ class BlockWriter {
 std::span<const std::uint8_t> SourceRows(const DibHeader& header,
                                          std::span<const std::uint8_t> pixels) {
   const auto size = static_cast<std::size_t>(DibRowsSize(header));
-  if (pixels.size() < size) Refuse("file is truncated");
+  if (pixels.size() < size) {
+    // Rows counted from 1 as they are stored: the row the data ends in is where to look.
+    const std::size_t stride = DibStride(header.bitCount, static_cast<std::uint32_t>(header.width));
+    const std::uint64_t height = size / stride;
+    Refuse("file is truncated: its pixel data ends in row " + std::to_string(pixels.size() / stride + 1) +
+           " of " + std::to_string(height));
+  }
   return pixels.first(size);
 }
 
@@ -254,8 +256,8 @@ std::vector<std::uint8_t> BitfieldsAsRgb24(std::span<const std::uint8_t> dib,
     if (*mask == 0) Refuse("empty colour mask");
     WriteLe32(info, kMasksOffset + 4 * i, *mask);
   }
-  const std::optional<DecodedDib> decoded = DecodeDib(info, SourceRows(header, source.pixels));
-  if (!decoded) Refuse("unreadable bitfields");
+  const Result<DecodedDib> decoded = DecodeDib(info, SourceRows(header, source.pixels));
+  if (!decoded) Refuse("unreadable bitfields: " + decoded.message());
   return Rgb24Rows(header, decoded->pixels);
 }
 
@@ -330,30 +332,30 @@ std::vector<std::uint8_t> Normalise(std::span<const std::uint8_t> dib,
 
 // ---- Files ----
 
-std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) Refuse("cannot open " + QuotedPath(path));
-  if (size > kMaxFileSize) Refuse(QuotedPath(path) + ": file is too large");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size())) {
-    Refuse("cannot read " + QuotedPath(path));
-  }
-  return bytes;
-}
-
 }  // namespace
 
 TDib::TDib(const char* fileName) : TDib(Cp932ToPath(fileName)) {}
 
 TDib::TDib(const std::filesystem::path& file) {
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
+  Result<TDib> loaded = Load(file);
+  if (!loaded) throw TXGdi(loaded.message());
+  *this = std::move(loaded).value();
+}
+
+Result<TDib> TDib::Load(const std::filesystem::path& file) {
+  const Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(file, kMaxBmpFileSize);
+  if (!bytes) return WithContext(QuotedPath(file), bytes.status());
+  Result<TDib> dib = Parse(*bytes);
+  if (!dib) return WithContext(QuotedPath(file), dib.status());
+  return dib;
+}
+
+Result<TDib> TDib::Parse(std::span<const std::uint8_t> file) {
+  // The checks deep inside the conversion refuse by throwing; they end here.
   try {
-    *this = FromBytes(bytes);
-  } catch (const TXGdi& error) {
-    throw TXGdi(QuotedPath(file) + ": " + error.what());
+    return FromBytes(file);
+  } catch (const TXGdi& refusal) {
+    return Status::Failure(refusal.what());
   }
 }
 

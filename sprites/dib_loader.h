@@ -19,6 +19,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/dib.h"
+#include "platform/status.h"
+
 namespace kelna {
 
 // A bitmap that cannot be loaded; what() says why ("not a BMP file", "file is truncated",
@@ -28,6 +31,10 @@ class TXGdi : public std::runtime_error {
   using runtime_error::runtime_error;
 };
 
+// The largest BMP file read: the largest pixel data the loader accepts, with room for
+// headers, colour tables, colour profiles and gaps around it.
+inline constexpr std::uintmax_t kMaxBmpFileSize = kMaxDibPixelBytes + (16u << 20);
+
 class TDib {
  public:
   // A file named by its code page 932 path.
@@ -35,6 +42,10 @@ class TDib {
   explicit TDib(const std::filesystem::path& file);
   // The whole file's bytes.
   static TDib FromBytes(std::span<const std::uint8_t> file);
+  // The same, with the refusal as a failure: "\"FILE\": no such file", "not a BMP file",
+  // "file is truncated: its pixel data ends in row 8 of 480", ...
+  static Result<TDib> Load(const std::filesystem::path& file);
+  static Result<TDib> Parse(std::span<const std::uint8_t> file);
 #ifdef _WIN32
   // An RT_BITMAP resource of `module` (an HMODULE): a DIB without the file header.
   TDib(void* module, int resourceId);

@@ -70,20 +70,28 @@ int ZoSound::Write(std::ostream& os) const {
   return 1;
 }
 
-int ZoSound::Read(std::istream& is) {
+int ZoSound::Read(std::istream& is) { return ReadRecord(is).ok() ? 1 : 0; }
+
+Status ZoSound::ReadRecord(std::istream& is) {
   BinaryReader in(is);
   in.Bytes(std::span<char>(fileName));
   fileName.back() = '\0';  // a name without its NUL ends at the field's end
   playFrame = in.I16();
   waveSize = in.I32();
-  if (!in.Ok() || waveSize < 0 || std::uint64_t(waveSize) > in.Remaining() || waveSize > kMaxWaveSize) {
+  const auto refuse = [&](const std::string& why) {
     is.setstate(std::ios::failbit);
-    return 0;
-  }
+    return Status::Failure(why);
+  };
+  if (!in.Ok()) return refuse("cut short in its sound");
+  if (waveSize < 0) return refuse("has a sound of " + Grouped(waveSize) + " bytes");
+  if (waveSize > kMaxWaveSize) return refuse("has a sound larger than 256 MiB");
+  if (std::uint64_t(waveSize) > in.Remaining())
+    return refuse("has a sound of " + Grouped(waveSize) + " bytes, " +
+                  Grouped(static_cast<long long>(in.Remaining())) + " present");
   std::vector<std::uint8_t> data(std::size_t(waveSize) + 2);
-  if (!in.Bytes(std::span(data).first(std::size_t(waveSize)))) return 0;
+  if (!in.Bytes(std::span(data).first(std::size_t(waveSize)))) return refuse("cut short in its sound");
   SetData(std::move(data));
-  return 1;
+  return Status::Ok();
 }
 
 std::span<const std::uint8_t> ZoSound::Wave() const {

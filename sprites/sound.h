@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace kelna {
 
 class ZoSound {
@@ -35,6 +37,9 @@ class ZoSound {
   // or more than the stream still holds. Such a record is refused before anything is
   // allocated and marks the stream failed, so that the caller sees the record is broken.
   [[nodiscard]] int Read(std::istream& is);
+  // The same, saying why a record is refused ("has a sound of 9,000 bytes, 12 present"), in
+  // words that follow the name of the object it belongs to.
+  [[nodiscard]] Status ReadRecord(std::istream& is);
 
   // Plays the wave in the background unless another wave is playing. Nothing without data.
   void Play() const;

@@ -191,12 +191,21 @@ std::uint16_t ZoSpriteData::StoredLocationCount() const {
 }
 
 int ZoSpriteData::Read(std::istream& is) {
+  const Result<bool> read = ReadRecord(is);
+  return read.ok() && *read ? 1 : 0;
+}
+
+Result<bool> ZoSpriteData::ReadRecord(std::istream& is) {
   BinaryReader in(is);
+  const auto refuse = [&](const std::string& why) {
+    is.setstate(std::ios::failbit);
+    return Status::Failure(why);
+  };
   std::array<char, kObjectRecordSize> fixedPart{};
-  if (!in.Bytes(fixedPart)) return 0;
+  if (!in.Bytes(fixedPart)) return refuse("cut short in its first " + std::to_string(kObjectRecordSize) + " bytes");
   // The tag is compared as a NUL-terminated text, so the byte after it (reserved1's low
   // byte) must be 0.
-  if (!HasTags(kObjectRecord, fixedPart) || fixedPart[FieldOffset(kObjectRecord, "reserved1")] != 0) return 0;
+  if (!HasTags(kObjectRecord, fixedPart) || fixedPart[FieldOffset(kObjectRecord, "reserved1")] != 0) return false;
 
   // Everything goes into a new object first, so that a broken record changes nothing.
   ZoSpriteData next;
@@ -207,13 +216,13 @@ int ZoSpriteData::Read(std::istream& is) {
 
   // Each frame holds at least its two markers: a count the stream cannot hold is refused
   // before anything is made for it.
-  if (std::uint64_t(frames) * 2 * kMarkerSize > in.Remaining()) {
-    is.setstate(std::ios::failbit);
-    return 0;
-  }
+  if (std::uint64_t(frames) * 2 * kMarkerSize > in.Remaining())
+    return refuse("announces " + Grouped(frames) + " frames, room for " +
+                  Grouped(static_cast<long long>(in.Remaining() / (2 * kMarkerSize))));
   next.ExpandImageArray(frames);
-  for (const auto& pair : *next.images) {
-    for (ImageSlot* slot : {&pair->image, &pair->mask}) {
+  for (std::size_t frame = 0; frame < next.images->size(); ++frame) {
+    ImagePair& pair = *(*next.images)[frame];
+    for (ImageSlot* slot : {&pair.image, &pair.mask}) {
       const std::uint32_t marker = in.U32();
       if (marker == kNoImage) continue;
       if (marker == kPreviousImage) {
@@ -225,29 +234,26 @@ int ZoSpriteData::Read(std::istream& is) {
       static_cast<void>(image->Read(is));
       slot->Set(std::move(image));
     }
-    if (!is || !in.Ok()) break;
+    if (!is || !in.Ok()) return refuse("cut short in frame " + std::to_string(frame + 1) + " of " + Grouped(frames));
   }
-  if (std::uint64_t(locationCount) * kLocationSize > in.Remaining()) {
-    is.setstate(std::ios::failbit);
-    return 0;
-  }
+  if (std::uint64_t(locationCount) * kLocationSize > in.Remaining())
+    return refuse("announces " + Grouped(locationCount) + " positions, room for " +
+                  Grouped(static_cast<long long>(in.Remaining() / kLocationSize)));
   for (std::uint16_t i = 0; i < locationCount; ++i) {
     const std::int32_t x = in.I32();
     next.AddLocation({x, in.I32()});
   }
-  if (in.U32() != 0) {
+  const std::uint32_t hasSound = in.U32();
+  if (!in.Ok()) return refuse("cut short before its sound");
+  if (hasSound != 0) {
     next.sound = std::make_shared<ZoSound>();
-    // A broken sound record marks the stream failed, which the check below sees.
-    static_cast<void>(next.sound->Read(is));
+    if (Status sound = next.sound->ReadRecord(is); !sound) return refuse(sound.message());
   }
-  if (!is || !in.Ok()) {
-    is.setstate(std::ios::failbit);
-    return 0;
-  }
+  if (!is || !in.Ok()) return refuse("cut short");
   const std::int16_t uses = useCount;
   Copy(&next, false);
   useCount = uses;  // counted by the scene, not stored
-  return 1;
+  return true;
 }
 
 int ZoSpriteData::Write(std::ostream& os) const {

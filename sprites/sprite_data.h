@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/raster.h"
+#include "platform/status.h"
 #include "sprites/image.h"
 #include "sprites/sound.h"
 
@@ -121,6 +122,9 @@ class ZoSpriteData {
   // fails). Write always gives 1.
   [[nodiscard]] virtual int Read(std::istream& is);
   [[nodiscard]] virtual int Write(std::ostream& os) const;
+  // Read, saying why: true read, false a record with a wrong tag (kept as a default object
+  // by the object file), a failure for a broken record ("announces 500 frames, room for 3").
+  [[nodiscard]] Result<bool> ReadRecord(std::istream& is);
 
   // The behaviours' display names (code page 932), ended by nullptr.
   static const char* const BehaveName[6];

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "tools/record_fields.h"
+#include "engine/file_headers.h"
 #include "tools/tool_files.h"
 
 namespace kelna::tool {
@@ -12,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The sprite count is a positive 16-bit number; names keep their field's last two bytes
-// zero (and the object file's path its last one, ZoSpriteAnimation::kPathLimit).
+// zero (and the object file's path its last one, kPathLimit).
 constexpr std::size_t kMaxSprites = 0x7FFF;
 constexpr std::size_t kNameLimit = 30;
 
@@ -54,7 +55,7 @@ std::unique_ptr<ZoSpriteAnimation> SceneFromManifest(const Json& manifest) {
   if (!manifest.contains("sprites")) Fail("top level", "no \"sprites\" list");
   auto scene = std::make_unique<ZoSpriteAnimation>();
   scene->objectFileName =
-      Cp932Text(manifest.at("objectFile"), ZoSpriteAnimation::kPathLimit, "objectFile");
+      Cp932Text(manifest.at("objectFile"), kPathLimit, "objectFile");
   if (scene->objectFileName->empty()) Fail("objectFile", "must name the object file");
   std::size_t index = 0;
   for (const Json& entry : Array(manifest.at("sprites"), kMaxSprites, "sprites"))

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/bmp_format.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
 #include "tools/commands.h"
@@ -19,14 +20,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr char kUsage[] = "inspect FILE.anm|FILE.foe|FILE.bmp";
 
-unsigned Little16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return bytes.size() < at + 2 ? 0 : unsigned(bytes[at] | bytes[at + 1] << 8);
-}
-
-std::uint32_t Little32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return Little16(bytes, at) | std::uint32_t(Little16(bytes, at + 2)) << 16;
-}
-
 template <class Record, std::size_t N>
 void AddFields(Json& out, const Record& record, const std::array<IntegerField<Record>, N>& fields) {
   for (const auto& field : fields) out[std::string(field.name)] = field.get(record);
@@ -39,7 +32,7 @@ Json DescribeSprite(const ZoAnimatedSprite& sprite) {
 }
 
 Json DescribeAnimation(const fs::path& file) {
-  const auto scene = LoadAnimationFile(file);
+  const auto scene = Take(LoadAnimationFile(file));
   Json sprites = Json::array();
   for (const auto& sprite : scene->sprites) sprites.push_back(DescribeSprite(*sprite));
   return {{"type", "animation"},
@@ -55,7 +48,7 @@ Json DescribeSlot(const ZoSpriteData::ImageSlot& slot) {
   if (!image.HasDib()) return {{"empty", true}};
   return {{"width", image.Width()},
           {"height", image.Height()},
-          {"bitCount", Little16(image.Dib(), 14)},
+          {"bitCount", ReadBlockHeader(image.Dib()).bitCount},
           {"numColors", image.NumColors()}};
 }
 
@@ -87,23 +80,19 @@ Json DescribeObject(const ZoSpriteData& object) {
 
 Json DescribeObjects(const fs::path& file) {
   Json objects = Json::array();
-  for (const auto& object : LoadObjectFile(file)) objects.push_back(DescribeObject(*object));
+  for (const auto& object : Take(LoadObjectFile(file))) objects.push_back(DescribeObject(*object));
   return {{"type", "objects"}, {"objects", std::move(objects)}};
 }
 
 // The bitmap as the loader leaves it (always uncompressed, rows bottom-up).
 Json DescribeBitmap(const fs::path& file) {
-  try {
-    const TDib dib = LoadBitmap(file);
-    return {{"type", "bitmap"},
-            {"width", dib.Width()},
-            {"height", dib.Height()},
-            {"bitCount", dib.BitCount()},
-            {"numColors", dib.NumColors()},
-            {"compression", Little32(dib.Block(), 16)}};
-  } catch (const ToolError& failure) {
-    throw ToolError(PathText(file) + ": " + failure.what());
-  }
+  const TDib dib = Take(LoadBitmapFile(file));
+  return {{"type", "bitmap"},
+          {"width", dib.Width()},
+          {"height", dib.Height()},
+          {"bitCount", dib.BitCount()},
+          {"numColors", dib.NumColors()},
+          {"compression", ReadBlockHeader(dib.Block()).compression}};
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ void RunScene(const SceneOptions& options, const std::function<void(const TickVi
   // The player is replaced before the scene exists, so that its sounds stop silently too.
   SilentPlayer silent;
   const ScopedWavePlayer quiet(silent);
-  const std::unique_ptr<ZoSpriteAnimation> scene = LoadScene(options.animation);
+  const std::unique_ptr<ZoSpriteAnimation> scene = Take(LoadScene(options.animation));
   Background background = LoadBackground(options);
   std::unique_ptr<ScriptedRandom> script;
   if (options.randomFile)

@@ -1,6 +1,7 @@
 #pragma once
-// What the file subcommands share: their one-line failures, and reading Kelna's files
-// through the program's own readers with a reason when they refuse one.
+// What the file subcommands share: their one-line failures, whole files read with the
+// reason when they cannot be, and the object file's bytes as pack writes them. Kelna's own
+// files are loaded through the core (engine/scene_files.h), whose reasons become ToolError.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/scene_files.h"
 #include "engine/sprite_animation.h"
-#include "sprites/dib_loader.h"
+#include "platform/status.h"
+#include "platform/text.h"
 
 namespace kelna::tool {
 
@@ -26,9 +29,12 @@ int Report(std::string_view message);
 // Prints the subcommand's usage line on stderr and gives status 2.
 int UsageError(std::string_view usage);
 
-// What the object file starts with: this text in a 32-byte field, then the object count.
-inline constexpr const char* kObjectFileMagic = ZoSpriteAnimation::kObjectMagic;
-inline constexpr const char* kAnimationFileMagic = ZoSpriteAnimation::kAnimationMagic;
+// The value of a result of the core's readers; ToolError with its reason when it failed.
+template <class T>
+T Take(Result<T> result) {
+  if (!result) throw ToolError(result.message());
+  return std::move(result).value();
+}
 
 // The size of a file that opens for reading. ToolError (without the file's name) when it
 // does not, or is larger than `limit` bytes.
@@ -37,17 +43,9 @@ std::uintmax_t ReadableFileSize(const std::filesystem::path& file, std::uintmax_
 // than `limit` bytes.
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& file, std::uintmax_t limit);
 
-// A BMP file through the loader the saver uses; ToolError with the loader's reason.
+// A BMP file through the loader the saver uses; ToolError with the loader's reason, without
+// the file's name.
 TDib LoadBitmap(const std::filesystem::path& file);
-
-// The objects of an object file, read by ZoSpriteAnimation::ReadObjects. ToolError
-// "FILE: reason" when it refuses the file.
-ZoSpriteAnimation::ObjectList LoadObjectFile(const std::filesystem::path& file);
-// A scene holding an animation file's sprites and object file name, read without objects.
-std::unique_ptr<ZoSpriteAnimation> LoadAnimationFile(const std::filesystem::path& file);
-// A scene read as the saver reads it: the animation file with its objects, tied to its
-// sprites. ToolError "FILE: reason", naming the object file when that is what failed.
-std::unique_ptr<ZoSpriteAnimation> LoadScene(const std::filesystem::path& file);
 
 // A frame picture in the form the object file holds it (a BMP file); empty when the picture
 // has none (it did not read, and is stored as no image).
@@ -58,8 +56,6 @@ std::string ObjectFileBytes(const ZoSpriteAnimation::ObjectList& objects);
 
 // A path named in UTF-8 text (JSON), on every platform.
 std::filesystem::path Utf8Path(std::string_view utf8);
-// A path as UTF-8 text, for messages and JSON.
-std::string PathText(const std::filesystem::path& path);
 // The file's extension in lower case, with its dot (".anm").
 std::string LowerExtension(const std::filesystem::path& file);
 

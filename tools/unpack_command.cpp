@@ -40,13 +40,10 @@ std::string_view AsText(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-std::optional<DecodedDib> Decode(const Bytes& stream) {
-  try {
-    const TDib dib = TDib::FromBytes(stream);
-    return DecodeDib(dib.Info(), dib.Bits());
-  } catch (const TXGdi&) {
-    return std::nullopt;
-  }
+Result<DecodedDib> Decode(const Bytes& stream) {
+  const Result<TDib> dib = TDib::Parse(stream);
+  if (!dib) return dib.status();
+  return DecodeDib(dib->Info(), dib->Bits());
 }
 
 class Unpacker {
@@ -161,7 +158,7 @@ int Unpack(std::span<const std::string_view> args) {
   const fs::path input(std::string{files[0]});
   const fs::path folder(std::string{files[1]});
   try {
-    const ZoSpriteAnimation::ObjectList objects = LoadObjectFile(input);
+    const ZoSpriteAnimation::ObjectList objects = Take(LoadObjectFile(input));
     std::error_code error;
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder)) throw ToolError(PathText(folder) + ": cannot make this folder");

@@ -25,7 +25,7 @@ const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
 // What GDI shows for a DIB, or nothing when it refuses it. GDI reads as far as the header
 // says (a whole colour table, whole rows) without knowing where our bytes end, so it reads
 // copies with zeros after them.
-std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits) {
+Result<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits) {
   Bytes paddedInfo(info.begin(), info.end()), paddedBits(bits.begin(), bits.end());
   paddedInfo.resize(info.size() + 2048);
   paddedBits.resize(bits.size() + 2048);
@@ -35,7 +35,7 @@ std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::spa
   const HBITMAP bitmap =
       CreateDIBitmap(screen, &given->bmiHeader, CBM_INIT, paddedBits.data(), given, DIB_RGB_COLORS);
   BITMAP object{};
-  std::optional<DecodedDib> picture;
+  Result<DecodedDib> picture;
   if (bitmap && GetObjectW(bitmap, sizeof object, &object)) {
     picture = DecodedDib{object.bmWidth, object.bmHeight,
                          std::vector<std::uint32_t>(std::size_t(object.bmWidth) * object.bmHeight)};
@@ -72,7 +72,7 @@ bool ExpectSameAsGdi(std::span<const std::uint8_t> givenInfo, std::span<const st
   Bytes info(givenInfo.begin(), givenInfo.end());
   const std::optional<DibHeader> h = ReadDibHeader(info);
   if (h && IsRle(*h) && h->sizeImage > bits.size()) PutAt(info, 20, bits.size(), 4);  // GDI would read on
-  const std::optional<DecodedDib> ours = DecodeDib(info, bits);
+  const Result<DecodedDib> ours = DecodeDib(info, bits);
   if (!h || std::int64_t{h->width} * std::abs(std::int64_t{h->height}) > (1 << 22)) {
     EXPECT_TRUE(h || !ours) << "no header";
     return false;
@@ -85,7 +85,7 @@ bool ExpectSameAsGdi(std::span<const std::uint8_t> givenInfo, std::span<const st
     EXPECT_FALSE(ours) << "GDI would read past the bytes, or make 1 x 1 of nothing";
     return false;
   }
-  const std::optional<DecodedDib> gdi = GdiDecode(info, bits);
+  const Result<DecodedDib> gdi = GdiDecode(info, bits);
   EXPECT_EQ(ours.has_value(), gdi.has_value()) << (gdi ? "only GDI takes it" : "only we take it");
   if (ours && gdi) ExpectSamePixels(*ours, *gdi);
   return ours && gdi;
@@ -109,12 +109,12 @@ TEST_P(SuiteFile, DecodesAndLoadsAsGdiShowsIt) {
   } catch (const TXGdi&) {
     return;  // tests/sprites records which files are refused
   }
-  const std::optional<DecodedDib> block = DecodeDib(loaded->Info(), loaded->Bits());
-  const std::optional<DecodedDib> gdiBlock = GdiDecode(loaded->Info(), loaded->Bits());
+  const Result<DecodedDib> block = DecodeDib(loaded->Info(), loaded->Bits());
+  const Result<DecodedDib> gdiBlock = GdiDecode(loaded->Info(), loaded->Bits());
   ASSERT_TRUE(block && gdiBlock);
   ExpectSamePixels(*block, *gdiBlock);
   // What the file shows (to GDI too, above) where we take the DIB as it lies in the file.
-  if (const std::optional<DecodedDib> file = DecodeDib(info, bits)) ExpectSamePixels(*block, *file);
+  if (const Result<DecodedDib> file = DecodeDib(info, bits)) ExpectSamePixels(*block, *file);
 }
 
 std::vector<std::string> SuiteFiles() {

@@ -32,7 +32,7 @@ TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
   const std::tuple<std::string, int, std::string> cases[] = {
       {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
       {"--animation @missing.anm", 1, "missing.anm: no such file"},
-      {"--animation @short.anm", 1, "short.anm: broken animation file"},
+      {"--animation @short.anm", 1, "short.anm: cut short in its header"},
       {"--animation @text.bmp", 1, "text.bmp: not an animation file"},
       {"--animation @lonely.anm", 1, "gone.foe: no such file"},
       {kAnimation + " --background @text.bmp", 1, "text.bmp"},

@@ -1,0 +1,192 @@
+// What the readers say when they refuse a file: the reason names what is wrong and where, in
+// words a user can act on. (Whether a refusal leaves the scene as it was: sprite_animation_test.)
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "engine/file_headers.h"
+#include "engine/sprite_animation.h"
+#include "platform/binary_io.h"
+#include "platform/dib.h"
+#include "platform/text.h"
+#include "sprites/object_record.h"
+#include "tests/support/bytes.h"
+#include "tests/support/temporary_folder.h"
+
+namespace kelna {
+namespace {
+
+using namespace std::string_literals;
+
+template <class Header, std::size_t N>
+std::string HeaderBytes(const std::array<RecordField<Header>, N>& fields, const Header& header) {
+  std::ostringstream os;
+  BinaryWriter out(os);
+  WriteFields(fields, header, out);
+  return os.str();
+}
+
+std::string ObjectFile(std::int16_t count, const std::string& records) {
+  ObjectFileHeader header;
+  header.objectCount = count;
+  return HeaderBytes(kObjectFileHeader, header) + records;
+}
+
+std::string AnimationFile(const std::string& objectFile, std::int16_t count, const std::string& records) {
+  AnimationFileHeader header;
+  header.objectFile = objectFile;
+  header.spriteCount = count;
+  return HeaderBytes(kAnimationFileHeader, header) + records;
+}
+
+template <class Record>
+std::string RecordBytes(const Record& record) {
+  std::ostringstream os;
+  EXPECT_EQ(record.Write(os), 1);
+  return os.str();
+}
+
+// `bytes` with the 16- or 32-bit little-endian `value` at `offset`.
+std::string With(std::string bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
+  return bytes.replace(offset, width, test::Le(value, width));
+}
+
+class RefusalReasons : public ::testing::Test {
+ protected:
+  std::string Name(const char* file) const { return PathToCp932(folder / file); }
+  std::string ObjectsRefusal(const std::string& content) {
+    test::WriteBytes(folder / "case.foe", content);
+    ZoSpriteAnimation scene;
+    const Status read = scene.LoadObjects(Name("case.foe").c_str());
+    EXPECT_EQ(scene.ReadObjects(Name("case.foe").c_str()), read.ok() ? 1 : 0) << "the 1/0 reader agrees";
+    return read.message();
+  }
+  std::string AnimationRefusal(const std::string& content, bool withObjects) {
+    test::WriteBytes(folder / "case.anm", content);
+    ZoSpriteAnimation scene;
+    const Status read = scene.Load(Name("case.anm").c_str(), withObjects);
+    EXPECT_EQ(scene.Read(Name("case.anm").c_str(), withObjects), read.ok() ? 1 : 0) << "the 1/0 reader agrees";
+    return read.message();
+  }
+
+  test::TemporaryFolder folder;
+};
+
+TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
+  const ZoSpriteData plain;  // 79 bytes, no frames, no positions, the no-sound marker
+  const std::string plainRecord = RecordBytes(plain);
+  ZoSpriteData placed;  // with ten positions: 79 + 80 + 4 bytes
+  placed.behaviour = BehaveSpecified;
+  for (int i = 0; i < 10; ++i) placed.AddLocation({i, -i});
+  const std::string placedRecord = RecordBytes(placed);
+  const std::size_t frames = FieldOffset(kObjectRecord, "frameCount");
+  const std::size_t positions = FieldOffset(kObjectRecord, "locationCount");
+  test::WriteBytes(folder / "wave.wav", std::string(20, 'w'));
+  ZoSpriteData sounding;
+  sounding.sound = std::make_shared<ZoSound>(Name("wave.wav").c_str());
+  // The sound's size follows the record, its marker, the 256-byte name and the play frame.
+  const std::size_t waveSize = 79 + 4 + 256 + 2;
+  const std::string soundRecord = RecordBytes(sounding);
+
+  const struct {
+    const char* what;
+    std::string content;
+    std::string reason;
+  } cases[] = {
+      {"a whole file", ObjectFile(2, plainRecord + placedRecord), ""},
+      {"another kind of file", "BM" + std::string(60, '\0'), "not an object file"},
+      {"the magic without its count", ObjectFile(0, "").substr(0, 33), "cut short in its header"},
+      {"more objects than the bytes can hold", ObjectFile(3, plainRecord), "3 objects announced, room for 1"},
+      {"a record that ends early", ObjectFile(2, placedRecord + plainRecord.substr(0, 40)),
+       "object 2 of 2 cut short in its first 79 bytes"},
+      {"more frames than the bytes can hold", ObjectFile(1, With(plainRecord, frames, 500, 2)),
+       "object 1 of 1 announces 500 frames, room for 0"},
+      {"more positions than the bytes can hold", ObjectFile(1, With(placedRecord, positions, 2000, 2)),
+       "object 1 of 1 announces 2,000 positions, room for 10"},
+      {"a sound of a negative size", ObjectFile(1, With(soundRecord, waveSize, std::uint32_t(-5), 4)),
+       "object 1 of 1 has a sound of -5 bytes"},
+      {"a sound larger than the rest", ObjectFile(1, With(soundRecord, waveSize, 9000, 4)),
+       "object 1 of 1 has a sound of 9,000 bytes, 20 present"},
+      {"a sound's header cut short", ObjectFile(1, soundRecord.substr(0, 79 + 4 + 100)),
+       "object 1 of 1 cut short in its sound"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ObjectsRefusal(c.content), c.reason);
+  }
+  ZoSpriteAnimation scene;
+  EXPECT_EQ(scene.LoadObjects(Name("absent.foe").c_str()).message(), "no such file");
+  EXPECT_EQ(scene.LoadObjects(PathToCp932(folder.Path()).c_str()).message(), "is a folder, not a file");
+}
+
+TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
+  const std::string sprite = RecordBytes(ZoAnimatedSprite());
+  test::WriteBytes(folder / "fish.foe", ObjectFile(0, ""));
+  test::WriteBytes(folder / "text.foe", "not an object file");
+  const std::string fish = Name("fish.foe");
+  const struct {
+    const char* what;
+    std::string content;
+    bool withObjects;
+    std::string reason;
+  } cases[] = {
+      {"a whole file", AnimationFile(fish, 2, sprite + sprite), true, ""},
+      {"another kind of file", ObjectFile(0, ""), false, "not an animation file"},
+      {"the magic alone", AnimationFile(fish, 0, "").substr(0, 40), false, "cut short in its header"},
+      {"more sprites than there are", AnimationFile(fish, 3, sprite + sprite.substr(0, 50)), false,
+       "3 sprites announced, 1 present"},
+      {"no object file", AnimationFile("", 0, ""), true, "names no object file"},
+      // Neither at the stored path nor beside the animation file.
+      {"an object file that is nowhere", AnimationFile("gone/away.foe", 0, ""), true,
+       "object file gone/away.foe: no such file"},
+      // The stored path is not there, the file beside the animation is: its reason is the one to read.
+      {"a broken object file beside", AnimationFile("gone/text.foe", 0, ""), true,
+       "object file " + Name("text.foe") + ": not an object file"},
+      {"a broken object file where it is stored", AnimationFile(Name("text.foe"), 0, ""), true,
+       "object file " + Name("text.foe") + ": not an object file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(AnimationRefusal(c.content, c.withObjects), c.reason);
+  }
+}
+
+// The decoder's reasons, for a DIB as BITMAPINFO bytes: a 40-byte header and what follows.
+TEST(DibRefusalReasons, SayWhatGdiWouldRefuse) {
+  const auto info = [](int width, int height, int bitCount, std::uint32_t compression, std::uint32_t sizeImage) {
+    std::vector<std::uint8_t> bytes(kInfoHeaderSize);
+    DibHeader header;
+    header.width = width, header.height = height, header.planes = 1;
+    header.bitCount = std::uint16_t(bitCount), header.compression = compression, header.sizeImage = sizeImage;
+    WriteInfoHeader(bytes, header);
+    return bytes;
+  };
+  const std::vector<std::uint8_t> rows(20);  // one row of 4 x 4 at 24 bits is 12 bytes
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> info;
+    std::string reason;
+  } cases[] = {
+      {"a header cut short", std::vector<std::uint8_t>(20), "header cut short or of an unknown size"},
+      {"no width", info(0, 4, 24, kBiRgb, 0), "unsupported size 0 x 4"},
+      {"wider than the raster", info(40000, 4, 24, kBiRgb, 0), "unsupported size 40000 x 4"},
+      {"an unknown depth", info(4, 4, 3, kBiRgb, 0), "unsupported bit count 3 with compression 0"},
+      {"RLE top down", info(4, -4, 8, kBiRle8, 20), "top-down RLE bitmap"},
+      {"RLE without its size", info(4, 4, 8, kBiRle8, 0), "RLE bitmap without its data size"},
+      {"no colour table", info(4, 4, 8, kBiRgb, 0), "colour table cut short"},
+      {"no masks", info(4, 4, 16, kBiBitfields, 0), "colour masks missing or empty"},
+      {"rows cut short", info(4, 4, 24, kBiRgb, 0), "pixel data ends in row 2 of 4"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Result<DecodedDib> decoded = DecodeDib(c.info, rows);
+    EXPECT_FALSE(decoded.ok());
+    EXPECT_EQ(decoded.message(), c.reason);
+  }
+  EXPECT_TRUE(DecodeDib(info(4, 1, 24, kBiRgb, 0), rows).ok());
+}
+
+}  // namespace
+}  // namespace kelna
