@@ -94,4 +94,29 @@ std::size_t DeclaredColorCount(const DibHeader& header) {
   }
 }
 
+PackedDibWriter::PackedDibWriter(int width, int height, int bitCount, std::span<const std::uint32_t> palette,
+                                 std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter)
+    : width_(width),
+      height_(height),
+      stride_(DibStride(static_cast<std::uint32_t>(bitCount), static_cast<std::uint32_t>(width))),
+      rowsOffset_(kInfoHeaderSize + 4 * palette.size()),
+      block_(rowsOffset_ + stride_ * static_cast<std::size_t>(height)) {
+  DibHeader header;
+  header.width = width;
+  header.height = height;
+  header.planes = 1;
+  header.bitCount = static_cast<std::uint16_t>(bitCount);
+  header.sizeImage = static_cast<std::uint32_t>(block_.size() - rowsOffset_);
+  header.xPelsPerMeter = xPelsPerMeter;
+  header.yPelsPerMeter = yPelsPerMeter;
+  header.clrUsed = static_cast<std::uint32_t>(palette.size());
+  WriteInfoHeader(block_, header);
+  for (std::size_t i = 0; i < palette.size(); ++i) WriteLe32(block_, kInfoHeaderSize + 4 * i, palette[i]);  // B, G, R, 0
+}
+
+std::span<std::uint8_t> PackedDibWriter::Row(int y) {
+  const std::size_t stored = static_cast<std::size_t>(height_ - 1 - y);
+  return std::span<std::uint8_t>(block_).subspan(rowsOffset_ + stored * stride_, stride_);
+}
+
 }  // namespace kelna

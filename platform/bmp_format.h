@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "platform/binary_io.h"
 
@@ -128,5 +130,30 @@ inline std::uint32_t ColorEntryAt(std::span<const std::uint8_t> bytes, std::size
   return bytes[offset] | std::uint32_t{bytes[offset + 1]} << 8 |
          std::uint32_t{bytes[offset + 2]} << 16;
 }
+
+// ---- Writing ----
+
+// A new packed DIB in the one layout the program keeps: a BITMAPINFOHEADER (BI_RGB, a
+// positive height, biSizeImage the rows' size, biClrUsed the palette's size), the palette as
+// RGBQUADs (from 0x00RRGGBB), then zeroed rows, bottom-up. The loader, the images and
+// kelna-tool make their pictures through it.
+class PackedDibWriter {
+ public:
+  PackedDibWriter(int width, int height, int bitCount, std::span<const std::uint32_t> palette,
+                  std::int32_t xPelsPerMeter = 0, std::int32_t yPelsPerMeter = 0);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Row `y` of the picture, counted from the top (rows are stored bottom-up).
+  std::span<std::uint8_t> Row(int y);
+  std::vector<std::uint8_t> Take() && { return std::move(block_); }
+
+ private:
+  int width_;
+  int height_;
+  std::size_t stride_;
+  std::size_t rowsOffset_;
+  std::vector<std::uint8_t> block_;
+};
 
 }  // namespace kelna

@@ -128,24 +128,31 @@ bool IsKnownFormat(const DibHeader& header) {
   }
 }
 
-// GDI's own rules (a positive width, a height, planes, no top-down RLE and RLE with a data
-// size), then our limits, which also keep every size below in range.
+}  // namespace
+
+Status CheckDibSize(const DibHeader& header) {
+  const std::int64_t width = header.width;
+  const std::int64_t height = std::abs(std::int64_t{header.height});
+  if (width <= 0 || width > kMaxDibDimension || height == 0 || height > kMaxDibDimension)
+    return Status::Failure("unsupported size " + std::to_string(header.width) + " x " +
+                           std::to_string(header.height));
+  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) return Status::Failure("image is too large");
+  // RLE data describes bottom-up rows only.
+  if (IsRle(header) && header.height < 0) return Status::Failure("top-down RLE bitmap");
+  return Status::Ok();
+}
+
+namespace {
+
+// GDI's own rules (a known format, planes, RLE with a data size), then our limits, which
+// also keep every size below in range.
 Status CheckAcceptable(const DibHeader& header) {
-  const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
-  if (header.width <= 0 || header.height == 0) return Status::Failure("unsupported size " + size);
+  if (Status size = CheckDibSize(header); !size) return size;
   if (!IsKnownFormat(header))
     return Status::Failure("unsupported bit count " + std::to_string(header.bitCount) + " with compression " +
                            std::to_string(header.compression));
-  if (IsRle(header)) {
-    if (header.height < 0) return Status::Failure("top-down RLE bitmap");
-    if (header.sizeImage == 0) return Status::Failure("RLE bitmap without its data size");
-  } else if (header.planes == 0) {
-    return Status::Failure("no planes");
-  }
-  const std::int64_t width = header.width;
-  const std::int64_t height = std::abs(std::int64_t{header.height});
-  if (width > kMaxDibDimension || height > kMaxDibDimension) return Status::Failure("unsupported size " + size);
-  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) return Status::Failure("image is too large");
+  if (IsRle(header) && header.sizeImage == 0) return Status::Failure("RLE bitmap without its data size");
+  if (!IsRle(header) && header.planes == 0) return Status::Failure("no planes");
   if (!IsRle(header) && DibRowsSize(header) > kMaxDibPixelBytes) return Status::Failure("image is too large");
   return Status::Ok();
 }

@@ -21,6 +21,11 @@ namespace kelna {
 inline constexpr int kMaxDibDimension = 32767;
 inline constexpr std::size_t kMaxDibPixelBytes = 256u << 20;
 
+// Whether the header's size is within the limits above: "unsupported size W x H" (no
+// width or height, or more than 32767), "image is too large", "top-down RLE bitmap". The
+// decoder and the file loader both take these rules.
+Status CheckDibSize(const DibHeader& header);
+
 struct DecodedDib {
   int width = 0;
   int height = 0;

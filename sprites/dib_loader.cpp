@@ -77,20 +77,11 @@ void CheckFormat(const DibHeader& header, HeaderKind kind) {
   }
 }
 
-// Our limits, checked before anything is allocated. Every pixel must fit in the decoded
-// 32-bit image, which also bounds the rows of every bit count (a row is at most 4 * width).
+// Our limits (platform/dib.h), checked before anything is allocated. Every pixel must fit in
+// the decoded 32-bit image, which also bounds the rows of every bit count (a row is at most
+// 4 * width).
 void CheckSize(const DibHeader& header) {
-  const std::int64_t width = header.width;
-  const std::int64_t height = std::abs(std::int64_t{header.height});
-  if (width <= 0 || width > kMaxDibDimension || height == 0 || height > kMaxDibDimension) {
-    Refuse("unsupported size " + std::to_string(header.width) + " x " +
-           std::to_string(header.height));
-  }
-  if (static_cast<std::uint64_t>(width * height) * 4 > kMaxDibPixelBytes) {
-    Refuse("image is too large");
-  }
-  // GDI refuses these: RLE data describes bottom-up rows only.
-  if (IsRle(header) && header.height < 0) Refuse("top-down RLE bitmap");
+  if (const Status size = CheckDibSize(header); !size) Refuse(size.message());
 }
 
 // Where the colour table and the pixels are, and the colour table itself (0x00RRGGBB).
@@ -130,48 +121,11 @@ SourceLayout Locate(std::span<const std::uint8_t> dib, const DibHeader& header,
 
 // ---- Writing the packed DIB ----
 
-// A new block with its header and colour table written and its rows zeroed.
-class BlockWriter {
- public:
-  BlockWriter(const DibHeader& source, int bitCount, const std::vector<std::uint32_t>& palette)
-      : width_(source.width),
-        height_(static_cast<int>(std::abs(std::int64_t{source.height}))),
-        stride_(DibStride(bitCount, width_)),
-        rowsOffset_(kInfoHeaderSize + 4 * palette.size()),
-        block_(rowsOffset_ + stride_ * static_cast<std::size_t>(height_)) {
-    DibHeader header;
-    header.width = width_;
-    header.height = height_;
-    header.planes = 1;
-    header.bitCount = static_cast<std::uint16_t>(bitCount);
-    header.sizeImage = static_cast<std::uint32_t>(block_.size() - rowsOffset_);
-    header.xPelsPerMeter = source.xPelsPerMeter;
-    header.yPelsPerMeter = source.yPelsPerMeter;
-    header.clrUsed = static_cast<std::uint32_t>(palette.size());
-    WriteInfoHeader(block_, header);
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-      WriteLe32(block_, kInfoHeaderSize + 4 * i, palette[i]);  // B, G, R, 0
-    }
-  }
-
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-
-  // Row `y` of the picture, counted from the top (rows are stored bottom-up).
-  std::span<std::uint8_t> Row(int y) {
-    const std::size_t stored = static_cast<std::size_t>(height_ - 1 - y);
-    return std::span<std::uint8_t>(block_).subspan(rowsOffset_ + stored * stride_, stride_);
-  }
-
-  std::vector<std::uint8_t> Take() && { return std::move(block_); }
-
- private:
-  int width_;
-  int height_;
-  std::size_t stride_;
-  std::size_t rowsOffset_;
-  std::vector<std::uint8_t> block_;
-};
+// A new block for the source's picture with its resolution kept.
+PackedDibWriter BlockWriter(const DibHeader& source, int bitCount, std::span<const std::uint32_t> palette) {
+  return PackedDibWriter(source.width, static_cast<int>(std::abs(std::int64_t{source.height})), bitCount, palette,
+                         source.xPelsPerMeter, source.yPelsPerMeter);
+}
 
 // The source's pixel rows, `stride` bytes each, or a refusal when the file ends early.
 std::span<const std::uint8_t> SourceRows(const DibHeader& header,
@@ -199,7 +153,7 @@ std::span<const std::uint8_t> SourceRow(const DibHeader& header, std::span<const
 
 std::vector<std::uint8_t> CopyRows(const DibHeader& header, const SourceLayout& source) {
   const std::span<const std::uint8_t> rows = SourceRows(header, source.pixels);
-  BlockWriter out(header, header.bitCount, source.palette);
+  PackedDibWriter out = BlockWriter(header, header.bitCount, source.palette);
   for (int y = 0; y < out.Height(); ++y) {
     std::ranges::copy(SourceRow(header, rows, y), out.Row(y).begin());
   }
@@ -209,7 +163,7 @@ std::vector<std::uint8_t> CopyRows(const DibHeader& header, const SourceLayout& 
 // 2-bit pixels, which GDI does not know, as 4-bit ones with the same colour table.
 std::vector<std::uint8_t> WidenTwoBitRows(const DibHeader& header, const SourceLayout& source) {
   const std::span<const std::uint8_t> rows = SourceRows(header, source.pixels);
-  BlockWriter out(header, 4, source.palette);
+  PackedDibWriter out = BlockWriter(header, 4, source.palette);
   for (int y = 0; y < out.Height(); ++y) {
     const std::span<const std::uint8_t> in = SourceRow(header, rows, y);
     const std::span<std::uint8_t> row = out.Row(y);
@@ -224,7 +178,7 @@ std::vector<std::uint8_t> WidenTwoBitRows(const DibHeader& header, const SourceL
 // Device pixels (rows top first) as 24-bit rows.
 std::vector<std::uint8_t> Rgb24Rows(const DibHeader& header,
                                     std::span<const std::uint32_t> pixels) {
-  BlockWriter out(header, 24, {});
+  PackedDibWriter out = BlockWriter(header, 24, {});
   const auto width = static_cast<std::size_t>(out.Width());
   for (int y = 0; y < out.Height(); ++y) {
     const std::span<std::uint8_t> row = out.Row(y);
@@ -298,7 +252,7 @@ std::vector<std::uint8_t> DecodeRleRows(const DibHeader& header, SourceLayout so
     return Rgb24Rows(header, pixels);
   }
 
-  BlockWriter out(header, bits, source.palette);
+  PackedDibWriter out = BlockWriter(header, bits, source.palette);
   const auto width = static_cast<std::size_t>(out.Width());
   for (int y = 0; y < out.Height(); ++y) {
     const std::span<std::uint8_t> row = out.Row(y);

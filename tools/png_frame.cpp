@@ -68,23 +68,13 @@ std::optional<std::uint32_t> ReadBe32(std::span<const std::uint8_t> bytes, std::
 // bottom-up; fillRow(y, row) writes the bytes of row y, counted from the top.
 template <class FillRow>
 Bytes BmpFile(int width, int height, std::uint16_t bitCount, std::span<const Pixel> colours, FillRow fillRow) {
-  const std::size_t stride = DibStride(bitCount, std::uint32_t(width));
+  PackedDibWriter dib(width, height, bitCount, colours, kPixelsPerMeter, kPixelsPerMeter);
+  for (int y = 0; y < height; ++y) fillRow(y, dib.Row(y));
+  const std::vector<std::uint8_t> block = std::move(dib).Take();
   const std::size_t offBits = kFileHeaderSize + kInfoHeaderSize + 4 * colours.size();
-  Bytes file(offBits + stride * std::size_t(height));
-  std::ranges::copy(MakeFileHeader(std::uint32_t(file.size()), std::uint32_t(offBits)), file.begin());
-  DibHeader header;
-  header.width = width;
-  header.height = height;
-  header.planes = 1;
-  header.bitCount = bitCount;
-  header.sizeImage = std::uint32_t(stride * std::size_t(height));
-  header.xPelsPerMeter = header.yPelsPerMeter = kPixelsPerMeter;
-  header.clrUsed = std::uint32_t(colours.size());
-  const std::span<std::uint8_t> block = std::span(file).subspan(kFileHeaderSize);
-  WriteInfoHeader(block, header);
-  for (std::size_t i = 0; i < colours.size(); ++i) WriteLe32(block, kInfoHeaderSize + 4 * i, colours[i]);
-  for (int y = 0; y < height; ++y)
-    fillRow(y, std::span(file).subspan(offBits + std::size_t(height - 1 - y) * stride, stride));
+  Bytes file(kFileHeaderSize);
+  std::ranges::copy(MakeFileHeader(std::uint32_t(kFileHeaderSize + block.size()), std::uint32_t(offBits)), file.begin());
+  file.insert(file.end(), block.begin(), block.end());
   return file;
 }
 
