@@ -236,24 +236,24 @@ int ZoSpriteAnimation::TieUpObjects() {
 
 namespace {
 
-// The header at the start of `file`, read whole when the file holds it. `got` says how many
-// of its bytes were there, so that a short file can still be told by its magic.
+// Opens the file and reads its header, or says why it cannot: the file system's reason (a
+// folder opens as a stream on some systems, and reads as nothing), a file of another kind
+// (the magic is told even in a file too short for the whole header), a header cut short.
+// The stream is left at the first record.
 template <class Header, std::size_t N>
-std::size_t ReadHeader(std::istream& file, const std::array<RecordField<Header>, N>& fields, Header& header) {
+Status OpenAndReadHeader(const char* fileName, const std::array<RecordField<Header>, N>& fields,
+                         std::string_view magic, std::string_view kind, std::ifstream& file, Header& header) {
+  const std::filesystem::path path = Cp932ToPath(fileName ? fileName : "");
+  if (Status opens = CanOpen(path); !opens) return opens;
+  file.open(path, std::ios::binary);
+  if (!file) return Status::Failure("cannot open it");
   std::vector<char> bytes(RecordSize(fields));
   file.read(bytes.data(), std::streamsize(bytes.size()));
   const auto got = std::size_t(file.gcount());
   ReadFields(fields, header, bytes);
-  return got;
-}
-
-// The file to read, or the file system's reason why it cannot be (a folder opens as a
-// stream on some systems, and reads as nothing).
-Status Open(const char* fileName, std::ifstream& file) {
-  const std::filesystem::path path = Cp932ToPath(fileName ? fileName : "");
-  if (Status opens = CanOpen(path); !opens) return opens;
-  file.open(path, std::ios::binary);
-  return file ? Status::Ok() : Status::Failure("cannot open it");
+  if (got < kMagicFieldSize || header.magic != magic) return Status::Failure("not an " + std::string(kind));
+  if (got < bytes.size()) return Status::Failure("cut short in its header");
+  return Status::Ok();
 }
 
 }  // namespace
@@ -263,15 +263,13 @@ int ZoSpriteAnimation::Read(const char* fileName, bool withObjects) {
 }
 
 Status ZoSpriteAnimation::Load(const char* fileName, bool withObjects) {
-  std::ifstream file;
-  if (Status opened = Open(fileName, file); !opened) return opened;
   // Everything is checked before the scene changes: a file that is not an animation file,
   // or one cut short, leaves the user's sprites as they are.
+  std::ifstream file;
   AnimationFileHeader header;
-  header.magic.clear();
-  const std::size_t got = ReadHeader(file, kAnimationFileHeader, header);
-  if (got < kMagicFieldSize || header.magic != kAnimationMagic) return Status::Failure("not an animation file");
-  if (got < kAnimationHeaderSize) return Status::Failure("cut short in its header");
+  if (Status opened = OpenAndReadHeader(fileName, kAnimationFileHeader, kAnimationMagic, "animation file", file, header);
+      !opened)
+    return opened;
   BinaryReader in(file);
   const std::size_t records = AnnouncedRecords(header.spriteCount);
   if (records * kSpriteRecordSize > in.Remaining())
@@ -343,12 +341,10 @@ int ZoSpriteAnimation::ReadObjects(const char* fileName) { return LoadObjects(fi
 
 Status ZoSpriteAnimation::LoadObjects(const char* fileName) {
   std::ifstream file;
-  if (Status opened = Open(fileName, file); !opened) return opened;
   ObjectFileHeader header;
-  header.magic.clear();
-  const std::size_t got = ReadHeader(file, kObjectFileHeader, header);
-  if (got < kMagicFieldSize || header.magic != kObjectMagic) return Status::Failure("not an object file");
-  if (got < kObjectHeaderSize) return Status::Failure("cut short in its header");
+  if (Status opened = OpenAndReadHeader(fileName, kObjectFileHeader, kObjectMagic, "object file", file, header);
+      !opened)
+    return opened;
   BinaryReader in(file);
   const std::size_t records = AnnouncedRecords(header.objectCount);
   // Each record takes at least its fixed part, all that a record with a wrong tag takes.

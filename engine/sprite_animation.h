@@ -80,7 +80,9 @@ class ZoSpriteAnimation {
   // The sprite's behaviour rule, run when a new frame has become current.
   void AdjustSpritePosition(ZoAnimatedSprite* sprite);
 
-  // Told of every sprite whose sound the frame step asks to play (kelna-tool's trace).
+  // Told of every sprite whose sound the frame step asks to play, whether or not the wave
+  // player starts it: kelna-tool's trace lists them per tick, the native player counts them
+  // for --verbose. (The wave player seam sees only the wave, not the sprite that asked.)
   std::function<void(const ZoAnimatedSprite&)> soundListener;
 
   // The animation file. Read: 1, or 0 when the file does not open, is not an animation
