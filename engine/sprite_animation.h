@@ -39,7 +39,7 @@ class ZoSpriteAnimation {
   // With a background image that the scene takes over.
   ZoSpriteAnimation(const DeviceContext* dc, unsigned short width, unsigned short height,
                     std::unique_ptr<ZoImage> image);
-  ~ZoSpriteAnimation();
+  virtual ~ZoSpriteAnimation();
   ZoSpriteAnimation(const ZoSpriteAnimation&) = delete;
   ZoSpriteAnimation& operator=(const ZoSpriteAnimation&) = delete;
 
