@@ -262,6 +262,9 @@ std::optional<fs::path> InstalledDemoFolder() {
 
 PlayConfig ConfigToPlay(const PlayerOptions& options) {
   const ProfileFile profile(ControlIniPath());
+  if (const Status& read = profile.ReadStatus(); !read)
+    std::fprintf(stderr, "kelna: %s: %s; its settings are not used\n", PathText(profile.Path()).c_str(),
+                 read.message().c_str());
   const SaverSettings settings = ReadSaverSettings(profile);
   PlayConfig config = Resolve(settings, options);
   if (!NoAnimationIsChosen(settings, options)) return config;

@@ -1,11 +1,11 @@
 #include "platform/profile.h"
 
-#include <fstream>
 #include <optional>
 #include <system_error>
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/file_bytes.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 
@@ -140,18 +140,6 @@ std::string OnOneLine(std::string_view value) {
   return line;
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string content;
-  char chunk[4096];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    content.append(chunk, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) return std::nullopt;
-  return content;
-}
-
 // System messages may end in a line break (Windows' do); our messages are one line.
 std::string MessageOf(const std::error_code& error) {
   return std::string(Trim(OnOneLine(error.message())));
@@ -165,30 +153,34 @@ void ProfileFile::Load() {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path_, error);
   if (status.type() == std::filesystem::file_type::not_found) return;
-  std::optional<std::string> content;
-  if (!error && std::filesystem::is_regular_file(status)) content = ReadWholeFile(path_);
-  if (!content) {
-    readFailed_ = true;
+  if (error || std::filesystem::is_directory(status)) {
+    readStatus_ = Status::Failure(error ? MessageOf(error) : "is a folder, not a file");
     return;
   }
+  const Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(path_, kMaxProfileSize);
+  if (!bytes) {
+    readStatus_ = bytes.status();
+    return;
+  }
+  const std::string content(bytes->begin(), bytes->end());
 
-  const std::size_t firstLineEnd = content->find('\n');
+  const std::size_t firstLineEnd = content.find('\n');
   if (firstLineEnd != std::string::npos) {
-    lineEnd_ = (firstLineEnd > 0 && (*content)[firstLineEnd - 1] == '\r') ? "\r\n" : "\n";
+    lineEnd_ = (firstLineEnd > 0 && content[firstLineEnd - 1] == '\r') ? "\r\n" : "\n";
   }
   // Both CR LF and LF end a line. A file in mixed styles is written back in the style of
   // its first line end.
   std::size_t start = 0;
-  while (start < content->size()) {
-    const std::size_t end = content->find('\n', start);
+  while (start < content.size()) {
+    const std::size_t end = content.find('\n', start);
     if (end == std::string::npos) {
-      lines_.push_back(content->substr(start));
+      lines_.push_back(content.substr(start));
       endsWithLineEnd_ = false;
       break;
     }
     std::size_t lineSize = end - start;
-    if (lineSize > 0 && (*content)[end - 1] == '\r') --lineSize;
-    lines_.push_back(content->substr(start, lineSize));
+    if (lineSize > 0 && content[end - 1] == '\r') --lineSize;
+    lines_.push_back(content.substr(start, lineSize));
     start = end + 1;
   }
 }
@@ -248,7 +240,7 @@ std::string ProfileFile::Content() const {
 
 Status ProfileFile::Flush() {
   if (!dirty_) return Status::Ok();
-  if (readFailed_) return Fail("it exists but could not be read, so it is left as it is");
+  if (!readStatus_) return Fail("it exists but could not be read, so it is left as it is");
 
   std::error_code error;
   const std::filesystem::path folder = path_.parent_path();

@@ -3,6 +3,7 @@
 // calls that the program relies on. The file is read once when the object is made; writes
 // change the copy in memory, and Flush() replaces the file on disk atomically.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -48,6 +49,12 @@ class ProfileFile {
   Status Flush();
 
   const std::filesystem::path& Path() const { return path_; }
+  // Why a file that exists was not read ("cannot read it", "larger than 16 MiB", ...): its
+  // keys then read as missing. Ok when it was read, or is not there.
+  const Status& ReadStatus() const { return readStatus_; }
+
+  // The largest settings file read.
+  static constexpr std::uintmax_t kMaxProfileSize = 16u << 20;
 
  private:
   void Load();
@@ -59,7 +66,7 @@ class ProfileFile {
   std::vector<std::string> lines_;  // without line ends
   std::string lineEnd_ = "\r\n";    // the file's own line end, CR LF for a new file
   bool endsWithLineEnd_ = true;     // false when the file's last line has no line end
-  bool readFailed_ = false;         // the file exists but could not be read: never replace it
+  Status readStatus_ = Status::Ok();  // failed: the file exists but could not be read; never replace it
   bool dirty_ = false;
 };
 
