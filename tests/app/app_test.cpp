@@ -16,6 +16,7 @@
 #include "resources/resource_ids.h"
 #include "saver/preview_window.h"
 #include "tests/support/bytes.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -73,9 +74,8 @@ TEST(PreviewWindow, DrawsTheIconInTheMiddleRoundedTowardsZero) {
   ::DestroyWindow(host);
 }
 
-// An animation file as its format describes it: 32-byte magic, 260-byte object file path,
-// count, then one 115-byte record per sprite (name, object, depth, x, y; the other fields
-// as a new sprite has them).
+// An animation file whose 115-byte sprite records are spelled out here (name, object, depth,
+// x, y; the other fields as a new sprite has them).
 struct SpriteLine {
   std::string name, object;
   int depth, x, y;
@@ -87,7 +87,7 @@ std::string Field(std::string text, std::size_t size) {
 }
 
 std::string AnimationBytes(const std::string& objectFile, const std::vector<SpriteLine>& sprites) {
-  std::string out = Field("AN--1.00", 32) + Field(objectFile, 260) + Le(sprites.size(), 2);
+  std::string out = AnimationFileBytes(objectFile, std::int16_t(sprites.size()));
   for (const SpriteLine& s : sprites) {
     out += Field("AS", 3) + Le(0, 2) + Field(s.name, 32) + Field(s.object, 32) + Le(std::uint64_t(s.depth), 2);
     // Flow, auto repeat, no random start, reserved, 8 x 8, start frame 0, one frame, no skip.
@@ -100,13 +100,12 @@ std::string AnimationBytes(const std::string& objectFile, const std::vector<Spri
 
 std::string ObjectBytes(const std::vector<std::string>& names) {
   std::ostringstream os(std::ios::binary);
-  os << Field("FO--1.00", 32) << char(names.size()) << '\0';
   for (const std::string& name : names) {
     ZoSpriteData object;
     object.name = name;
     EXPECT_EQ(object.Write(os), 1);
   }
-  return os.str();
+  return ObjectFileBytes(std::int16_t(names.size()), os.str());
 }
 
 std::wstring Box(std::wstring_view text, std::wstring_view caption, UINT style) {

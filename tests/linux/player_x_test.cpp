@@ -12,6 +12,7 @@
 #include "linux/player_options.h"
 #include "platform/profile.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/scene_file_builder.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include "tests/linux/x_session.h"
 
@@ -24,11 +25,10 @@ const std::string kBackground = " --background " + kDemo + "/background.bmp";
 
 // Refusals come before any window: a message naming the file or option, and a status.
 TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
-  ASSERT_TRUE(WriteBytes(folder / "short.anm", std::string("AN--1.00") + std::string(30, '\0')));
+  ASSERT_TRUE(WriteBytes(folder / "short.anm", AnimationFileBytes("", 0).substr(0, 38)));
   ASSERT_TRUE(WriteBytes(folder / "text.bmp", "not a bitmap"));
-  std::string lonely = std::string("AN--1.00") + std::string(24, '\0') + (folder / "gone.foe").string();
-  lonely.resize(32 + 260 + 2, '\0');  // the header, one object file's name, no sprites
-  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", lonely));
+  // The header, one object file's name, no sprites.
+  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", AnimationFileBytes((folder / "gone.foe").string(), 0)));
   const std::tuple<std::string, int, std::string> cases[] = {
       {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
       {"--animation @missing.anm", 1, "missing.anm: no such file"},

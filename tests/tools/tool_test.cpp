@@ -19,6 +19,7 @@
 #include "sprites/dib_loader.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna::test {
@@ -171,7 +172,7 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
             "");
   // Three sprites announced, not quite two held; two objects announced, three bytes held.
   WriteBytes(folder / "cut.anm", Contents(folder / "scene.anm").substr(0, 294 + 115 + 50));
-  WriteBytes(folder / "cut.foe", Contents(folder / "objects.foe").substr(0, 32) + std::string("\2\0SPD", 5));
+  WriteBytes(folder / "cut.foe", ObjectFileBytes(2, "SPD"));
   fs::copy_file(kFrames / "pal8.bmp", folder / "bitmap.foe");
   fs::copy_file(folder / "bitmap.foe", folder / "bitmap.anm");
   WriteBytes(folder / "text.bmp", "not a bitmap");
