@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/pam_reader.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/temporary_folder.h"
 
@@ -24,31 +25,12 @@ const std::string kDemo = KELNA_DEMO_DIR;
 const char* const kMode = " --mode 1";  // tiled, as the demo is drawn for
 const char* const kScreens[] = {"1280x720", "1366x768", "1920x1080", "2560x1440", "3840x2160"};
 
-struct Picture {
-  int width = 0, height = 0;
-  std::string rgb;  // rows from the top
-  const unsigned char* At(int x, int y) const {
-    return reinterpret_cast<const unsigned char*>(rgb.data()) + (std::size_t(y) * width + x) * 3;
-  }
-};
-
-// A picture kelna-tool render wrote as PAM (RGB).
-Picture ReadPam(const fs::path& file) {
-  const std::string pam = Contents(file);
-  Picture picture;
-  std::sscanf(pam.c_str(), "P7\nWIDTH %d\nHEIGHT %d", &picture.width, &picture.height);
-  picture.rgb = pam.substr(pam.find("ENDHDR\n") + 7);
-  EXPECT_EQ(picture.rgb.size(), std::size_t(picture.width) * picture.height * 3) << file;
-  return picture;
-}
-
 // The longest run of pure black pixels along the lines of the 4-pixel bands at the edges.
-int LongestBlackRunAtTheEdges(const Picture& p) {
+int LongestBlackRunAtTheEdges(const PamPicture& p) {
   int longest = 0;
   const auto scan = [&](int x, int y, int dx, int dy, int n) {
     for (int run = 0; n-- > 0; x += dx, y += dy) {
-      const unsigned char* c = p.At(x, y);
-      run = (c[0] | c[1] | c[2]) ? 0 : run + 1;
+      run = p.pixels[std::size_t(y) * p.width + x] ? 0 : run + 1;
       longest = std::max(longest, run);
     }
   };
@@ -63,12 +45,12 @@ int LongestBlackRunAtTheEdges(const Picture& p) {
 
 // The rows holding a run of at least 48 moonlit pixels with something else on both sides:
 // a moon's disc, not cut by the window's side, gives 40 and more.
-int MoonRows(const Picture& p) {
+int MoonRows(const PamPicture& p) {
   int rows = 0;
   for (int y = 0; y < p.height; ++y) {
     bool found = false;
     for (int x = 0, run = 0; x < p.width && !found; ++x) {
-      const unsigned char* c = p.At(x, y);
+      const auto c = p.Rgb(x, y);
       const bool lit = c[0] >= 150 && c[1] >= 150 && c[2] >= 120;
       found = !lit && run >= 48 && x - run > 0;
       run = lit ? run + 1 : 0;
@@ -79,12 +61,12 @@ int MoonRows(const Picture& p) {
 }
 
 // The lit windows' warm pixels: how many, and the nearest one's distance to either side.
-std::pair<long, int> LitWindows(const Picture& p) {
+std::pair<long, int> LitWindows(const PamPicture& p) {
   long count = 0;
   int margin = p.width;
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x) {
-      const unsigned char* c = p.At(x, y);
+      const auto c = p.Rgb(x, y);
       if (c[0] < 180 || c[1] < 110 || c[1] > 215 || c[2] > c[0] * 0.62) continue;
       ++count;
       margin = std::min({margin, x, p.width - 1 - x});
@@ -102,7 +84,7 @@ TEST(DemoOnScreensTest, TheBackgroundFillsEveryWindowWithTheMoonAndTheTownWhole)
     for (const char* tick : {"tick-0000.pam", "tick-0002.pam"})
       EXPECT_LE(LongestBlackRunAtTheEdges(ReadPam(folder / size / tick)), 16) << tick;
     // Before any sprite: the background as the window shows it.
-    const Picture prepared = ReadPam(folder / size / "tick-0000.pam");
+    const PamPicture prepared = ReadPam(folder / size / "tick-0000.pam");
     EXPECT_GE(MoonRows(prepared), 40);
     const auto [lights, margin] = LitWindows(prepared);
     EXPECT_GE(lights, 150);

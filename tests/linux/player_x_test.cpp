@@ -77,7 +77,7 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::string render = "render " + (demo / "demo.anm").string() + " --background " +
                              (demo / "background.bmp").string() + " --mode 1 --size 640x480 --ticks 0";
   ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  EXPECT_LT(Unlike(shown, PamPixels(folder / "frames/tick-0000.pam")), 0.2)
+  EXPECT_LT(Unlike(shown, ReadPam(folder / "frames/tick-0000.pam").pixels), 0.2)
       << "not the demo's tiled background";
   std::this_thread::sleep_for(500ms);
   EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
@@ -157,7 +157,7 @@ TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
     const std::string mode = " --mode " + std::to_string(c.mode);
     ASSERT_EQ(RunTool(render + mode + " --format pam --out @" + size, folder.Path()).status, 0);
     const auto frame = [&](int tick) {
-      return PamPixels(folder / size / ("tick-00" + std::to_string(tick) + ".pam"));
+      return ReadPam(folder / size / ("tick-00" + std::to_string(tick) + ".pam")).pixels;
     };
     EXPECT_EQ(Unlike(shown, frame(c.ticks)), 0) << size << " mode " << c.mode;
     EXPECT_GT(Unlike(shown, frame(c.ticks - 1)), 0) << "the comparison does not see the animation move";
@@ -294,7 +294,7 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   // The scene as prepared, before any sprite: most of the screen is just that.
   const std::string render = "render " + kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0";
   ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  const Pixels prepared = PamPixels(folder / "frames/tick-0000.pam");
+  const Pixels prepared = ReadPam(folder / "frames/tick-0000.pam").pixels;
   const Pixels shown = x.Of(x.Root(), 640, 480);
   x.Screenshot(x.Root(), "xscreensaver-kelna");
   EXPECT_LT(Unlike(shown, prepared), 0.2) << "the screen does not show the demo";
