@@ -1,6 +1,6 @@
 // The demo the native build draws, played as it is meant to be (its background tiled) on the
 // common screens from 1280 x 720 to 3840 x 2160: no edge of the window is black, the moon and
-// the town's lit windows are in it, whole, and the sprites stay in view.
+// the town's lit windows are in it, whole, and the sprites stay in view; and its files.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -106,12 +107,13 @@ TEST(DemoOnScreensTest, EverySpriteShowsInTheWindowAndThosePlacedByPositionWhole
     const std::string run = "trace " + kDemo + "/demo.anm --size " + size + " --ticks 300 --seed 3";
     const ToolRun trace = RunTool(run, folder.Path());
     ASSERT_EQ(trace.status, 0) << trace.errors;
-    struct Seen { int drawn = 0, touching = 0, notWhole = 0; };
+    struct Seen { int drawn = 0, touching = 0, notWhole = 0, state = 0; };
     std::map<std::string, Seen> seen;
     std::istringstream lines(trace.out);
     for (std::string line; std::getline(lines, line);) {
       const json tick = json::parse(line);
       for (const json& sprite : tick["sprites"]) {
+        seen[sprite["name"]].state = sprite["state"];
         if (sprite["state"] != 1 && sprite["state"] != 2) continue;
         const json& record = records[sprite["name"]];
         const int x = sprite["x"], y = sprite["y"], w = record["imageWidth"], h = record["imageHeight"];
@@ -129,8 +131,35 @@ TEST(DemoOnScreensTest, EverySpriteShowsInTheWindowAndThosePlacedByPositionWhole
       EXPECT_GT(s.drawn, 0) << name;
       EXPECT_GE(2 * s.touching, s.drawn) << name << " is out of the window more often than in it";
       EXPECT_EQ(s.notWhole, 0) << name << " is not whole in the window";
+      EXPECT_TRUE(record["autoRepeat"] != 0 || s.state == -1) << name << " has not played once and ended";
     }
   }
+}
+
+// The animation names its object file by the absolute path it was built for. Every sprite
+// shows an object of it, at its frames' size, and every behaviour (0 to 5) is there; one
+// object sounds the chime beside it; the music is one track of format 0, ended properly.
+TEST(DemoFilesTest, TheAnimationItsObjectsTheChimeAndTheMusicFitTogether) {
+  TemporaryFolder folder;
+  const json animation = json::parse(RunTool("inspect " + kDemo + "/demo.anm", folder.Path()).out);
+  EXPECT_EQ(animation["objectFile"], kDemo + "/demo.foe");
+  const json objectFile = json::parse(RunTool("inspect " + kDemo + "/demo.foe", folder.Path()).out);
+  std::map<std::string, json> objects;
+  for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
+  std::set<int> behaviours;
+  for (const json& sprite : animation["sprites"]) {
+    behaviours.insert(int(sprite["behaviour"]));
+    const json& object = objects[sprite["objectName"]];
+    const json& image = object["frames"][object["frames"][0]["image"].is_object() ? 0 : 1]["image"];
+    EXPECT_EQ((json{sprite["imageWidth"], sprite["imageHeight"], sprite["frameCount"]}),
+              (json{image["width"], image["height"], object["frameCount"]}))
+        << sprite["name"];
+  }
+  EXPECT_EQ(behaviours, (std::set<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(kDemo + "/blip.wav"));
+  const std::string midi = Contents(kDemo + "/music.mid");
+  EXPECT_EQ(midi.substr(0, 12), std::string("MThd\0\0\0\x06\0\0\0\x01", 12));
+  EXPECT_EQ(midi.substr(midi.size() - 3), std::string("\xFF\x2F\0", 3));
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 // kelna-tool run through the shell as users run it: round trips of object and animation
-// files, decode against the bmpsuite's references, messages on bad input, trace and render of
-// a scene worked out by hand from the frame step's rules, and the demo make_demo.py builds.
+// files, decode against the bmpsuite's references, messages on bad input, and trace and
+// render of a scene worked out by hand from the frame step's rules. (The demo: tests/demo.)
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -431,54 +429,6 @@ TEST(TraceCommandTest, TheFirstTicksFollowTheFrameStepRulesInTraceAndRender) {
                               folder.Path()));
   ASSERT_EQ(Lines(ranOut.out).size(), 2u);
   EXPECT_EQ(Lines(ranOut.out)[1]["tick"], 1);
-}
-
-TEST(DemoTest, TheDemoBuildsAndPlaysEveryBehaviourWithSound) {
-  TemporaryFolder folder;
-  const std::string build = std::string(KELNA_DEMO_SCRIPT) + " --tool " + KELNA_TOOL + " --out @demo";
-  const ToolRun built = RunProgram(KELNA_PYTHON, build, folder.Path());
-  ASSERT_EQ(built.status, 0) << built.errors;
-  // The animation names its object file by the absolute path it was built for. Every sprite
-  // shows an object of it, at its frames' size; one object sounds the chime beside it.
-  const json animation = json::parse(RunTool("inspect @demo/demo.anm", folder.Path()).out);
-  EXPECT_EQ(animation["objectFile"], (folder / "demo" / "demo.foe").string());
-  const json objectFile = json::parse(RunTool("inspect @demo/demo.foe", folder.Path()).out);
-  std::map<std::string, json> objects;
-  for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
-  std::map<std::string, int> behaviourOf;
-  for (const json& sprite : animation["sprites"]) {
-    behaviourOf[sprite["name"]] = sprite["behaviour"];
-    const json& object = objects[sprite["objectName"]];
-    const json& image = object["frames"][object["frames"][0]["image"].is_object() ? 0 : 1]["image"];
-    EXPECT_EQ((json{sprite["imageWidth"], sprite["imageHeight"], sprite["frameCount"]}),
-              (json{image["width"], image["height"], object["frameCount"]}))
-        << sprite["name"];
-  }
-  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(folder / "demo" / "blip.wav"));
-  // music.mid: one track of format 0, ended properly.
-  const std::string midi = Contents(folder / "demo" / "music.mid");
-  EXPECT_EQ(midi.substr(0, 12), std::string("MThd\0\0\0\x06\0\0\0\x01", 12));
-  EXPECT_EQ(midi.substr(midi.size() - 3), std::string("\xFF\x2F\0", 3));
-  // Fifty ticks over the background: every behaviour (0 to 5) shows, a sound plays, and the
-  // shooting star, which plays once, has done so.
-  const ToolRun trace = RunTool("trace @demo/demo.anm --ticks 50 --background @demo/background.bmp",
-                                folder.Path());
-  ASSERT_EQ(trace.status, 0) << trace.errors;
-  std::set<int> shown;
-  int heard = 0;
-  json last, star;
-  for (const json& tick : Lines(trace.out)) {
-    last = tick;
-    heard += int(tick["sounds"].size());
-    for (const json& sprite : tick["sprites"]) {
-      if (sprite["state"] == 1 || sprite["state"] == 2) shown.insert(behaviourOf[sprite["name"]]);
-      if (sprite["name"] == "shooting star") star = sprite["state"];
-    }
-  }
-  EXPECT_EQ(last["tick"], 50);
-  EXPECT_EQ(shown, (std::set<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_GT(heard, 0);
-  EXPECT_EQ(star, -1);
 }
 
 }  // namespace
