@@ -28,13 +28,6 @@ using namespace test;
 
 std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<const char*>(utf8)); }
 
-TEST(AppTexts, FiltersAreTheShiftJisOfTheirUtf8Spelling) {
-  EXPECT_EQ(texts::kAnimationFilter, Sjis(u8"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)|*.anm|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kObjectFilter, Sjis(u8"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)|*.foe|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kBgImageFilter, Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kBgMusicFilter, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-}
-
 // The command lines that the end-to-end runs do not try.
 TEST(AppMode, OnlyTheFirstTwoCharactersCount) {
   using Mode = TApp::Mode;
@@ -130,6 +123,7 @@ class FileCommands : public ::testing::Test {
     };
     app.answers.fileDialog = [this](TOpenSaveDialog& dialog) {
       initialDirs.push_back(dialog.GetData().InitialDir);
+      filters.push_back(dialog.GetData().Filter);
       if (file) dialog.GetData().FileName = PathToCp932(*file);
       return file ? IDOK : IDCANCEL;
     };
@@ -172,7 +166,7 @@ class FileCommands : public ::testing::Test {
   Boxes boxes;  // text|caption|style
   int button = IDOK;
   std::optional<fs::path> file;
-  std::vector<std::string> initialDirs;
+  std::vector<std::string> initialDirs, filters;  // the file dialogs'
 };
 
 const std::wstring kOpenFailed = Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．", L"", MB_OK);
@@ -270,6 +264,8 @@ TEST_F(FileCommands, SaveAsWritesAndNamesTheNewFileAndAnObjectFileReplacesTheObj
   EXPECT_EQ(app.scene->objectFileName, Cp932("ocean.foe"));
   EXPECT_TRUE(Redrawn());
   EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(filters, (std::vector<std::string>{Sjis(u8"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)|*.anm|すべてのﾌｧｲﾙ(*.*)|*.*|"),
+                                               Sjis(u8"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)|*.foe|すべてのﾌｧｲﾙ(*.*)|*.*|")}));
 }
 
 TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave) {
@@ -283,6 +279,8 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   Command(CM_BGMUSICFILEOPEN, fs::path("E:\\SOUND\\SONG.MID"));
   EXPECT_EQ(app.bgMusicFile, "E:\\SOUND\\SONG.MID");
   EXPECT_EQ(initialDirs, (std::vector<std::string>{"C:\\PIC\\", "D:\\ART\\", ""}));  // no music: the default
+  const std::string image = Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|");
+  EXPECT_EQ(filters, (std::vector<std::string>{image, image, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|")}));
   Command(CM_NOBGIMAGE);
   EXPECT_TRUE(Redrawn());
   Command(CM_NOBGMUSIC);
