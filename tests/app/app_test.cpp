@@ -16,6 +16,7 @@
 #include "resources/resource_ids.h"
 #include "saver/preview_window.h"
 #include "tests/support/bytes.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -26,13 +27,6 @@ namespace fs = std::filesystem;
 using namespace test;
 
 std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<const char*>(utf8)); }
-
-TEST(AppTexts, FiltersAreTheShiftJisOfTheirUtf8Spelling) {
-  EXPECT_EQ(texts::kAnimationFilter, Sjis(u8"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)|*.anm|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kObjectFilter, Sjis(u8"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)|*.foe|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kBgImageFilter, Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-  EXPECT_EQ(texts::kBgMusicFilter, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|"));
-}
 
 // The command lines that the end-to-end runs do not try.
 TEST(AppMode, OnlyTheFirstTwoCharactersCount) {
@@ -73,9 +67,8 @@ TEST(PreviewWindow, DrawsTheIconInTheMiddleRoundedTowardsZero) {
   ::DestroyWindow(host);
 }
 
-// An animation file as its format describes it: 32-byte magic, 260-byte object file path,
-// count, then one 115-byte record per sprite (name, object, depth, x, y; the other fields
-// as a new sprite has them).
+// An animation file whose 115-byte sprite records are spelled out here (name, object, depth,
+// x, y; the other fields as a new sprite has them).
 struct SpriteLine {
   std::string name, object;
   int depth, x, y;
@@ -87,7 +80,7 @@ std::string Field(std::string text, std::size_t size) {
 }
 
 std::string AnimationBytes(const std::string& objectFile, const std::vector<SpriteLine>& sprites) {
-  std::string out = Field("AN--1.00", 32) + Field(objectFile, 260) + Le(sprites.size(), 2);
+  std::string out = AnimationFileBytes(objectFile, std::int16_t(sprites.size()));
   for (const SpriteLine& s : sprites) {
     out += Field("AS", 3) + Le(0, 2) + Field(s.name, 32) + Field(s.object, 32) + Le(std::uint64_t(s.depth), 2);
     // Flow, auto repeat, no random start, reserved, 8 x 8, start frame 0, one frame, no skip.
@@ -100,13 +93,12 @@ std::string AnimationBytes(const std::string& objectFile, const std::vector<Spri
 
 std::string ObjectBytes(const std::vector<std::string>& names) {
   std::ostringstream os(std::ios::binary);
-  os << Field("FO--1.00", 32) << char(names.size()) << '\0';
   for (const std::string& name : names) {
     ZoSpriteData object;
     object.name = name;
     EXPECT_EQ(object.Write(os), 1);
   }
-  return os.str();
+  return ObjectFileBytes(std::int16_t(names.size()), os.str());
 }
 
 std::wstring Box(std::wstring_view text, std::wstring_view caption, UINT style) {
@@ -131,6 +123,7 @@ class FileCommands : public ::testing::Test {
     };
     app.answers.fileDialog = [this](TOpenSaveDialog& dialog) {
       initialDirs.push_back(dialog.GetData().InitialDir);
+      filters.push_back(dialog.GetData().Filter);
       if (file) dialog.GetData().FileName = PathToCp932(*file);
       return file ? IDOK : IDCANCEL;
     };
@@ -173,7 +166,7 @@ class FileCommands : public ::testing::Test {
   Boxes boxes;  // text|caption|style
   int button = IDOK;
   std::optional<fs::path> file;
-  std::vector<std::string> initialDirs;
+  std::vector<std::string> initialDirs, filters;  // the file dialogs'
 };
 
 const std::wstring kOpenFailed = Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．", L"", MB_OK);
@@ -271,6 +264,8 @@ TEST_F(FileCommands, SaveAsWritesAndNamesTheNewFileAndAnObjectFileReplacesTheObj
   EXPECT_EQ(app.scene->objectFileName, Cp932("ocean.foe"));
   EXPECT_TRUE(Redrawn());
   EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(filters, (std::vector<std::string>{Sjis(u8"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)|*.anm|すべてのﾌｧｲﾙ(*.*)|*.*|"),
+                                               Sjis(u8"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)|*.foe|すべてのﾌｧｲﾙ(*.*)|*.*|")}));
 }
 
 TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave) {
@@ -284,6 +279,8 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   Command(CM_BGMUSICFILEOPEN, fs::path("E:\\SOUND\\SONG.MID"));
   EXPECT_EQ(app.bgMusicFile, "E:\\SOUND\\SONG.MID");
   EXPECT_EQ(initialDirs, (std::vector<std::string>{"C:\\PIC\\", "D:\\ART\\", ""}));  // no music: the default
+  const std::string image = Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|");
+  EXPECT_EQ(filters, (std::vector<std::string>{image, image, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|")}));
   Command(CM_NOBGIMAGE);
   EXPECT_TRUE(Redrawn());
   Command(CM_NOBGMUSIC);

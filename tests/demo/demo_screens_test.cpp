@@ -1,6 +1,6 @@
 // The demo the native build draws, played as it is meant to be (its background tiled) on the
 // common screens from 1280 x 720 to 3840 x 2160: no edge of the window is black, the moon and
-// the town's lit windows are in it, whole, and the sprites stay in view.
+// the town's lit windows are in it, whole, and the sprites stay in view; and its files.
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 
+#include "tests/support/pam_reader.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/temporary_folder.h"
 
@@ -24,31 +26,12 @@ const std::string kDemo = KELNA_DEMO_DIR;
 const char* const kMode = " --mode 1";  // tiled, as the demo is drawn for
 const char* const kScreens[] = {"1280x720", "1366x768", "1920x1080", "2560x1440", "3840x2160"};
 
-struct Picture {
-  int width = 0, height = 0;
-  std::string rgb;  // rows from the top
-  const unsigned char* At(int x, int y) const {
-    return reinterpret_cast<const unsigned char*>(rgb.data()) + (std::size_t(y) * width + x) * 3;
-  }
-};
-
-// A picture kelna-tool render wrote as PAM (RGB).
-Picture ReadPam(const fs::path& file) {
-  const std::string pam = Contents(file);
-  Picture picture;
-  std::sscanf(pam.c_str(), "P7\nWIDTH %d\nHEIGHT %d", &picture.width, &picture.height);
-  picture.rgb = pam.substr(pam.find("ENDHDR\n") + 7);
-  EXPECT_EQ(picture.rgb.size(), std::size_t(picture.width) * picture.height * 3) << file;
-  return picture;
-}
-
 // The longest run of pure black pixels along the lines of the 4-pixel bands at the edges.
-int LongestBlackRunAtTheEdges(const Picture& p) {
+int LongestBlackRunAtTheEdges(const PamPicture& p) {
   int longest = 0;
   const auto scan = [&](int x, int y, int dx, int dy, int n) {
     for (int run = 0; n-- > 0; x += dx, y += dy) {
-      const unsigned char* c = p.At(x, y);
-      run = (c[0] | c[1] | c[2]) ? 0 : run + 1;
+      run = p.pixels[std::size_t(y) * p.width + x] ? 0 : run + 1;
       longest = std::max(longest, run);
     }
   };
@@ -63,12 +46,12 @@ int LongestBlackRunAtTheEdges(const Picture& p) {
 
 // The rows holding a run of at least 48 moonlit pixels with something else on both sides:
 // a moon's disc, not cut by the window's side, gives 40 and more.
-int MoonRows(const Picture& p) {
+int MoonRows(const PamPicture& p) {
   int rows = 0;
   for (int y = 0; y < p.height; ++y) {
     bool found = false;
     for (int x = 0, run = 0; x < p.width && !found; ++x) {
-      const unsigned char* c = p.At(x, y);
+      const auto c = p.Rgb(x, y);
       const bool lit = c[0] >= 150 && c[1] >= 150 && c[2] >= 120;
       found = !lit && run >= 48 && x - run > 0;
       run = lit ? run + 1 : 0;
@@ -79,12 +62,12 @@ int MoonRows(const Picture& p) {
 }
 
 // The lit windows' warm pixels: how many, and the nearest one's distance to either side.
-std::pair<long, int> LitWindows(const Picture& p) {
+std::pair<long, int> LitWindows(const PamPicture& p) {
   long count = 0;
   int margin = p.width;
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x) {
-      const unsigned char* c = p.At(x, y);
+      const auto c = p.Rgb(x, y);
       if (c[0] < 180 || c[1] < 110 || c[1] > 215 || c[2] > c[0] * 0.62) continue;
       ++count;
       margin = std::min({margin, x, p.width - 1 - x});
@@ -102,7 +85,7 @@ TEST(DemoOnScreensTest, TheBackgroundFillsEveryWindowWithTheMoonAndTheTownWhole)
     for (const char* tick : {"tick-0000.pam", "tick-0002.pam"})
       EXPECT_LE(LongestBlackRunAtTheEdges(ReadPam(folder / size / tick)), 16) << tick;
     // Before any sprite: the background as the window shows it.
-    const Picture prepared = ReadPam(folder / size / "tick-0000.pam");
+    const PamPicture prepared = ReadPam(folder / size / "tick-0000.pam");
     EXPECT_GE(MoonRows(prepared), 40);
     const auto [lights, margin] = LitWindows(prepared);
     EXPECT_GE(lights, 150);
@@ -124,12 +107,13 @@ TEST(DemoOnScreensTest, EverySpriteShowsInTheWindowAndThosePlacedByPositionWhole
     const std::string run = "trace " + kDemo + "/demo.anm --size " + size + " --ticks 300 --seed 3";
     const ToolRun trace = RunTool(run, folder.Path());
     ASSERT_EQ(trace.status, 0) << trace.errors;
-    struct Seen { int drawn = 0, touching = 0, notWhole = 0; };
+    struct Seen { int drawn = 0, touching = 0, notWhole = 0, state = 0; };
     std::map<std::string, Seen> seen;
     std::istringstream lines(trace.out);
     for (std::string line; std::getline(lines, line);) {
       const json tick = json::parse(line);
       for (const json& sprite : tick["sprites"]) {
+        seen[sprite["name"]].state = sprite["state"];
         if (sprite["state"] != 1 && sprite["state"] != 2) continue;
         const json& record = records[sprite["name"]];
         const int x = sprite["x"], y = sprite["y"], w = record["imageWidth"], h = record["imageHeight"];
@@ -147,8 +131,35 @@ TEST(DemoOnScreensTest, EverySpriteShowsInTheWindowAndThosePlacedByPositionWhole
       EXPECT_GT(s.drawn, 0) << name;
       EXPECT_GE(2 * s.touching, s.drawn) << name << " is out of the window more often than in it";
       EXPECT_EQ(s.notWhole, 0) << name << " is not whole in the window";
+      EXPECT_TRUE(record["autoRepeat"] != 0 || s.state == -1) << name << " has not played once and ended";
     }
   }
+}
+
+// The animation names its object file by the absolute path it was built for. Every sprite
+// shows an object of it, at its frames' size, and every behaviour (0 to 5) is there; one
+// object sounds the chime beside it; the music is one track of format 0, ended properly.
+TEST(DemoFilesTest, TheAnimationItsObjectsTheChimeAndTheMusicFitTogether) {
+  TemporaryFolder folder;
+  const json animation = json::parse(RunTool("inspect " + kDemo + "/demo.anm", folder.Path()).out);
+  EXPECT_EQ(animation["objectFile"], kDemo + "/demo.foe");
+  const json objectFile = json::parse(RunTool("inspect " + kDemo + "/demo.foe", folder.Path()).out);
+  std::map<std::string, json> objects;
+  for (const json& object : objectFile["objects"]) objects[object["name"]] = object;
+  std::set<int> behaviours;
+  for (const json& sprite : animation["sprites"]) {
+    behaviours.insert(int(sprite["behaviour"]));
+    const json& object = objects[sprite["objectName"]];
+    const json& image = object["frames"][object["frames"][0]["image"].is_object() ? 0 : 1]["image"];
+    EXPECT_EQ((json{sprite["imageWidth"], sprite["imageHeight"], sprite["frameCount"]}),
+              (json{image["width"], image["height"], object["frameCount"]}))
+        << sprite["name"];
+  }
+  EXPECT_EQ(behaviours, (std::set<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(objects["twinkle"]["sound"]["waveSize"], fs::file_size(kDemo + "/blip.wav"));
+  const std::string midi = Contents(kDemo + "/music.mid");
+  EXPECT_EQ(midi.substr(0, 12), std::string("MThd\0\0\0\x06\0\0\0\x01", 12));
+  EXPECT_EQ(midi.substr(midi.size() - 3), std::string("\xFF\x2F\0", 3));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "sprites/bmp_image.h"
 #include "tests/support/bytes.h"
 #include "tests/support/dib_builder.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
 
@@ -200,7 +201,7 @@ class ScreenSaver : public ::testing::Test {
  protected:
   ScreenSaver() {
     std::ostringstream objects;
-    objects << "FO--1.00" << std::string(24, '\0') << '\x03' << '\0';
+    objects << ObjectFileBytes(3);
     ZoSpriteAnimation scene;
     scene.objectFileName = PathToCp932(folder / "sky.foe");
     for (int i = 0; i < 3; ++i) {

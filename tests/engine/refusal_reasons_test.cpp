@@ -6,40 +6,18 @@
 #include <sstream>
 #include <string>
 
-#include "engine/file_headers.h"
 #include "engine/sprite_animation.h"
-#include "platform/binary_io.h"
 #include "platform/dib.h"
 #include "platform/text.h"
 #include "sprites/object_record.h"
 #include "tests/support/bytes.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna {
 namespace {
 
 using namespace std::string_literals;
-
-template <class Header, std::size_t N>
-std::string HeaderBytes(const std::array<RecordField<Header>, N>& fields, const Header& header) {
-  std::ostringstream os;
-  BinaryWriter out(os);
-  WriteFields(fields, header, out);
-  return os.str();
-}
-
-std::string ObjectFile(std::int16_t count, const std::string& records) {
-  ObjectFileHeader header;
-  header.objectCount = count;
-  return HeaderBytes(kObjectFileHeader, header) + records;
-}
-
-std::string AnimationFile(const std::string& objectFile, std::int16_t count, const std::string& records) {
-  AnimationFileHeader header;
-  header.objectFile = objectFile;
-  header.spriteCount = count;
-  return HeaderBytes(kAnimationFileHeader, header) + records;
-}
 
 template <class Record>
 std::string RecordBytes(const Record& record) {
@@ -95,21 +73,21 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
     std::string content;
     std::string reason;
   } cases[] = {
-      {"a whole file", ObjectFile(2, plainRecord + placedRecord), ""},
+      {"a whole file", test::ObjectFileBytes(2, plainRecord + placedRecord), ""},
       {"another kind of file", "BM" + std::string(60, '\0'), "not an object file"},
-      {"the magic without its count", ObjectFile(0, "").substr(0, 33), "cut short in its header"},
-      {"more objects than the bytes can hold", ObjectFile(3, plainRecord), "3 objects announced, room for 1"},
-      {"a record that ends early", ObjectFile(2, placedRecord + plainRecord.substr(0, 40)),
+      {"the magic without its count", test::ObjectFileBytes(0, "").substr(0, 33), "cut short in its header"},
+      {"more objects than the bytes can hold", test::ObjectFileBytes(3, plainRecord), "3 objects announced, room for 1"},
+      {"a record that ends early", test::ObjectFileBytes(2, placedRecord + plainRecord.substr(0, 40)),
        "object 2 of 2 cut short in its first 79 bytes"},
-      {"more frames than the bytes can hold", ObjectFile(1, With(plainRecord, frames, 500, 2)),
+      {"more frames than the bytes can hold", test::ObjectFileBytes(1, With(plainRecord, frames, 500, 2)),
        "object 1 of 1 announces 500 frames, room for 0"},
-      {"more positions than the bytes can hold", ObjectFile(1, With(placedRecord, positions, 2000, 2)),
+      {"more positions than the bytes can hold", test::ObjectFileBytes(1, With(placedRecord, positions, 2000, 2)),
        "object 1 of 1 announces 2,000 positions, room for 10"},
-      {"a sound of a negative size", ObjectFile(1, With(soundRecord, waveSize, std::uint32_t(-5), 4)),
+      {"a sound of a negative size", test::ObjectFileBytes(1, With(soundRecord, waveSize, std::uint32_t(-5), 4)),
        "object 1 of 1 has a sound of -5 bytes"},
-      {"a sound larger than the rest", ObjectFile(1, With(soundRecord, waveSize, 9000, 4)),
+      {"a sound larger than the rest", test::ObjectFileBytes(1, With(soundRecord, waveSize, 9000, 4)),
        "object 1 of 1 has a sound of 9,000 bytes, 20 present"},
-      {"a sound's header cut short", ObjectFile(1, soundRecord.substr(0, 79 + 4 + 100)),
+      {"a sound's header cut short", test::ObjectFileBytes(1, soundRecord.substr(0, 79 + 4 + 100)),
        "object 1 of 1 cut short in its sound"},
   };
   for (const auto& c : cases) {
@@ -123,7 +101,7 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
 
 TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
   const std::string sprite = RecordBytes(ZoAnimatedSprite());
-  test::WriteBytes(folder / "fish.foe", ObjectFile(0, ""));
+  test::WriteBytes(folder / "fish.foe", test::ObjectFileBytes(0, ""));
   test::WriteBytes(folder / "text.foe", "not an object file");
   const std::string fish = Name("fish.foe");
   const struct {
@@ -132,19 +110,19 @@ TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
     bool withObjects;
     std::string reason;
   } cases[] = {
-      {"a whole file", AnimationFile(fish, 2, sprite + sprite), true, ""},
-      {"another kind of file", ObjectFile(0, ""), false, "not an animation file"},
-      {"the magic alone", AnimationFile(fish, 0, "").substr(0, 40), false, "cut short in its header"},
-      {"more sprites than there are", AnimationFile(fish, 3, sprite + sprite.substr(0, 50)), false,
+      {"a whole file", test::AnimationFileBytes(fish, 2, sprite + sprite), true, ""},
+      {"another kind of file", test::ObjectFileBytes(0, ""), false, "not an animation file"},
+      {"the magic alone", test::AnimationFileBytes(fish, 0, "").substr(0, 40), false, "cut short in its header"},
+      {"more sprites than there are", test::AnimationFileBytes(fish, 3, sprite + sprite.substr(0, 50)), false,
        "3 sprites announced, 1 present"},
-      {"no object file", AnimationFile("", 0, ""), true, "names no object file"},
+      {"no object file", test::AnimationFileBytes("", 0, ""), true, "names no object file"},
       // Neither at the stored path nor beside the animation file.
-      {"an object file that is nowhere", AnimationFile("gone/away.foe", 0, ""), true,
+      {"an object file that is nowhere", test::AnimationFileBytes("gone/away.foe", 0, ""), true,
        "object file gone/away.foe: no such file"},
       // The stored path is not there, the file beside the animation is: its reason is the one to read.
-      {"a broken object file beside", AnimationFile("gone/text.foe", 0, ""), true,
+      {"a broken object file beside", test::AnimationFileBytes("gone/text.foe", 0, ""), true,
        "object file " + Name("text.foe") + ": not an object file"},
-      {"a broken object file where it is stored", AnimationFile(Name("text.foe"), 0, ""), true,
+      {"a broken object file where it is stored", test::AnimationFileBytes(Name("text.foe"), 0, ""), true,
        "object file " + Name("text.foe") + ": not an object file"},
   };
   for (const auto& c : cases) {

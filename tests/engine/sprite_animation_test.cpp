@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "sprites/object_record.h"
 #include "tests/sprites/pictures.h"
+#include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna {
@@ -135,8 +136,8 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
   }  // and each scene goes without freeing a borrowed bitmap twice (ASan would see it)
 }
 
-// The two records' descriptions against the file layouts in docs/file-formats.md, and the
-// walk over a description: widths, sign extension and text fields.
+// The headers' and the records' descriptions against the file layouts in docs/file-formats.md,
+// and the walk over a description: widths, sign extension and text fields.
 struct FieldPlace {
   std::string_view name;
   std::size_t offset;  // a field ends where the next one starts, the last one at `size`
@@ -155,6 +156,8 @@ void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, std::size_t 
 }
 
 TEST(RecordLayout, RecordsAreTheFileFormatsLayouts) {
+  ExpectPlaces(kAnimationFileHeader, 294, {{"magic", 0}, {"objectFile", 32}, {"spriteCount", 292}});
+  ExpectPlaces(kObjectFileHeader, 34, {{"magic", 0}, {"objectCount", 32}});
   ExpectPlaces(kObjectRecord, 79,
                {{"tag", 0},          {"reserved1", 3},    {"name", 5},         {"depth", 37},
                 {"behaviour", 39},   {"autoRepeat", 43},  {"randomStart", 47}, {"ownsImages", 51},
@@ -268,27 +271,23 @@ std::string Record(const ZoSpriteData& object) {
 // nothing more (not even the sound flag).
 std::string WrongTag(const ZoSpriteData& object) { return "SPE" + Record(object).substr(3, 76); }
 
-std::string ObjectFile(std::int16_t count, const std::string& records) {
-  return "FO--1.00"s + std::string(24, '\0') + test::Le(std::uint16_t(count), 2) + records;
-}
-
 TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
   ZoSpriteData fish;
   fish.name = "fish";
   fish.AddImage(test::ImageOf(test::PackedDib(4, 4, 24, 0)), 0, PairPart::Image);
   ZoSpriteData crab;
   crab.name = "crab";
-  test::WriteBytes(folder / "good.foe", ObjectFile(2, Record(fish) + Record(crab)));
+  test::WriteBytes(folder / "good.foe", test::ObjectFileBytes(2, Record(fish) + Record(crab)));
   const struct {
     const char* what;
     std::string content;
     int result;
     Names objects;  // after loading good.foe, then this
   } cases[] = {
-      {"count -1: no records", ObjectFile(-1, ""), 1, {}},
-      {"a wrong tag, then a record", ObjectFile(2, WrongTag(fish) + Record(crab)), 1, {"", "crab"}},
+      {"count -1: no records", test::ObjectFileBytes(-1), 1, {}},
+      {"a wrong tag, then a record", test::ObjectFileBytes(2, WrongTag(fish) + Record(crab)), 1, {"", "crab"}},
       {"more wrong tags announced than held",
-       ObjectFile(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
+       test::ObjectFileBytes(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -309,9 +308,9 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
 TEST_F(SceneFileTest, ObjectsAreReadFromTheStoredPathElseBesideTheAnimation) {
   ZoSpriteData fish;
   fish.name = "fish";
-  test::WriteBytes(folder / "FISH.FOE", ObjectFile(1, Record(fish)));
+  test::WriteBytes(folder / "FISH.FOE", test::ObjectFileBytes(1, Record(fish)));
   std::filesystem::create_directory(folder / "elsewhere");
-  test::WriteBytes(folder / "elsewhere" / "other.foe", ObjectFile(0, ""));
+  test::WriteBytes(folder / "elsewhere" / "other.foe", test::ObjectFileBytes(0));
   const struct {
     std::string stored;
     int result;

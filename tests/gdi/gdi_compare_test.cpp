@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <random>
 
-#include "tests/support/bytes.h"
+#include "tests/support/dib_builder.h"
 
 namespace kelna {
 namespace {
@@ -156,18 +156,9 @@ class RandomDibs : public ::testing::TestWithParam<std::uint32_t> {
       h.compression = fields ? kBiBitfields : (Chance(3) ? 5 : kBiRgb);
     }
     h.clrUsed = Chance(50) ? 0 : Between(1, 300);
-    Bytes info(h.size);
-    PutAt(info, 0, h.size, 4);
-    if (h.size == 12) {  // no compression nor table size, and only bottom-up rows
+    if (h.size == 12)  // no compression nor table size, and only bottom-up rows
       h = DibHeader{12, h.width, std::abs(h.height), h.planes, h.bitCount};
-      PutAt(info, 4, std::uint32_t(h.width | h.height << 16), 4);
-      PutAt(info, 8, h.planes | std::uint32_t{h.bitCount} << 16, 4);
-    } else {
-      const std::uint32_t fields[] = {std::uint32_t(h.width), std::uint32_t(h.height),
-                                      h.planes | std::uint32_t{h.bitCount} << 16, h.compression,
-                                      0, 0, 0, h.clrUsed};
-      for (std::size_t i = 0; i < std::size(fields); ++i) PutAt(info, 4 + 4 * i, fields[i], 4);
-    }
+    Bytes info = test::DibInfo({h.width, h.height, h.bitCount, h.compression, h.clrUsed, 0, h.size, h.planes});
     if (h.compression == kBiBitfields) {
       info.resize(std::max<std::size_t>(info.size(), kMasksOffset + 12));
       for (std::size_t i = 0; i < 3; ++i) PutAt(info, kMasksOffset + 4 * i, Mask(), 4);

@@ -12,6 +12,7 @@
 #include "linux/player_options.h"
 #include "platform/profile.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/scene_file_builder.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
 #include "tests/linux/x_session.h"
 
@@ -24,11 +25,10 @@ const std::string kBackground = " --background " + kDemo + "/background.bmp";
 
 // Refusals come before any window: a message naming the file or option, and a status.
 TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
-  ASSERT_TRUE(WriteBytes(folder / "short.anm", std::string("AN--1.00") + std::string(30, '\0')));
+  ASSERT_TRUE(WriteBytes(folder / "short.anm", AnimationFileBytes("", 0).substr(0, 38)));
   ASSERT_TRUE(WriteBytes(folder / "text.bmp", "not a bitmap"));
-  std::string lonely = std::string("AN--1.00") + std::string(24, '\0') + (folder / "gone.foe").string();
-  lonely.resize(32 + 260 + 2, '\0');  // the header, one object file's name, no sprites
-  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", lonely));
+  // The header, one object file's name, no sprites.
+  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", AnimationFileBytes((folder / "gone.foe").string(), 0)));
   const std::tuple<std::string, int, std::string> cases[] = {
       {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
       {"--animation @missing.anm", 1, "missing.anm: no such file"},
@@ -77,7 +77,7 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::string render = "render " + (demo / "demo.anm").string() + " --background " +
                              (demo / "background.bmp").string() + " --mode 1 --size 640x480 --ticks 0";
   ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  EXPECT_LT(Unlike(shown, PamPixels(folder / "frames/tick-0000.pam")), 0.2)
+  EXPECT_LT(Unlike(shown, ReadPam(folder / "frames/tick-0000.pam").pixels), 0.2)
       << "not the demo's tiled background";
   std::this_thread::sleep_for(500ms);
   EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
@@ -157,7 +157,7 @@ TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
     const std::string mode = " --mode " + std::to_string(c.mode);
     ASSERT_EQ(RunTool(render + mode + " --format pam --out @" + size, folder.Path()).status, 0);
     const auto frame = [&](int tick) {
-      return PamPixels(folder / size / ("tick-00" + std::to_string(tick) + ".pam"));
+      return ReadPam(folder / size / ("tick-00" + std::to_string(tick) + ".pam")).pixels;
     };
     EXPECT_EQ(Unlike(shown, frame(c.ticks)), 0) << size << " mode " << c.mode;
     EXPECT_GT(Unlike(shown, frame(c.ticks - 1)), 0) << "the comparison does not see the animation move";
@@ -294,7 +294,7 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   // The scene as prepared, before any sprite: most of the screen is just that.
   const std::string render = "render " + kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0";
   ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  const Pixels prepared = PamPixels(folder / "frames/tick-0000.pam");
+  const Pixels prepared = ReadPam(folder / "frames/tick-0000.pam").pixels;
   const Pixels shown = x.Of(x.Root(), 640, 480);
   x.Screenshot(x.Root(), "xscreensaver-kelna");
   EXPECT_LT(Unlike(shown, prepared), 0.2) << "the screen does not show the demo";

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/support/bytes.h"
+#include "tests/support/pam_reader.h"
 #include "tests/support/temporary_folder.h"
 
 extern char** environ;
@@ -143,18 +144,6 @@ class Xvfb {
   std::string name_;
   Display* display_ = nullptr;
 };
-
-// The pixels of a PAM file that kelna-tool render wrote (8-bit RGB or RGB_ALPHA).
-inline Pixels PamPixels(const std::filesystem::path& file) {
-  const std::string pam = Contents(file);
-  const std::size_t depth = std::size_t(std::atoi(pam.c_str() + pam.find("DEPTH ") + 6));
-  Pixels pixels;
-  for (std::size_t at = pam.find("ENDHDR\n") + 7; depth > 0 && at + depth <= pam.size(); at += depth) {
-    const auto byte = [&](std::size_t i) { return std::uint32_t(std::uint8_t(pam[at + i])); };
-    pixels.push_back(byte(0) << 16 | byte(1) << 8 | byte(2));
-  }
-  return pixels;
-}
 
 // The share of pixels that differ (1 when the sizes differ).
 inline double Unlike(const Pixels& a, const Pixels& b) {

@@ -10,12 +10,13 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/support/bytes.h"
+#include "tests/support/dib_builder.h"
 
 namespace kelna {
 namespace {
 
 using test::Bytes;
+using test::DibInfo;
 
 TEST(BmpFormat, ColourCountsAndStridesPartOnlyWhereTheyMeanTo) {
   const std::tuple<std::uint16_t, std::uint32_t, std::size_t, std::size_t> counts[] = {
@@ -66,28 +67,11 @@ TEST(BmpFormat, HeadersAreWrittenWhereReadersLook) {
   EXPECT_FALSE(HasBmpSignature(Bytes{'B'}));
 }
 
-struct Header {
-  std::int32_t width;
-  std::int32_t height;
-  std::uint16_t bitCount;
-  std::uint32_t compression = kBiRgb;
-  std::uint32_t clrUsed = 0;
-};
-
-// A 40-byte BITMAPINFOHEADER followed by `words`: colour table entries or masks.
-Bytes Info(const Header& h, const std::vector<std::uint32_t>& words = {}) {
-  Bytes info(kInfoHeaderSize);
-  WriteInfoHeader(info, {40, h.width, h.height, 1, h.bitCount, h.compression, 0, 0, 0, h.clrUsed});
-  for (const std::uint32_t word : words) test::Put(info, word, 4);
-  return info;
-}
-
 // GDI's rules on bit counts, compressions, planes, masks and RLE: tests/gdi's random DIBs.
 TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
   const std::int32_t most = std::numeric_limits<std::int32_t>::max();
-  Bytes shortHeader = Info({1, 1, 24});
-  test::PutAt(shortHeader, 0, 39, 4);
-  Bytes cutHeader = Info({1, 1, 24});
+  const Bytes shortHeader = DibInfo({1, 1, 24, kBiRgb, 0, 0, 39});  // 40 bytes that say 39
+  Bytes cutHeader = DibInfo({1, 1, 24});
   cutHeader.resize(36);
   const struct {
     const char* what;
@@ -98,21 +82,21 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafe) {
       {"a header size GDI does not know", shortHeader},
       {"a header longer than the bytes given", cutHeader},
       {"a core header cut short", {12, 0, 0, 0, 1, 0}},
-      {"bit count 2", Info({1, 1, 2, kBiRgb, 4}, {0, 0, 0, 0})},
-      {"alpha bitfields", Info({1, 1, 32, 6}, {0xFF0000, 0xFF00, 0xFF, 0xFF000000})},
-      {"masks missing", Info({1, 1, 32, kBiBitfields}, {0xFF0000, 0xFF00})},
-      {"colour table cut short", Info({1, 1, 8}, std::vector<std::uint32_t>(255))},
-      {"negative width", Info({-1, 1, 24})},
-      {"no height", Info({1, 0, 24})},
-      {"width past 32767", Info({32768, 1, 1}, {0, 0}), 1 << 20},
-      {"height past 32767, top-down", Info({1, -32768, 1}, {0, 0}), 1 << 20},
-      {"the largest width and height", Info({most, most, 32}, {0xFF0000, 0xFF00, 0xFF})},
-      {"the least height", Info({1, std::numeric_limits<std::int32_t>::min(), 24})},
-      {"over 256 MiB of decoded pixels", Info({32767, 2049, 1}, {0, 0}), std::size_t{9} << 20},
-      {"rows missing", Info({2, 2, 24}), 15},
+      {"bit count 2", DibInfo({1, 1, 2, kBiRgb, 4}, {0, 0, 0, 0})},
+      {"alpha bitfields", DibInfo({1, 1, 32, 6}, {0xFF0000, 0xFF00, 0xFF, 0xFF000000})},
+      {"masks missing", DibInfo({1, 1, 32, kBiBitfields}, {0xFF0000, 0xFF00})},
+      {"colour table cut short", DibInfo({1, 1, 8}, std::vector<std::uint32_t>(255))},
+      {"negative width", DibInfo({-1, 1, 24})},
+      {"no height", DibInfo({1, 0, 24})},
+      {"width past 32767", DibInfo({32768, 1, 1}, {0, 0}), 1 << 20},
+      {"height past 32767, top-down", DibInfo({1, -32768, 1}, {0, 0}), 1 << 20},
+      {"the largest width and height", DibInfo({most, most, 32}, {0xFF0000, 0xFF00, 0xFF})},
+      {"the least height", DibInfo({1, std::numeric_limits<std::int32_t>::min(), 24})},
+      {"over 256 MiB of decoded pixels", DibInfo({32767, 2049, 1}, {0, 0}), std::size_t{9} << 20},
+      {"rows missing", DibInfo({2, 2, 24}), 15},
   };
   for (const auto& c : cases) EXPECT_FALSE(DecodeDib(c.info, Bytes(c.bitsSize, 0))) << c.what;
-  EXPECT_TRUE(DecodeDib(Info({2, 2, 24}), Bytes(16, 0))) << "exactly the rows it needs";
+  EXPECT_TRUE(DecodeDib(DibInfo({2, 2, 24}), Bytes(16, 0))) << "exactly the rows it needs";
 }
 
 }  // namespace

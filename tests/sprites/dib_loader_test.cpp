@@ -116,13 +116,10 @@ TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
 // and `pixels`.
 test::Bytes BmpFile(int width, int height, int bitCount, std::uint32_t compression,
                     const std::vector<std::uint32_t>& table, const test::Bytes& pixels) {
-  test::Bytes dib = test::PackedDib(width, 0, bitCount, 0, std::uint32_t(table.size()));  // no rows yet
-  test::PutAt(dib, 8, std::uint32_t(height), 4);
-  test::PutAt(dib, 16, compression, 4);
-  test::PutAt(dib, 20, pixels.size(), 4);
-  for (const std::uint32_t entry : table) test::Put(dib, entry, 4);
+  test::Bytes dib = test::DibInfo({width, height, std::uint16_t(bitCount), compression,
+                                   std::uint32_t(table.size()), std::uint32_t(pixels.size())}, table);
   dib.insert(dib.end(), pixels.begin(), pixels.end());
-  const std::string file = test::StreamForm(dib).replace(10, 4, test::Le(54 + 4 * table.size(), 4));
+  const std::string file = test::StreamForm(dib, std::uint32_t(54 + 4 * table.size()));
   return {file.begin(), file.end()};
 }
 
@@ -208,8 +205,7 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
 
   const std::string written = test::Contents(Cp932ToPath(name));
   const test::Bytes block(dib.Block().begin(), dib.Block().end());
-  const std::string bfOffBits = test::Le(14 + 40 + 4 * dib.NumColors(), 4);
-  EXPECT_EQ(written, test::StreamForm(block).replace(10, 4, bfOffBits));
+  EXPECT_EQ(written, test::StreamForm(block, std::uint32_t(14 + 40 + 4 * dib.NumColors())));
   EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), dib.Block()));
 
   EXPECT_FALSE(dib.WriteFile(folder / "missing" / "x.bmp"));
