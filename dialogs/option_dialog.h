@@ -75,8 +75,6 @@ class OptionDialog : public TDialog {
   TEdit objectFileEdit;
   TEdit bgImageEdit;
   TEdit bgMusicEdit;
-  TGroupBox imageGroup;
-  TGroupBox musicGroup;
   TRadioButton centerRadio;
   TRadioButton tileRadio;
   TRadioButton desktopRadio;

@@ -14,6 +14,7 @@
 #include <type_traits>
 
 #include "platform/binary_io.h"
+#include "platform/member_of.h"
 
 namespace kelna {
 
@@ -42,16 +43,6 @@ struct RecordField {
   void (*copy)(Record&, const Record&) = nullptr;
 };
 
-namespace record_detail {
-template <class>
-struct MemberOf;
-template <class R, class V>
-struct MemberOf<V R::*> {
-  using Record = R;
-  using Value = V;
-};
-}  // namespace record_detail
-
 // A text member as its field's bytes, and a text stored into a text member.
 inline std::string_view FieldView(const std::string& text) { return text; }
 template <std::size_t N>
@@ -74,8 +65,8 @@ constexpr RecordField<Record> TagField(std::string_view bytes) {
 
 template <auto Member>
 constexpr auto IntegerField(std::string_view name, std::size_t width) {
-  using Record = typename record_detail::MemberOf<decltype(Member)>::Record;
-  using Value = typename record_detail::MemberOf<decltype(Member)>::Value;
+  using Record = typename MemberOf<decltype(Member)>::Class;
+  using Value = typename MemberOf<decltype(Member)>::Type;
   static_assert(std::is_integral_v<Value>);
   return RecordField<Record>{
       .name = name,
@@ -101,7 +92,7 @@ constexpr RecordField<Record> DerivedField(std::string_view name, std::size_t wi
 template <auto Member>
 constexpr auto TextField(std::string_view name, std::size_t width, std::size_t writeLimit,
                          std::size_t readLimit) {
-  using Record = typename record_detail::MemberOf<decltype(Member)>::Record;
+  using Record = typename MemberOf<decltype(Member)>::Class;
   return RecordField<Record>{
       .name = name,
       .kind = FieldKind::Text,

@@ -46,8 +46,7 @@ std::vector<std::string> SplitCommandLine(std::wstring_view commandLine) {
   return args;
 }
 
-TApplication::TApplication()
-    : instance_(::GetModuleHandleW(nullptr)), cmdShow_(StartupShowCommand()) {
+TApplication::TApplication() : cmdShow_(StartupShowCommand()) {
   SetCommandLine(::GetCommandLineW());
   // The dialog templates use the track bar, the up-down and the list view.
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),

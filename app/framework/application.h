@@ -58,8 +58,6 @@ class TApplication : public TEventHandler {
 
   TDialogAnswers answers;
 
-  HINSTANCE GetInstance() const { return instance_; }
-  int GetCmdShow() const { return cmdShow_; }
   // The command line after the program's name, as code page 932 text.
   const std::string& GetCmdLine() const { return cmdLine_; }
   // The program's arguments, the program itself first, as code page 932 text.
@@ -78,7 +76,6 @@ class TApplication : public TEventHandler {
   // Gives a modeless dialog that the message is meant for its dialog keys.
   static bool IsModelessDialogMessage(MSG& message);
 
-  HINSTANCE instance_;
   int cmdShow_;
   std::string cmdLine_;
   std::vector<std::string> args_;

@@ -32,8 +32,6 @@ void TControl::WrongField() const {
 
 void TControl::EnableWindow(bool enable) { ::EnableWindow(GetHandle(), enable ? TRUE : FALSE); }
 
-bool TControl::IsWindowEnabled() const { return ::IsWindowEnabled(GetHandle()) != FALSE; }
-
 void TControl::SetFocus() { ::SetFocus(GetHandle()); }
 
 std::string TControl::GetText() const { return Narrow(GetCaption()); }
@@ -71,9 +69,7 @@ void TEdit::Transfer(const TTransferField& field, TTransferDirection direction) 
 
 // --- TCheckBox ---
 
-TCheckBox::TCheckBox(TDialog* parent, int id, TGroupBox* group) : TButton(parent, id), group_(group) {
-  EnableTransfer();
-}
+TCheckBox::TCheckBox(TDialog* parent, int id) : TButton(parent, id) { EnableTransfer(); }
 
 std::uint32_t TCheckBox::GetCheck() const {
   return static_cast<std::uint32_t>(SendMessage(BM_GETCHECK));
@@ -124,12 +120,7 @@ void TComboBox::Transfer(const TTransferField& field, TTransferDirection directi
   TComboBoxData& list = **data;
   if (direction == TTransferDirection::SetData) {
     ClearList();
-    const auto& strings = list.GetStrings();
-    const auto& itemDatas = list.GetItemDatas();
-    for (std::size_t i = 0; i < strings.size(); ++i) {
-      AddString(strings[i]);
-      if (i < itemDatas.size()) SendMessage(CB_SETITEMDATA, i, static_cast<LPARAM>(itemDatas[i]));
-    }
+    for (const std::string& text : list.GetStrings()) AddString(text);
     SetSelIndex(list.GetSelIndex());
     return;
   }
@@ -164,10 +155,6 @@ void THSlider::SetPosition(int position) {
   if (GetHandle()) SendMessage(TBM_SETPOS, TRUE, position);
 }
 
-int THSlider::GetPosition() const {
-  return GetHandle() ? static_cast<int>(SendMessage(TBM_GETPOS)) : position_;
-}
-
 // --- TUpDown ---
 
 void TUpDown::SetupControl() { SendMessage(UDM_SETRANGE32, static_cast<WPARAM>(low_), high_); }
@@ -177,7 +164,5 @@ void TUpDown::SetRange(int low, int high) {
   high_ = high;
   if (GetHandle()) SetupControl();
 }
-
-int TUpDown::GetPosition() const { return static_cast<int>(SendMessage(UDM_GETPOS32)); }
 
 }  // namespace kelna

@@ -23,8 +23,6 @@ class TControl : public TWindow {
   TControl(TDialog* parent, int id);
   ~TControl() override;
 
-  int GetId() const { return id_; }
-
   // Called by the dialog once its window exists; null `dialog` unbinds.
   void BindTo(HWND dialog);
 
@@ -35,7 +33,6 @@ class TControl : public TWindow {
   virtual void Transfer(const TTransferField& field, TTransferDirection direction);
 
   void EnableWindow(bool enable);
-  bool IsWindowEnabled() const;
   void SetFocus();
   // The window text as code page 932; SetText converts and sets it.
   std::string GetText() const;
@@ -81,29 +78,18 @@ class TButton : public TControl {
   TButton(TDialog* parent, int id) : TControl(parent, id) {}
 };
 
-class TGroupBox : public TControl {
- public:
-  TGroupBox(TDialog* parent, int id) : TControl(parent, id) {}
-};
-
 class TCheckBox : public TButton {
  public:
-  TCheckBox(TDialog* parent, int id, TGroupBox* group = nullptr);
+  TCheckBox(TDialog* parent, int id);
 
   std::uint32_t GetCheck() const;  // BST_CHECKED (1) or BST_UNCHECKED (0)
   void SetCheck(std::uint32_t state);
-  void Check() { SetCheck(BST_CHECKED); }
-  void Uncheck() { SetCheck(BST_UNCHECKED); }
-  TGroupBox* GetGroup() const { return group_; }
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
-
- private:
-  TGroupBox* group_;
 };
 
 class TRadioButton : public TCheckBox {
  public:
-  TRadioButton(TDialog* parent, int id, TGroupBox* group = nullptr) : TCheckBox(parent, id, group) {}
+  TRadioButton(TDialog* parent, int id) : TCheckBox(parent, id) {}
 };
 
 class TComboBox : public TControl {
@@ -129,7 +115,6 @@ class THSlider : public TControl {
   // A tick every `tickGap` units; `snap` is kept for the interface: positions never snap.
   void SetRuler(int tickGap, bool snap);
   void SetPosition(int position);
-  int GetPosition() const;
 
  protected:
   void SetupControl() override;
@@ -143,7 +128,6 @@ class TUpDown : public TControl {
   TUpDown(TDialog* parent, int id) : TControl(parent, id) {}
 
   void SetRange(int low, int high);
-  int GetPosition() const;
 
  protected:
   void SetupControl() override;

@@ -1,6 +1,5 @@
 #include "app/framework/dialog.h"
 
-#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 
@@ -42,12 +41,6 @@ const TResponseTable& TDialog::Table() {
 void TDialog::Register(TControl& control) { controls_.push_back(&control); }
 
 void TDialog::Unregister(TControl& control) { std::erase(controls_, &control); }
-
-TControl* TDialog::ControlOf(int id) const {
-  const auto found = std::find_if(controls_.begin(), controls_.end(),
-                                  [id](const TControl* control) { return control->GetId() == id; });
-  return found == controls_.end() ? nullptr : *found;
-}
 
 int TDialog::Execute() {
   modal_ = true;

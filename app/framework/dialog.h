@@ -44,9 +44,6 @@ class TDialog : public TWindow {
   // frame's client, its frame is asked to close.
   void CloseWindow(int result);
 
-  // The control object of a template id, or null.
-  TControl* ControlOf(int id) const;
-
   // Called by TControl.
   void Register(TControl& control);
   void Unregister(TControl& control);

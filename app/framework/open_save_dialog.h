@@ -42,7 +42,6 @@ class TOpenSaveDialog {
   int Execute();
 
   TData& GetData() const { return data_; }
-  Kind GetKind() const { return kind_; }
 
  private:
   int RunCommonDialog();

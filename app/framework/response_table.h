@@ -22,6 +22,8 @@
 #include <span>
 #include <type_traits>
 
+#include "platform/member_of.h"
+
 namespace kelna {
 
 class TEventHandler;
@@ -65,9 +67,6 @@ class TEventHandler {
 };
 
 namespace detail {
-
-template <class> struct MemberOf;
-template <class C, class F> struct MemberOf<F C::*> { using Class = C; };
 
 template <auto Handler>
 LRESULT Invoke(TEventHandler& receiver, WPARAM wParam, LPARAM lParam) {

@@ -13,7 +13,6 @@ void TComboBoxData::AddString(std::string_view text, bool selected) {
 
 void TComboBoxData::Clear() {
   strings_.clear();
-  itemDatas_.clear();
   selIndex_ = -1;
   selection_.clear();
 }

@@ -14,18 +14,16 @@
 
 namespace kelna {
 
-// The contents of a combo box: its strings, their item data, the selection.
+// The contents of a combo box: its strings and the selection.
 class TComboBoxData {
  public:
   // Adds a string (code page 932); with `selected` it becomes the selection.
   void AddString(std::string_view text, bool selected = false);
-  void AddItemData(std::uint32_t data) { itemDatas_.push_back(data); }
   void Clear();
   // Selects the string at `index` (-1: none).
   void Select(int index);
 
   const std::vector<std::string>& GetStrings() const { return strings_; }
-  const std::vector<std::uint32_t>& GetItemDatas() const { return itemDatas_; }
   int GetSelIndex() const { return selIndex_; }
   const std::string& GetSelection() const { return selection_; }
   // Used by the control when it transfers its contents back.
@@ -33,7 +31,6 @@ class TComboBoxData {
 
  private:
   std::vector<std::string> strings_;
-  std::vector<std::uint32_t> itemDatas_;
   int selIndex_ = -1;
   std::string selection_;
 };

@@ -49,7 +49,6 @@ class TWindow : public TEventHandler {
   void SetParent(TWindow* parent) { parent_ = parent; }
   TApplication* GetApplication() const { return application_; }
   void SetApplication(TApplication* application) { application_ = application; }
-  bool IsForeign() const { return foreign_; }
 
   // The object bound to a window of ours, or null.
   static TWindow* FromHandle(HWND handle);

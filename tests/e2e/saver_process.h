@@ -1,6 +1,6 @@
-// Helpers of the end-to-end tests: kelna.scr and kelna-tool started as processes beside
-// the test, the screen as pixels, and a settings folder with an animation whose picture
-// depends on the seed only.
+// Helpers of the end-to-end tests: kelna.scr and kelna-tool started beside the test, the
+// screen as pixels, and a settings folder with an animation whose picture depends on the
+// seed only.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,7 @@
 #include "sprites/bmp_image.h"
 #include "tests/support/bytes.h"
 #include "tests/support/dib_builder.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/scene_file_builder.h"
 #include "tests/support/scoped_variable.h"
 #include "tests/support/temporary_folder.h"
@@ -32,54 +33,43 @@ using Clock = std::chrono::steady_clock;
 
 // Pumps this thread's messages (a host window of ours must answer the child's messages)
 // until `done` says so or the time is up.
+inline void PumpMessages() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+}
 inline bool PumpUntil(const std::function<bool()>& done, Clock::duration limit) {
   const auto end = Clock::now() + limit;
   while (Clock::now() < end) {
     if (done()) return true;
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    PumpMessages();
     ::Sleep(10);
   }
   return done();
 }
 inline void Pump(Clock::duration time) { PumpUntil([] { return false; }, time); }
 
-// One run of kelna.scr (or another program beside the test in bin/), ended by force if it
-// still runs at the end of the test.
+// A program beside the test in bin/.
+inline std::wstring BesideTheTest(const std::wstring& program) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return std::wstring(self, std::wcsrchr(self, L'\\') + 1) + program;
+}
+
+// One run of kelna.scr (or another program beside the test), with the windows it shows;
+// ended by force if it still runs at the end of the test.
 class Process {
  public:
-  explicit Process(const std::wstring& arguments, const std::wstring& program = L"kelna.scr") {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring folder(self, std::wcsrchr(self, L'\\') + 1);
-    std::wstring commandLine = L"\"" + folder + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process_)) {
-      ADD_FAILURE() << "the program did not start: error " << ::GetLastError();
-    }
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  ~Process() {
-    if (!process_.hProcess) return;
-    if (!ExitCode(0ms)) ::TerminateProcess(process_.hProcess, 99);
-    ::WaitForSingleObject(process_.hProcess, 5000);
-    ::CloseHandle(process_.hThread);
-    ::CloseHandle(process_.hProcess);
-  }
+  explicit Process(const std::wstring& arguments, const std::wstring& program = L"kelna.scr")
+      : run_(WordsOf(BesideTheTest(program), arguments)) {}
 
-  // The exit status once the process has ended within `limit`; while waiting, every window
-  // the process shows is recorded.
+  // The exit status once the process has ended within `limit`; while waiting, this thread's
+  // messages are pumped and every window the process shows is recorded.
   std::optional<DWORD> ExitCode(Clock::duration limit) {
-    const bool ended = PumpUntil([&] {
+    const auto status = run_.WaitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(limit), [&] {
       if (HWND window = Find(nullptr, nullptr)) seen.push_back(window);
-      return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
-    }, limit);
-    DWORD code = STILL_ACTIVE;
-    if (!ended || !::GetExitCodeProcess(process_.hProcess, &code)) return std::nullopt;
-    return code;
+      PumpMessages();
+    });
+    return status ? std::optional<DWORD>(static_cast<DWORD>(*status)) : std::nullopt;
   }
 
   // The process's first visible top-level window of this class and caption (null: any).
@@ -92,17 +82,23 @@ class Process {
   std::vector<HWND> seen;
 
  private:
+  static std::vector<std::wstring> WordsOf(const std::wstring& program, const std::wstring& arguments) {
+    std::vector<std::wstring> words = Words(arguments);
+    words.insert(words.begin(), program);
+    return words;
+  }
+
   HWND Find(const wchar_t* className, const wchar_t* caption) const {
     HWND window = nullptr;
     while ((window = ::FindWindowExW(nullptr, window, className, caption))) {
       DWORD pid = 0;
       ::GetWindowThreadProcessId(window, &pid);
-      if (pid == process_.dwProcessId && ::IsWindowVisible(window)) return window;
+      if (pid == run_.Id() && ::IsWindowVisible(window)) return window;
     }
     return nullptr;
   }
 
-  PROCESS_INFORMATION process_{};
+  Program run_;
 };
 
 // The screen as 0x00RRGGBB pixels, rows top first.
@@ -236,12 +232,13 @@ class ScreenSaver : public ::testing::Test {
   // What kelna-tool (beside the test) renders of sky.anm after three ticks at this size,
   // seed, mode and background: RGB bytes, rows top first.
   std::string Rendered(int width, int height, int mode, const std::filesystem::path& background) const {
-    const std::wstring arguments =
-        L"render \"" + (folder / "sky.anm").wstring() + L"\" --size " + std::to_wstring(width) + L"x" +
-        std::to_wstring(height) + L" --ticks 3 --seed 42 --format pam --no-sound --mode " +
-        std::to_wstring(mode) + L" --background \"" + background.wstring() + L"\" --out \"" +
-        (folder / "render").wstring() + L"\"";
-    EXPECT_EQ(Process(arguments, L"kelna-tool.exe").ExitCode(60s), 0u);
+    const ToolRun run = RunProgram({BesideTheTest(L"kelna-tool.exe"), L"render", (folder / "sky.anm").wstring(),
+                                    L"--size", std::to_wstring(width) + L"x" + std::to_wstring(height), L"--ticks",
+                                    L"3", L"--seed", L"42", L"--format", L"pam", L"--no-sound", L"--mode",
+                                    std::to_wstring(mode), L"--background", background.wstring(), L"--out",
+                                    (folder / "render").wstring()},
+                                   folder.Path());
+    EXPECT_EQ(run.status, 0) << run.errors;
     const std::string pam = Contents(folder / "render" / "tick-0003.pam");
     const auto header = pam.find("ENDHDR\n");
     EXPECT_NE(header, std::string::npos);

@@ -54,10 +54,8 @@ TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
 // key ends it calmly. An animation that the user chose and that is missing still ends it.
 TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::filesystem::path prefix = folder / "prefix", demo = prefix / "share/kelna";
-  const std::string install =
-      "'" KELNA_CMAKE "' --install '" KELNA_BINARY_DIR "' --prefix '" + prefix.string() + "'";
-  ASSERT_EQ(std::system((install + " >'" + (folder / "install.log").string() + "' 2>&1").c_str()), 0)
-      << Contents(folder / "install.log");
+  const ToolRun install = RunProgram({KELNA_CMAKE, "--install", KELNA_BINARY_DIR, "--prefix", prefix.string()}, folder.Path());
+  ASSERT_EQ(install.status, 0) << install.out << install.errors;
   program = (prefix / "bin/kelna").string();  // through the link, as a user starts it
   auto kelna = Start("");
   const std::string says = "playing the demo in " + demo.string();
@@ -198,7 +196,7 @@ TEST_F(PlayerOnX, InputEndsTheFullScreenPlayerOnly) {
 // The counts that --verbose prints at the end.
 struct Counts { long requests = -1, started = -1, music = -1, audible = -1; };
 
-Counts EndCounts(const Child& kelna) {
+Counts EndCounts(const Program& kelna) {
   Counts n;
   const std::string log = kelna.Log();
   if (const std::size_t at = log.find("kelna: sound requests"); at != std::string::npos)
@@ -258,7 +256,9 @@ TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
 // The XScreenSaver daemon with kelna as its only hack, activated by xscreensaver-command: the
 // animation shows, and a key ends it. The daemon will not start hacks as root, so as root it
 // runs as the user kelna-saver, made when missing.
-bool Succeeds(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Succeeds(const std::string& command) {
+  return Program({"sh", "-c", command}).WaitForExit(100s) == 0;
+}
 
 std::string WhyTheDaemonCannotRun(const std::string& asUser) {
   if (!Succeeds("command -v xscreensaver && command -v xscreensaver-command"))
@@ -280,11 +280,11 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
                          "mode: one\nselected: 0\nprograms: \"Kelna\" " KELNA_PLAYER " --root" + kAnimation +
                          kBackground + " --no-music --no-sound --interval 20 --verbose \\n\n"));
   const std::string as = "exec " + asUser + "env HOME=" + home.string() + " DISPLAY=" + x.Name() + " ";
-  Child daemon({"sh", "-c", as + "xscreensaver -no-splash -verbose"}, folder / "daemon.log");
+  Program daemon({"sh", "-c", as + "xscreensaver -no-splash -verbose"}, {.out = folder / "daemon.log"});
   bool activated = false;
   for (int attempt = 0; attempt < 50 && !activated; ++attempt) {
     std::this_thread::sleep_for(200ms);
-    Child command({"sh", "-c", as + "xscreensaver-command -activate"}, folder / "command.log");
+    Program command({"sh", "-c", as + "xscreensaver-command -activate"}, {.out = folder / "command.log"});
     activated = command.WaitForExit(10s) == 0;
   }
   ASSERT_TRUE(activated) << "xscreensaver-command -activate never succeeded\n" << daemon.Log();

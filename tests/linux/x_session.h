@@ -1,21 +1,16 @@
 #pragma once
-// Test support for the native player: programs whose output goes to a log, a private Xvfb
-// with input through xdotool, the screen's pixels and those of kelna-tool's PAM frames.
+// Test support for the native player: a private Xvfb with input through xdotool, the
+// screen's pixels and those of kelna-tool's PAM frames.
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -24,69 +19,13 @@
 
 #include "tests/support/bytes.h"
 #include "tests/support/pam_reader.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/temporary_folder.h"
-
-extern char** environ;
 
 namespace kelna::test {
 
 using namespace std::chrono_literals;
 using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, rows top first
-
-// A started program (variables first, through env), its output and errors both in `log`.
-// Ended (SIGTERM, then SIGKILL) if it still runs when the object goes.
-class Child {
- public:
-  Child(std::vector<std::string> words, std::filesystem::path log) : log_(std::move(log)) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> args;
-    for (std::string& word : words) args.push_back(word.data());
-    args.push_back(nullptr);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start " + words[0]);
-  }
-  ~Child() {
-    if (Terminate()) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  std::string Log() const { return Contents(log_); }
-
-  // Whether the log holds `text` within `timeout`.
-  bool Says(const std::string& text, std::chrono::milliseconds timeout = 20s) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (; Log().find(text) == std::string::npos; std::this_thread::sleep_for(20ms))
-      if (std::chrono::steady_clock::now() >= end) return false;
-    return true;
-  }
-
-  // The exit status (minus the signal) once the program has ended within `timeout`; nothing while it runs.
-  std::optional<int> WaitForExit(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (int raw = 0; !status_ && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms))
-      if (waitpid(pid_, &raw, WNOHANG) == pid_) status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
-    return status_;
-  }
-
-  // SIGTERM, as XScreenSaver ends its hacks; the exit status.
-  std::optional<int> Terminate() {
-    if (!status_) kill(pid_, SIGTERM);
-    return WaitForExit(10s);
-  }
-
- private:
-  std::filesystem::path log_;
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-};
 
 // A private Xvfb on a display number it picks itself. Without access control (-ac), so that
 // another local user may draw on it; it listens on no network.
@@ -94,7 +33,7 @@ class Xvfb {
  public:
   explicit Xvfb(const std::string& size)
       : server_({"Xvfb", "-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp", "-ac"},
-                logs_ / "xvfb.log") {
+                {.out = logs_ / "xvfb.log"}) {
     for (int wait = 0; wait < 500 && !display_; ++wait) {
       std::this_thread::sleep_for(20ms);
       std::istringstream lines(server_.Log());  // the number comes as a line of its own
@@ -135,12 +74,13 @@ class Xvfb {
   // Input as a user gives it: "key a", "click 1", "mousemove 200 150".
   void Do(const std::string& input) const { Run("xdotool " + input); }
   void Run(const std::string& command) const {
-    ASSERT_EQ(std::system(("DISPLAY=" + name_ + " " + command).c_str()), 0) << command;
+    const ToolRun run = RunProgram(Words(command), logs_.Path(), {"DISPLAY=" + name_});
+    ASSERT_EQ(run.status, 0) << command << "\n" << run.errors;
   }
 
  private:
   TemporaryFolder logs_;
-  Child server_;
+  Program server_;
   std::string name_;
   Display* display_ = nullptr;
 };
@@ -158,15 +98,15 @@ inline double Unlike(const Pixels& a, const Pixels& b) {
 // with "SDL_AUDIODRIVER=disk" among `environment`.
 class PlayerOnX : public ::testing::Test {
  protected:
-  std::unique_ptr<Child> Start(const std::string& options, const std::vector<std::string>& environment = {}) {
-    std::vector<std::string> words = {"env", "-u", "XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name(),
-                                      "KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
-                                      "SDL_DISKAUDIOFILE=" + (folder / "audio.raw").string()};
-    words.insert(words.end(), environment.begin(), environment.end());
-    words.push_back(program);
-    std::istringstream split(options);
-    for (std::string word; split >> word;) words.push_back(word);
-    return std::make_unique<Child>(words, folder / ("kelna-" + std::to_string(++started_) + ".log"));
+  std::unique_ptr<Program> Start(const std::string& options, const std::vector<std::string>& environment = {}) {
+    ProgramSetup setup{.environment = {"XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name(),
+                                       "KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
+                                       "SDL_DISKAUDIOFILE=" + (folder / "audio.raw").string()},
+                       .out = folder / ("kelna-" + std::to_string(++started_) + ".log")};
+    setup.environment.insert(setup.environment.end(), environment.begin(), environment.end());
+    std::vector<std::string> words = Words(options);
+    words.insert(words.begin(), program);
+    return std::make_unique<Program>(words, std::move(setup));
   }
 
   std::string program = KELNA_PLAYER;  // what Start runs

@@ -1,10 +1,7 @@
 // kelna-tool pack with PNG frames: what the saver draws of them, unpack --png, refused PNGs.
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -13,6 +10,7 @@
 #include <stb/stb_image_write.h>
 
 #include "tests/support/dib_builder.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna::test {
@@ -22,9 +20,10 @@ using nlohmann::json;
 using Outcome = std::pair<int, std::string>;  // the status and what went to stderr
 const Outcome kDone{0, ""};
 
+// kelna-tool run in the folder, where the names are.
 Outcome Tool(const TemporaryFolder& folder, const std::string& args) {
-  const std::string line = "cd '" + folder.Path().string() + "' && '" KELNA_TOOL "' " + args + " 2>err.txt";
-  return {WEXITSTATUS(std::system(line.c_str())), Contents(folder / "err.txt")};  // sh gives 128 + signal
+  const ToolRun run = RunTool(args, folder.Path());
+  return {run.status, run.errors};
 }
 
 // f.png: 5 × 3 pixels that all differ, with alphas on both sides of every threshold tried.
