@@ -412,9 +412,7 @@ TEST(SpriteSheet, HeadingsOddValuesRowsPastTheDeclaredOnesAndTheActiveRow) {
   for (int column = 1; column <= 16; ++column) {
     wchar_t heading[64] = {};
     LVCOLUMNW info{};
-    info.mask = LVCF_TEXT;
-    info.pszText = heading;
-    info.cchTextMax = 64;
+    info.mask = LVCF_TEXT, info.pszText = heading, info.cchTextMax = 64;
     ListView_GetColumn(app.Sheet(), column, &info);
     headings.push_back(heading);
   }

@@ -319,8 +319,7 @@ TEST_F(SceneFileTest, ObjectsAreReadFromTheStoredPathElseBesideTheAnimation) {
       {"C:\\ANIM\\FISH.FOE", 1, 1},
       {"/no/such/folder/FISH.FOE", 1, 1},
       {File("elsewhere/other.foe"), 1, 0},
-      {"C:\\ANIM\\CRAB.FOE", 0, 0},
-      {"", 0, 0},
+      {"C:\\ANIM\\CRAB.FOE", 0, 0},  // an empty name: refusal_reasons_test
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored);
