@@ -87,7 +87,6 @@ std::string AnimationBytes(const std::string& objectFile, const std::vector<Spri
     out += Le(0, 4) + Le(1, 4) + Le(0, 8) + Le(8, 2) + Le(8, 2) + Le(0, 2) + Le(1, 2) + Le(0, 2);
     out += Le(std::uint64_t(s.x), 4) + Le(std::uint64_t(s.y), 4) + Le(0, 8) + Le(1, 2);  // no speed, sound on
   }
-  EXPECT_EQ(out.size(), 294 + 115 * sprites.size());
   return out;
 }
 

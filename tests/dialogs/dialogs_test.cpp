@@ -220,13 +220,9 @@ TEST(EditSpriteDialog, OkRunsTheTestsInOrderAndReportsTheFirstThatFails) {
 TEST(EditSpriteDialog, NewAndEditedSpritesTakeTheirFieldsAndTheirPlaceByDepth) {
   Settings app;
   ZoSpriteData& bird = app.AddObject("bird", BehaveRandomWalk, 6);
-  bird.imageWidth = 40;
-  bird.imageHeight = 24;
   bird.frameCount = 99;  // out of step with its frames: set again from them
-  bird.depth = 30;
-  bird.randomStart = 0;
+  bird.imageWidth = 40, bird.imageHeight = 24, bird.depth = 30, bird.randomStart = 0, bird.autoRepeat = 0;
   bird.startX = -120, bird.startY = 64, bird.speedX = -7, bird.speedY = 3;
-  bird.autoRepeat = 0;
   app.AddObject("ねこ", BehaveFlow, 3);
   app.AddSprite("deep", 50, "ねこ");
   ZoAnimatedSprite& flat = app.AddSprite("flat", 10, "ねこ");
@@ -412,9 +408,7 @@ TEST(SpriteSheet, HeadingsOddValuesRowsPastTheDeclaredOnesAndTheActiveRow) {
   for (int column = 1; column <= 16; ++column) {
     wchar_t heading[64] = {};
     LVCOLUMNW info{};
-    info.mask = LVCF_TEXT;
-    info.pszText = heading;
-    info.cchTextMax = 64;
+    info.mask = LVCF_TEXT, info.pszText = heading, info.cchTextMax = 64;
     ListView_GetColumn(app.Sheet(), column, &info);
     headings.push_back(heading);
   }

@@ -154,28 +154,20 @@ test::Bytes HalfAndHalf(std::uint8_t left, Pixel colour) {
   return dib;
 }
 
-TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskOverTheBackground) {
-  // Blue, with a mask that is white (the background shows) on the left half and black on the
-  // right; the image is black where the mask is white.
-  const test::Bytes mask = HalfAndHalf(0xFF, 0x000000);
-  const test::Bytes picture = HalfAndHalf(0, 0x0000FF);
-  scene.objects[0]->AddImage(test::ImageOf(picture), 0, PairPart::Image);
-  scene.objects[0]->AddImage(test::ImageOf(mask), 0, PairPart::Mask);
+// Frame 0: blue, with a mask that is white (the background shows) on the left half and black
+// on the right; the image is black where the mask is white. Frame 1 has no image and its mask
+// borrows frame 0's: only the AND is drawn.
+TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskAndAMaskWithoutAnImageLeavesItsShapeDark) {
+  std::vector<const char*> frames(8, "I-");
+  frames[0] = "-I", frames[1] = "-P";
+  scene.objects[0] = test::Frames(frames, HalfAndHalf(0xFF, 0x000000), "ball");
+  scene.objects[0]->AddImage(test::ImageOf(HalfAndHalf(0, 0x0000FF)), 0, PairPart::Image);
   Sprite({300, 200, 32, 32, 4, -3});
   AnimateOnce(test::ImageOf(test::SolidDib(640, 480, 0x808080)));
   EXPECT_EQ(presenter.Window().At(305, 197), 0x808080u) << "white mask: the background";
   EXPECT_EQ(presenter.Window().At(335, 197), 0x0000FFu) << "black mask: the image";
   EXPECT_EQ(presenter.Window().At(303, 197), 0x808080u) << "left of it";
   EXPECT_EQ(presenter.Window().At(335, 229), 0x808080u) << "its old place is background again";
-}
-
-// A frame without an image whose mask borrows the frame before's: only the AND is drawn.
-TEST_F(FrameStepTest, AMaskWithoutAnImageLeavesItsShapeDark) {
-  std::vector<const char*> frames(8, "I-");
-  frames[0] = "II", frames[1] = "-P";
-  scene.objects[0] = test::Frames(frames, HalfAndHalf(0xFF, 0x000000), "ball");
-  Sprite({300, 200, 32, 32, 4, -3});
-  AnimateOnce(test::ImageOf(test::SolidDib(640, 480, 0x808080)));
   scene.Animate(window, 0, 0);  // frame 1 at (308, 194)
   EXPECT_EQ(presenter.Window().At(309, 194), 0x808080u) << "white mask: the background";
   EXPECT_EQ(presenter.Window().At(339, 194), 0x000000u) << "black mask: dark, nothing OR-ed in";

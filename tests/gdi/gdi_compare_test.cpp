@@ -39,13 +39,7 @@ std::optional<DecodedDib> GdiDecode(std::span<const std::uint8_t> info, std::spa
   if (bitmap && GetObjectW(bitmap, sizeof object, &object)) {
     picture = DecodedDib{object.bmWidth, object.bmHeight,
                          std::vector<std::uint32_t>(std::size_t(object.bmWidth) * object.bmHeight)};
-    BITMAPINFO query{};
-    query.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    query.bmiHeader.biWidth = object.bmWidth;
-    query.bmiHeader.biHeight = -object.bmHeight;
-    query.bmiHeader.biPlanes = 1;
-    query.bmiHeader.biBitCount = 32;
-    query.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO query{{sizeof(BITMAPINFOHEADER), object.bmWidth, -object.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     const UINT rows = UINT(object.bmHeight);
     EXPECT_EQ(GetDIBits(screen, bitmap, 0, rows, picture->pixels.data(), &query, DIB_RGB_COLORS), int(rows));
     for (std::uint32_t& pixel : picture->pixels) pixel &= 0xFFFFFF;

@@ -58,7 +58,7 @@ TEST(ProfileRead, FindsSectionsAndKeysAsWindowsDoes) {
       << "a second byte ']' ends no section name";
 }
 
-TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
+TEST(ProfileRead, TakesQuotesOffCutsAsABufferOfTheGivenSizeWouldAndReadsIntegersAsAtol) {
   const std::string a253(253, 'a'), a254(254, 'a');
   const std::string kana = "\x82\xA0", kanji = "\x88\x9F";  // the kanji's second byte may also lead
   const std::tuple<std::string, std::size_t, std::string> rows[] = {
@@ -86,9 +86,7 @@ TEST(ProfileRead, TakesQuotesOffAndCutsAsABufferOfTheGivenSizeWould) {
       EXPECT_EQ(profile.GetString(kSaver, "Missing", value, buffer), expected) << "the default too";
     }
   }
-}
-
-TEST(ProfileRead, IntegersAreReadAsAtolReadsThemOnceTheQuotesAreOff) {
+  // Integers are read as atol reads them once the quotes are off.
   TemporaryFolder folder;
   const ProfileFile profile = ProfileWith(folder, kHead + "Q=\"15\"\r\nE=\r\n");
   EXPECT_EQ(profile.GetInt(kSaver, "Q", 99), 15);
