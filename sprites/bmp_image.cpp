@@ -21,17 +21,18 @@ constexpr std::size_t kReadChunk = 1u << 20;
 // A frame, mask or background is never larger than this (header, colours and pixels).
 constexpr std::size_t kMaxRecordBytes = kInfoHeaderSize + 4 * 256 + kMaxDibPixelBytes;
 
-// Reads exactly `size` bytes, growing the buffer only as data arrives.
-bool ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& block) {
+// Reads exactly `size` bytes, growing the buffer only as data arrives. The bytes that
+// arrived: fewer than `size` when the stream ended first.
+std::size_t ReadBounded(std::istream& is, std::size_t size, std::vector<std::uint8_t>& block) {
   block.clear();
   while (block.size() < size) {
     const std::size_t done = block.size();
     const std::size_t chunk = std::min(kReadChunk, size - done);
     block.resize(done + chunk);
     is.read(reinterpret_cast<char*>(block.data() + done), std::streamsize(chunk));
-    if (!is) return false;
+    if (!is) return done + std::size_t(is.gcount());
   }
-  return true;
+  return size;
 }
 
 // A header this image model can carry: 40 bytes or more, sizes within 16 bits, a stride
@@ -117,24 +118,30 @@ int ZoBmpImage::Write(const char* fileName) {
   }
 }
 
-int ZoBmpImage::Read(std::istream& is) {
-  if (!is) return 0;
+int ZoBmpImage::Read(std::istream& is) { return ReadStreamForm(is).ok() ? 1 : 0; }
+
+Status ZoBmpImage::ReadStreamForm(std::istream& is) {
+  if (!is) return Status::Failure("the stream has failed before it");
   std::array<std::uint8_t, kFileHeaderSize> header{};
   is.read(reinterpret_cast<char*>(header.data()), kFileHeaderSize);
-  if (!is || !HasBmpSignature(header)) return 0;
+  if (!is) return Status::Failure("cut short in its file header");
+  if (!HasBmpSignature(header)) return Status::Failure("not a BMP picture");
   const std::uint32_t fileSize = *ReadLe32(header, kFileSizeField);
+  const std::string announces = "its picture announces " + Grouped(fileSize) + " bytes";
   // A record too small to hold a DIB header, or too large for any picture, is refused
   // before anything is allocated.
-  if (fileSize < kFileHeaderSize + kCoreHeaderSize) return 0;
-  if (fileSize - kFileHeaderSize > kMaxRecordBytes) return 0;
+  if (fileSize < kFileHeaderSize + kCoreHeaderSize) return Status::Failure(announces + ", too few for a picture");
+  if (fileSize - kFileHeaderSize > kMaxRecordBytes) return Status::Failure(announces + ", more than a picture holds");
   std::vector<std::uint8_t> block;
-  const bool complete = ReadBounded(is, fileSize - kFileHeaderSize, block);
+  const std::size_t arrived = ReadBounded(is, fileSize - kFileHeaderSize, block);
   ReleasePicture();
-  if (!complete || !UsableBlock(block)) return 0;
+  if (arrived < fileSize - kFileHeaderSize)
+    return Status::Failure(announces + ", " + Grouped(static_cast<long long>(kFileHeaderSize + arrived)) + " present");
+  if (!UsableBlock(block)) return Status::Failure("its picture is not one a frame can hold");
   imageData->ownedDib = std::move(block);
   imageData->dib = imageData->ownedDib;
   CompleteFromHeader();
-  return 1;
+  return Status::Ok();
 }
 
 int ZoBmpImage::Write(std::ostream& os) { return WriteStreamForm(os, true); }

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <memory>
 
+#include "platform/status.h"
 #include "sprites/image.h"
 
 namespace kelna {
@@ -35,6 +36,9 @@ class ZoBmpImage : public ZoImage {
   // empty. A record that declares more than the stream holds is refused before anything is
   // allocated; the 14 file-header bytes are consumed in every case that gets that far.
   [[nodiscard]] int Read(std::istream& is) override;
+  // The same, saying why a stream form is refused ("its picture announces 9,254 bytes, 314
+  // present"), in words that follow the name of the frame it belongs to.
+  [[nodiscard]] Status ReadStreamForm(std::istream& is);
   // Writes the BMP stream form: 1 written, 0 not (no DIB, a failed stream, or a block
   // shorter than its header says).
   [[nodiscard]] int Write(std::ostream& os) override;

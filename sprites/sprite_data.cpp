@@ -222,6 +222,7 @@ Result<bool> ZoSpriteData::ReadRecord(std::istream& is) {
   next.ExpandImageArray(frames);
   for (std::size_t frame = 0; frame < next.images->size(); ++frame) {
     ImagePair& pair = *(*next.images)[frame];
+    Status picture = Status::Ok();
     for (ImageSlot* slot : {&pair.image, &pair.mask}) {
       const std::uint32_t marker = in.U32();
       if (marker == kNoImage) continue;
@@ -231,10 +232,13 @@ Result<bool> ZoSpriteData::ReadRecord(std::istream& is) {
       }
       // An image that fails to read stays as an empty image, unless the stream broke.
       auto image = std::make_unique<ZoBmpImage>();
-      static_cast<void>(image->Read(is));
+      // The last refusal is the one that may have broken the stream.
+      if (Status read = image->ReadStreamForm(is); !read) picture = std::move(read);
       slot->Set(std::move(image));
     }
-    if (!is || !in.Ok()) return refuse("cut short in frame " + std::to_string(frame + 1) + " of " + Grouped(frames));
+    if (!is || !in.Ok())
+      return refuse("cut short in frame " + std::to_string(frame + 1) + " of " + Grouped(frames) +
+                    (picture ? "" : " (" + picture.message() + ")"));
   }
   if (std::uint64_t(locationCount) * kLocationSize > in.Remaining())
     return refuse("announces " + Grouped(locationCount) + " positions, room for " +

@@ -57,8 +57,10 @@ TEST_F(BrokenFiles, AreNamedWithWhatIsWrongByInspectAndThePlayer) {
     const char* options;  // what the player is given
     const char* says;     // what the player says after "kelna: "
   } cases[] = {
-      {"@cut.foe", "@cut.foe: object 1 of 2 cut short in frame 1 of 2", "--animation @cut-objects.anm",
-       "@cut-objects.anm: object file @cut.foe: object 1 of 2 cut short in frame 1 of 2"},
+      {"@cut.foe", "@cut.foe: object 1 of 2 cut short in frame 1 of 2 (its picture announces 9,254 bytes, 300 present)",
+       "--animation @cut-objects.anm",
+       "@cut-objects.anm: object file @cut.foe: object 1 of 2 cut short in frame 1 of 2 (its picture announces 9,254 "
+       "bytes, 300 present)"},
       {"@many.foe", "@many.foe: object 3 of 40 cut short in its first 79 bytes", "--animation @many-objects.anm",
        "@many-objects.anm: object file @many.foe: object 3 of 40 cut short in its first 79 bytes"},
       {"@cut.anm", "@cut.anm: 3 sprites announced, 1 present", "--animation @cut.anm",
