@@ -46,9 +46,7 @@ Result<std::unique_ptr<ZoSpriteAnimation>> LoadScene(const fs::path& file) {
 }
 
 Result<TDib> LoadBitmapFile(const fs::path& file) {
-  const Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(file, kMaxBmpFileSize);
-  if (!bytes) return WithContext(PathText(file), bytes.status());
-  Result<TDib> dib = TDib::Parse(*bytes);
+  Result<TDib> dib = TDib::ReadFile(file);
   if (!dib) return WithContext(PathText(file), dib.status());
   return dib;
 }

@@ -4,7 +4,7 @@
 //   - Result<T>: the same for an operation that gives a value: the value, or the Status
 //     that says why there is none.
 //   - bool or std::optional: when the caller needs no reason, or absence is not a failure
-//     (a key that is not in a file, a DIB that GDI would refuse too).
+//     (a key that is not in a file).
 // Status is [[nodiscard]]: a failure cannot be dropped silently. Where a file format's
 // or a host's contract fixes a value (1/0 of Read and Write, exit codes), that value is
 // derived from a Status at the boundary.

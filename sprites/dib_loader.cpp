@@ -297,11 +297,15 @@ TDib::TDib(const std::filesystem::path& file) {
 }
 
 Result<TDib> TDib::Load(const std::filesystem::path& file) {
-  const Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(file, kMaxBmpFileSize);
-  if (!bytes) return WithContext(QuotedPath(file), bytes.status());
-  Result<TDib> dib = Parse(*bytes);
+  Result<TDib> dib = ReadFile(file);
   if (!dib) return WithContext(QuotedPath(file), dib.status());
   return dib;
+}
+
+Result<TDib> TDib::ReadFile(const std::filesystem::path& file) {
+  const Result<std::vector<std::uint8_t>> bytes = ReadWholeFile(file, kMaxBmpFileSize);
+  if (!bytes) return bytes.status();
+  return Parse(*bytes);
 }
 
 Result<TDib> TDib::Parse(std::span<const std::uint8_t> file) {

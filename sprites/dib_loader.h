@@ -45,6 +45,8 @@ class TDib {
   // The same, with the refusal as a failure: "\"FILE\": no such file", "not a BMP file",
   // "file is truncated: its pixel data ends in row 8 of 480", ...
   static Result<TDib> Load(const std::filesystem::path& file);
+  // Load's reasons without the file's name, for a caller that names the file its own way.
+  static Result<TDib> ReadFile(const std::filesystem::path& file);
   static Result<TDib> Parse(std::span<const std::uint8_t> file);
 #ifdef _WIN32
   // An RT_BITMAP resource of `module` (an HMODULE): a DIB without the file header.

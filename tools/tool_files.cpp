@@ -31,10 +31,7 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& file, std::uintmax_t lim
   return Take(kelna::ReadWholeFile(file, limit));
 }
 
-TDib LoadBitmap(const fs::path& file) {
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(file, kMaxBmpFileSize);
-  return Take(TDib::Parse(bytes));
-}
+TDib LoadBitmap(const fs::path& file) { return Take(TDib::ReadFile(file)); }
 
 std::vector<std::uint8_t> StreamFormOf(ZoImage& image) {
   std::ostringstream form(std::ios::binary);
