@@ -1,22 +1,30 @@
 #pragma once
 // When input ends the player. Full screen it follows the Windows saver: any key, any mouse
-// button, a mouse position other than the one at start (no threshold), or the loss of the
-// input focus it had. In a window of its own: a key, a button or closing the window. Inside
-// someone else's window (XScreenSaver's) input is the owner's business: nothing ends it
-// but a termination signal.
+// button, a mouse position other than the one at start (no threshold), or the input focus
+// leaving the player's windows after one of them had it. In a window of its own: a key, a
+// button or closing the window. Inside someone else's window (XScreenSaver's) input is the
+// owner's business: nothing ends it but a termination signal.
 
 #include <SDL.h>
+
+#include <optional>
 
 #include "linux/player_options.h"
 
 namespace kelna {
 
 struct InputState {
-  SDL_Point start{};        // the pointer on the screen when the player started
-  SDL_Point windowOrigin{};  // the window's top-left corner on the screen
-  bool hadFocus = false;     // the window has had the input focus
+  // The pointer on the screen when the player started. Unknown where the window system
+  // does not tell (Wayland): then the first position reported, where the pointer enters
+  // a window, is the start.
+  std::optional<SDL_Point> start;
+  bool hadFocus = false;  // one of the windows has had the input focus
 };
 
-bool EndsPlayer(const SDL_Event& event, Placement placement, const InputState& state);
+// `windowOrigin`: the top-left corner on the screen of the window the event is for.
+// `focusStaysOurs`: whether the focus is still on one of the player's windows (it moves
+// between them when there are several).
+bool EndsPlayer(const SDL_Event& event, Placement placement, InputState& state, SDL_Point windowOrigin,
+                bool focusStaysOurs);
 
 }  // namespace kelna

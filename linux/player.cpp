@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/scene_files.h"
 #include "engine/sprite_animation.h"
@@ -55,46 +57,106 @@ SceneFiles LoadFiles(const PlayConfig& config) {
 // error that follows ends the player quietly instead of through Xlib's exit.
 std::atomic<bool> windowLost{false};
 
-struct OpenedWindow {
-  SdlWindow window;
-  InputState input;
-};
-
-// The union of every display's bounds: the saver covers every monitor.
-SDL_Rect AllDisplays() {
-  SDL_Rect all{0, 0, 0, 0};
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0) SDL_UnionRect(&all, &bounds, &all);
+// Wayland's own driver when the session is Wayland's and the picture goes to a window of
+// our own; X11's otherwise, and when Wayland's cannot start. A user's SDL_VIDEODRIVER wins
+// over both (SDL prefers the environment to a hint).
+void StartVideo(std::optional<SdlSubsystems>& video, const PlayerOptions& options) {
+  // A screen saver must never keep the screen from locking or blanking: SDL would hold an
+  // idle inhibitor (Wayland) or reset the X screen saver while its windows show.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+  if (wayland && *wayland && options.placement != Placement::GivenWindow) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
+    try {
+      video.emplace(SDL_INIT_VIDEO);
+      return;
+    } catch (const PlayerError&) {
+      SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    }
   }
-  return all;
+  video.emplace(SDL_INIT_VIDEO);
 }
 
-OpenedWindow OpenWindow(const PlayerOptions& options, const XConnection* x) {
-  OpenedWindow opened;
+bool OnWayland() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::string_view(driver) == "wayland";
+}
+
+// The windows the scene is drawn in, each showing one area of it.
+struct Screens {
+  std::vector<SdlWindow> windows;
+  std::vector<SurfacePresenter::Output> outputs;
+  int width = 0, height = 0;  // the scene's size
+};
+
+std::vector<SDL_Rect> DisplayBounds() {
+  std::vector<SDL_Rect> displays;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) displays.push_back(bounds);
+  }
+  if (displays.empty()) throw PlayerError(std::string("no display to show on: ") + SDL_GetError());
+  return displays;
+}
+
+constexpr Uint32 kFullScreenFlags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+
+SDL_Window* Checked(SDL_Window* window) {
+  if (!window) throw PlayerError(std::string("cannot open the window: ") + SDL_GetError());
+  return window;
+}
+
+// Full screen the saver covers every monitor with one scene laid out over their bounding
+// box. X11 lets one window cover them all; a Wayland client cannot place its windows, so
+// there each output gets a full-screen window of its own showing its part of the scene.
+void OpenFullScreen(Screens& screens) {
+  const std::vector<SDL_Rect> displays = DisplayBounds();
+  SDL_Rect all = displays.front();
+  for (const SDL_Rect& bounds : displays) SDL_UnionRect(&all, &bounds, &all);
+  if (!OnWayland()) {
+    const Uint32 fullScreen = displays.size() == 1 ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+    screens.windows.emplace_back(Checked(SDL_CreateWindow("Kelna", all.x, all.y, all.w, all.h, kFullScreenFlags | fullScreen)));
+    return;
+  }
+  for (int i = 0; i < int(displays.size()); ++i) {
+    const SDL_Rect& bounds = displays[std::size_t(i)];
+    screens.windows.emplace_back(Checked(SDL_CreateWindow("Kelna", SDL_WINDOWPOS_CENTERED_DISPLAY(i), SDL_WINDOWPOS_CENTERED_DISPLAY(i),
+                                                          bounds.w, bounds.h, kFullScreenFlags | SDL_WINDOW_FULLSCREEN_DESKTOP)));
+    screens.outputs.push_back({screens.windows.back().get(), {bounds.x - all.x, bounds.y - all.y,
+                                                              bounds.x - all.x + bounds.w, bounds.y - all.y + bounds.h}});
+  }
+  screens.width = all.w;
+  screens.height = all.h;
+}
+
+Screens OpenScreens(const PlayerOptions& options, const XConnection* x) {
+  Screens screens;
   switch (options.placement) {
     case Placement::GivenWindow: {
       const unsigned long target = options.windowId ? *options.windowId : x->Root();
-      opened.window.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(target)));
+      screens.windows.emplace_back(Checked(SDL_CreateWindowFrom(reinterpret_cast<const void*>(target))));
       break;
     }
     case Placement::OwnWindow:
-      opened.window.reset(SDL_CreateWindow("Kelna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                           options.windowWidth, options.windowHeight, SDL_WINDOW_SHOWN));
+      screens.windows.emplace_back(Checked(SDL_CreateWindow("Kelna", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                                            options.windowWidth, options.windowHeight, SDL_WINDOW_SHOWN)));
       break;
-    case Placement::FullScreen: {
-      SDL_GetGlobalMouseState(&opened.input.start.x, &opened.input.start.y);
-      const SDL_Rect all = AllDisplays();
-      const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR |
-                           (SDL_GetNumVideoDisplays() == 1 ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-      opened.window.reset(SDL_CreateWindow("Kelna", all.x, all.y, all.w, all.h, flags));
+    case Placement::FullScreen:
+      OpenFullScreen(screens);
       SDL_ShowCursor(SDL_DISABLE);
       break;
-    }
   }
-  if (!opened.window) throw PlayerError(std::string("cannot open the window: ") + SDL_GetError());
-  SDL_GetWindowPosition(opened.window.get(), &opened.input.windowOrigin.x, &opened.input.windowOrigin.y);
-  return opened;
+  if (screens.outputs.empty()) {  // one window showing all of the scene, at its surface's size
+    SDL_Surface* surface = SDL_GetWindowSurface(screens.windows.front().get());
+    if (!surface) throw PlayerError(std::string("the window cannot be drawn on: ") + SDL_GetError());
+    screens.width = surface->w;
+    screens.height = surface->h;
+    screens.outputs.push_back({screens.windows.front().get(), {0, 0, surface->w, surface->h}});
+  }
+  if (screens.width <= 0 || screens.height <= 0 || screens.width > 32767 || screens.height > 32767)
+    throw PlayerError("the window's size " + std::to_string(screens.width) + "x" + std::to_string(screens.height) +
+                      " is not one the scene can be drawn at");
+  return screens;
 }
 
 void Say(bool verbose, const std::string& line) {
@@ -114,6 +176,8 @@ class Player {
   void Tick();
   void SetUp();
   bool Handle(const SDL_Event& event);
+  SDL_Point OriginOf(Uint32 windowId) const;
+  bool FocusIsOurs() const;
 
   const PlayerOptions& options_;
   const PlayConfig& config_;
@@ -122,7 +186,8 @@ class Player {
   std::optional<SdlSubsystems> video_;
   std::optional<PlayerAudio> audio_;
   std::optional<ScopedWavePlayer> wavePlayer_;
-  OpenedWindow window_;
+  Screens screens_;
+  InputState input_;
   std::optional<SurfacePresenter> presenter_;
   std::optional<WindowDC> context_;
   int width_ = 0, height_ = 0;
@@ -132,10 +197,12 @@ class Player {
 };
 
 int Player::Run() {
-  // Our own connection for the desktop capture and the root window's id, made before any
+  StartVideo(video_, options_);
+  const bool wayland = OnWayland();
+  // Our own X connection for the desktop capture and the root window's id, made before any
   // window of ours exists so that the capture shows none.
   std::optional<XConnection> x;
-  if (config_.bgImageMode == BgDesktop || options_.placement == Placement::GivenWindow) {
+  if (!wayland && (config_.bgImageMode == BgDesktop || options_.placement == Placement::GivenWindow)) {
     x.emplace();
     if (config_.bgImageMode == BgDesktop) {
       desktop_ = x->CaptureDesktop(options_.windowId.value_or(0));
@@ -143,26 +210,25 @@ int Player::Run() {
         std::fprintf(stderr, "kelna: the X server gives no picture of the desktop: black instead\n");
     }
   }
+  if (wayland && config_.bgImageMode == BgDesktop)
+    std::fprintf(stderr, "kelna: a Wayland compositor gives no client a picture of the desktop: black instead\n");
   // X11's own window framebuffer sends each changed rectangle with XShmPutImage; SDL's
-  // texture framebuffer would upload and present the whole window on every update.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // texture framebuffer would upload and present the whole window on every update. Wayland
+  // has only the texture framebuffer.
+  if (!wayland) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  video_.emplace(SDL_INIT_VIDEO);
   NoteLostWindows(windowLost);
-  window_ = OpenWindow(options_, x ? &*x : nullptr);
+  if (options_.placement == Placement::FullScreen && !wayland)
+    SDL_GetGlobalMouseState(&input_.start.emplace().x, &input_.start->y);
+  screens_ = OpenScreens(options_, x ? &*x : nullptr);
   x.reset();
-
-  SDL_Surface* surface = SDL_GetWindowSurface(window_.window.get());
-  if (!surface) throw PlayerError(std::string("the window cannot be drawn on: ") + SDL_GetError());
-  width_ = surface->w;
-  height_ = surface->h;
-  if (width_ <= 0 || height_ <= 0 || width_ > 32767 || height_ > 32767)
-    throw PlayerError("the window's size " + std::to_string(width_) + "x" + std::to_string(height_) +
-                      " is not one the scene can be drawn at");
-  presenter_.emplace(window_.window.get(), width_, height_);
+  width_ = screens_.width;
+  height_ = screens_.height;
+  presenter_.emplace(screens_.outputs);
   context_.emplace(*presenter_, width_, height_);
-  presenter_->PresentAll();  // black until the first tick, as the saver's window class paints it
-  Say(options_.verbose, "drawing " + std::to_string(width_) + "x" + std::to_string(height_));
+  Say(options_.verbose, "drawing " + std::to_string(width_) + "x" + std::to_string(height_) + " in " +
+                            std::to_string(screens_.windows.size()) + (screens_.windows.size() == 1 ? " window" : " windows") +
+                            (presenter_->DrawsDirectly() ? "" : " through a copy"));
 
   audio_.emplace(config_.waveSound || config_.music.has_value(), options_.verbose);
   wavePlayer_.emplace(*audio_);
@@ -200,22 +266,30 @@ int Player::Run() {
 
 bool Player::Handle(const SDL_Event& event) {
   if (event.type == SDL_WINDOWEVENT) {
-    switch (event.window.event) {
-      case SDL_WINDOWEVENT_FOCUS_GAINED:
-        window_.input.hadFocus = true;
-        break;
-      case SDL_WINDOWEVENT_MOVED:
-        window_.input.windowOrigin = {event.window.data1, event.window.data2};
-        break;
-      case SDL_WINDOWEVENT_EXPOSED:
-      case SDL_WINDOWEVENT_SIZE_CHANGED:
-        presenter_->PresentAll();
-        break;
-      default:
-        break;
-    }
+    SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);
+    if (event.window.event == SDL_WINDOWEVENT_EXPOSED) presenter_->PresentAll(window);
+    if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) presenter_->Renew(window);
   }
-  return EndsPlayer(event, options_.placement, window_.input);
+  const Uint32 windowId = event.type == SDL_MOUSEMOTION ? event.motion.windowID : 0;
+  return EndsPlayer(event, options_.placement, input_, OriginOf(windowId), FocusIsOurs());
+}
+
+// Where the window is on the screen: X11 tells, and a full-screen Wayland window is where
+// its output is.
+SDL_Point Player::OriginOf(Uint32 windowId) const {
+  SDL_Point origin{0, 0};
+  if (SDL_Window* window = SDL_GetWindowFromID(windowId)) SDL_GetWindowPosition(window, &origin.x, &origin.y);
+  if (OnWayland() && options_.placement == Placement::FullScreen)
+    for (std::size_t i = 0; i < screens_.windows.size(); ++i)
+      if (SDL_GetWindowID(screens_.windows[i].get()) == windowId)
+        origin = {screens_.outputs[i].area.left, screens_.outputs[i].area.top};
+  return origin;
+}
+
+bool Player::FocusIsOurs() const {
+  SDL_Window* focus = SDL_GetKeyboardFocus();
+  return std::any_of(screens_.windows.begin(), screens_.windows.end(),
+                     [focus](const SdlWindow& window) { return focus && window.get() == focus; });
 }
 
 void Player::SetUp() {

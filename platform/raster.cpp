@@ -50,29 +50,22 @@ RowOperation RowOperationFor(RasterOp op) {
   return nullptr;
 }
 
+PixelRows RowsOf(Bitmap& bitmap) {
+  return {bitmap.Pixels().data(), bitmap.Width(), bitmap.Height(), bitmap.Width()};
+}
+
 // Draws an already clipped rectangle of `source` onto `target`.
 void BlitRows(Bitmap& target, const Rect& area, const Bitmap& source, int sourceX, int sourceY,
               RasterOp op) {
+  if (&target != &source) return BlitInto(RowsOf(target), area, source, sourceX, sourceY, op);
+  // Source and target may overlap: read the source rows before any is overwritten.
   const RowOperation row = RowOperationFor(op);
   const auto width = std::size_t(area.Width());
-  if (&target == &source) {
-    // Source and target may overlap: read the source rows before any is overwritten.
-    std::vector<Pixel> copy(width * std::size_t(area.Height()));
-    for (int y = 0; y < area.Height(); ++y)
-      CopyRow(copy.data() + y * width, source.Row(sourceY + y).data() + sourceX, width);
-    for (int y = 0; y < area.Height(); ++y)
-      row(target.Row(area.top + y).data() + area.left, copy.data() + y * width, width);
-    return;
-  }
+  std::vector<Pixel> copy(width * std::size_t(area.Height()));
   for (int y = 0; y < area.Height(); ++y)
-    row(target.Row(area.top + y).data() + area.left, source.Row(sourceY + y).data() + sourceX, width);
-}
-
-void FillRows(Bitmap& target, const Rect& area, Pixel colour) {
-  for (int y = area.top; y < area.bottom; ++y) {
-    auto row = target.Row(y).subspan(area.left, area.Width());
-    std::fill(row.begin(), row.end(), colour);
-  }
+    CopyRow(copy.data() + y * width, source.Row(sourceY + y).data() + sourceX, width);
+  for (int y = 0; y < area.Height(); ++y)
+    row(target.Row(area.top + y).data() + area.left, copy.data() + y * width, width);
 }
 
 // GDI treats a negative size as the same rectangle given from its other corner.
@@ -84,6 +77,18 @@ void Normalise(int& position, int& size, int* sourcePosition = nullptr) {
 }
 
 }  // namespace
+
+void BlitInto(const PixelRows& target, const Rect& area, const Bitmap& source, int sourceX, int sourceY,
+              RasterOp op) {
+  const RowOperation row = RowOperationFor(op);
+  const auto width = std::size_t(area.Width());
+  for (int y = 0; y < area.Height(); ++y)
+    row(target.Row(area.top + y) + area.left, source.Row(sourceY + y).data() + sourceX, width);
+}
+
+void FillInto(const PixelRows& target, const Rect& area, Pixel colour) {
+  for (int y = area.top; y < area.bottom; ++y) std::fill_n(target.Row(y) + area.left, area.Width(), colour);
+}
 
 // --- Bitmap ---
 
@@ -172,7 +177,7 @@ void DeviceContext::Draw(const Rect& target, const Bitmap& source, int sourceX, 
   BlitRows(*surface_, target, source, sourceX, sourceY, op);
 }
 
-void DeviceContext::Fill(const Rect& target, Pixel colour) { FillRows(*surface_, target, colour); }
+void DeviceContext::Fill(const Rect& target, Pixel colour) { FillInto(RowsOf(*surface_), target, colour); }
 
 bool MemoryDC::SelectOwned(std::unique_ptr<Bitmap> bitmap) {
   if (!bitmap || !SelectBitmap(bitmap.get())) return false;
@@ -199,7 +204,7 @@ void RecordingPresenter::Blit(const Rect& target, const Bitmap& source, int sour
 }
 
 void RecordingPresenter::Fill(const Rect& target, Pixel colour) {
-  FillRows(window_, target, colour);
+  FillInto(RowsOf(window_), target, colour);
   log_.push_back({target, true, RasterOp::PatternCopy});
 }
 

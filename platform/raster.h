@@ -9,6 +9,7 @@
 // A bitmap is selected into at most one context; destroying a bitmap or a context undoes the
 // selection on the other side, so nothing is ever left pointing at freed memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -99,6 +100,21 @@ class Presenter {
                     RasterOp op) = 0;
   virtual void Fill(const Rect& target, Pixel colour) = 0;
 };
+
+// Pixels held by someone else (a window system's surface) in our layout: `stride` pixels
+// from the start of one row to the next. The presenters draw into such rows directly.
+struct PixelRows {
+  Pixel* pixels = nullptr;
+  int width = 0, height = 0;
+  std::ptrdiff_t stride = 0;
+  Pixel* Row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
+};
+
+// What a blit or a fill does to the pixels, for `area` already clipped to `target` (and the
+// source to `source`): the raster's own drawing, for presenters that keep their pixels.
+void BlitInto(const PixelRows& target, const Rect& area, const Bitmap& source, int sourceX, int sourceY,
+              RasterOp op);
+void FillInto(const PixelRows& target, const Rect& area, Pixel colour);
 
 // A device context: a memory context with a selected bitmap, or a window's context whose
 // drawing goes to a presenter. Every context has a selected brush (white at first, as in
