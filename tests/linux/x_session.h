@@ -25,7 +25,6 @@
 namespace kelna::test {
 
 using namespace std::chrono_literals;
-using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, rows top first
 
 // A private Xvfb on a display number it picks itself. Without access control (-ac), so that
 // another local user may draw on it; it listens on no network.
@@ -84,14 +83,6 @@ class Xvfb {
   std::string name_;
   Display* display_ = nullptr;
 };
-
-// The share of pixels that differ (1 when the sizes differ).
-inline double Unlike(const Pixels& a, const Pixels& b) {
-  if (a.size() != b.size() || a.empty()) return 1;
-  long count = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
-  return double(count) / double(a.size());
-}
 
 // The fixture of the tests on X: a private Xvfb and a folder for settings, logs and frames.
 // kelna starts there with SDL's audio discarded, or recorded into the folder's audio.raw

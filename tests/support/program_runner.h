@@ -2,7 +2,7 @@
 // Test support: programs started beside the test as users start them. The one runner of the
 // tests: kelna-tool, the native player and the X tools natively; kelna.scr and kelna-tool.exe
 // under Wine. A program gets its words, variables of its own besides the test's, a working
-// folder, and files for its output and its errors; it reads nothing.
+// folder, and files for its output and its errors, and one to read (nothing, unless given).
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,6 +41,7 @@ struct ProgramSetup {
   fs::path folder = {};  // the working folder; empty: the test's
   fs::path out = {};     // where its output goes; empty: nowhere
   fs::path errors = {};  // where its errors go; empty: with its output
+  fs::path in = {};      // what it reads (a named pipe, say); empty: nothing
 };
 
 // The variables `variables` ("NAME=value") with `changes` made as ProgramSetup says.
@@ -144,7 +145,7 @@ class Program {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = Open({}, false);
+    startup.hStdInput = Open(setup_.in, false);
     startup.hStdOutput = Open(setup_.out, true);
     startup.hStdError = setup_.errors.empty() ? startup.hStdOutput : Open(setup_.errors, true);
     std::wstring line = CommandLine(words);
@@ -180,7 +181,7 @@ class Program {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const auto file = [](const fs::path& path) { return path.empty() ? "/dev/null" : path.c_str(); };
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, file(setup_.in), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, file(setup_.out), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (setup_.errors.empty())
       posix_spawn_file_actions_adddup2(&actions, 1, 2);
