@@ -16,8 +16,8 @@ kelna_native_packages=(
 kelna_packages=(
   "${kelna_native_packages[@]}"
   xscreensaver xdotool                        # the player's tests: the daemon, input
-  sway grim wtype swayidle                    # the player on Wayland: compositor, screenshots, keys, idle
-  libwayland-dev                              # the Wayland tests' own pointer client (wayland-client)
+  sway grim swayidle                          # the player on Wayland: compositor, screenshots, idle
+  libwayland-dev                              # the Wayland tests' own pointer and keyboard (wayland-client)
   g++-mingw-w64-x86-64-posix                  # Windows cross build
   libbenchmark-dev                            # benchmarks (Google Benchmark)
   clang libclang-rt-14-dev                    # fuzz targets (libFuzzer)

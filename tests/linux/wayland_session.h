@@ -1,7 +1,7 @@
 #pragma once
 // Test support for the native player on Wayland: a private headless sway whose outputs stand
-// side by side, screenshots of them through grim, keys through wtype, and a pointer of our
-// own (virtual_pointer.cpp).
+// side by side, screenshots of them through grim, and a pointer and keyboard of our own
+// (virtual_input.cpp).
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -45,8 +45,41 @@ bool Within(std::chrono::milliseconds timeout, Test holds) {
   return true;
 }
 
+// The seat's pointer and keyboard, for as long as the object lives: our virtual-input client,
+// which reads its commands through a named pipe.
+class VirtualInput {
+ public:
+  VirtualInput(const fs::path& folder, const std::vector<std::string>& environment, const std::string& layout) {
+    const fs::path pipe = folder / "input-commands";
+    if (mkfifo(pipe.c_str(), 0600) != 0 || (commands_ = open(pipe.c_str(), O_RDWR)) < 0)
+      throw std::runtime_error("cannot make the input's pipe");
+    client_.emplace(std::vector<std::string>{KELNA_VIRTUAL_INPUT, layout},
+                    ProgramSetup{.environment = environment, .out = folder / "input.log", .in = pipe});
+    if (!client_->Says("ready", 10s)) throw std::runtime_error("no virtual input: " + client_->Log());
+  }
+  ~VirtualInput() {
+    client_.reset();
+    close(commands_);
+  }
+
+  // Gives `command` and waits until the compositor has had it.
+  void Do(const std::string& command) {
+    const std::string line = command + "\n";
+    ASSERT_EQ(write(commands_, line.data(), line.size()), ssize_t(line.size()));
+    ++given_;
+    ASSERT_TRUE(Within(10s, [&] { return Occurrences(client_->Log(), "done") == given_; }))
+        << command << "\n" << client_->Log();
+  }
+
+ private:
+  int commands_ = -1;
+  long given_ = 0;
+  std::optional<Program> client_;
+};
+
 // sway on wlroots' headless backend with `outputs` outputs of kWidth x kHeight, HEADLESS-1 at
-// the left, the next to its right, and so on; black, no bar, no Xwayland. sway will not run as
+// the left, the next to its right, and so on; black, no bar, no Xwayland; its seat has our
+// pointer and keyboard (a headless one has none of its own). sway will not run as
 // root: then it runs as nobody, whose runtime folder holds its sockets; root's clients still
 // reach them.
 class HeadlessSway {
@@ -78,11 +111,15 @@ class HeadlessSway {
                                       .out = folder_ / "sway.log"});
     if (!Within(20s, [&] { return FindSockets() && OutputsPlaced(); }))
       throw std::runtime_error("sway did not start with its outputs in place:\n" + sway_->Log());
+    input_.emplace(folder_.Path(), Environment(), std::to_string(kWidth * outputs) + "x" + std::to_string(kHeight));
   }
-  ~HeadlessSway() { sway_.reset(); }  // before the folder with its sockets goes
+  ~HeadlessSway() {  // before the folder with its sockets goes
+    input_.reset();
+    sway_.reset();
+  }
 
   static bool Installed() {
-    return Program({"sh", "-c", "command -v sway && command -v grim && command -v wtype && command -v swayidle"})
+    return Program({"sh", "-c", "command -v sway && command -v grim && command -v swayidle"})
                .WaitForExit(10s) == 0;
   }
 
@@ -107,7 +144,11 @@ class HeadlessSway {
     return ReadPpm(shot);
   }
 
-  // A key as a user types it: "wtype a". Or any other of sway's clients: "swaymsg ...".
+  // Input as a user gives it, through the seat's one pointer and keyboard: "move X Y" in the
+  // layout, "click", "key" (A).
+  void Do(const std::string& command) { input_->Do(command); }
+
+  // One of sway's clients: "swaymsg ...".
   void Run(const std::string& command) const {
     const ToolRun run = RunProgram(Words(command), folder_.Path(), Environment(), 20s);
     ASSERT_EQ(run.status, 0) << command << "\n" << run.errors;
@@ -142,40 +183,7 @@ class HeadlessSway {
   fs::path run_, ipc_;
   std::string display_;
   std::optional<Program> sway_;
-};
-
-// The seat's pointer, for as long as the object lives: our virtual-pointer client, which
-// reads its commands through a named pipe ("move X Y" in the layout, "click").
-class VirtualPointer {
- public:
-  explicit VirtualPointer(const HeadlessSway& sway) {
-    const fs::path pipe = sway.Folder() / "pointer-commands";
-    if (mkfifo(pipe.c_str(), 0600) != 0 || (commands_ = open(pipe.c_str(), O_RDWR)) < 0)
-      throw std::runtime_error("cannot make the pointer's pipe");
-    const std::string layout = std::to_string(HeadlessSway::kWidth * sway.Outputs()) + "x" +
-                               std::to_string(HeadlessSway::kHeight);
-    client_.emplace(std::vector<std::string>{KELNA_VIRTUAL_POINTER, layout},
-                    ProgramSetup{.environment = sway.Environment(), .out = sway.Folder() / "pointer.log", .in = pipe});
-    if (!client_->Says("ready", 10s)) throw std::runtime_error("no virtual pointer: " + client_->Log());
-  }
-  ~VirtualPointer() {
-    client_.reset();
-    close(commands_);
-  }
-
-  // Gives `command` and waits until the compositor has had it.
-  void Do(const std::string& command) {
-    const std::string line = command + "\n";
-    ASSERT_EQ(write(commands_, line.data(), line.size()), ssize_t(line.size()));
-    ++given_;
-    ASSERT_TRUE(Within(10s, [&] { return Occurrences(client_->Log(), "done") == given_; }))
-        << command << "\n" << client_->Log();
-  }
-
- private:
-  int commands_ = -1;
-  long given_ = 0;
-  std::optional<Program> client_;
+  std::optional<VirtualInput> input_;
 };
 
 }  // namespace kelna::test

@@ -1,11 +1,17 @@
-// A pointer for the tests on a headless Wayland compositor, which has no input devices of its
-// own: a virtual pointer (wlroots' zwlr_virtual_pointer_manager_v1) that it holds while it runs.
-//   virtual-pointer WIDTHxHEIGHT   (the size of the outputs' layout)
+// A pointer and a keyboard for the tests on a headless Wayland compositor, which has no input
+// devices of its own: a virtual pointer (wlroots' zwlr_virtual_pointer_manager_v1) and a
+// virtual keyboard (zwp_virtual_keyboard_manager_v1) that it holds while it runs. One keyboard
+// for the whole run, as a user's seat has: a new one (each wtype makes its own) sends the
+// focused client a new keymap, and SDL 2.26 may crash on keys that follow one.
+//   virtual-input WIDTHxHEIGHT   (the size of the outputs' layout)
 // reads commands on its input, one a line, and says "done" when the compositor has each:
 //   move X Y   the pointer to (X, Y) of the layout
 //   click      the left button pressed and let go
-// It says "ready" once the seat has the pointer. Ends at the end of its input.
+//   key        the key A pressed and let go
+// It says "ready" once the seat has both. Ends at the end of its input.
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include <chrono>
@@ -39,13 +45,37 @@ const wl_message pointer_requests[] = {
 enum Request : std::uint32_t { kMotionAbsolute = 1, kButton = 2, kFrame = 4, kDestroy = 8 };
 const wl_interface pointer_interface = {"zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, nullptr};
 
+extern const wl_interface keyboard_interface;
+const wl_interface* const create_keyboard_types[] = {&wl_seat_interface, &keyboard_interface};
+const wl_message keyboard_manager_requests[] = {
+    {"create_virtual_keyboard", "on", const_cast<const wl_interface**>(create_keyboard_types)},
+};
+const wl_interface keyboard_manager_interface = {"zwp_virtual_keyboard_manager_v1", 1, 1,
+                                                 keyboard_manager_requests, 0, nullptr};
+const wl_message keyboard_requests[] = {
+    {"keymap", "uhu", none}, {"key", "uuu", none}, {"modifiers", "uuuu", none}, {"destroy", "", none}};
+enum KeyboardRequest : std::uint32_t { kKeymapRequest = 0, kKey = 1, kKeyboardDestroy = 3 };
+const wl_interface keyboard_interface = {"zwp_virtual_keyboard_v1", 1, 4, keyboard_requests, 0, nullptr};
+
 constexpr std::uint32_t kLeftButton = 0x110;  // BTN_LEFT of linux/input-event-codes.h
+constexpr std::uint32_t kKeyA = 30;           // KEY_A; XKB numbers it 8 higher
+// A keymap of the one key, the rest of its sections the compositor's usual ones.
+constexpr char kKeymap[] =
+    "xkb_keymap {\n xkb_keycodes \"kelna\" { minimum = 8; maximum = 255; <AC01> = 38; };\n"
+    " xkb_types \"kelna\" { include \"complete\" };\n xkb_compatibility \"kelna\" { include \"complete\" };\n"
+    " xkb_symbols \"kelna\" { key <AC01> { [ a ] }; };\n};\n";
 
 wl_proxy* manager = nullptr;
+wl_proxy* keyboard_manager = nullptr;
+wl_seat* seat = nullptr;
 
 void Announced(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
   if (std::strcmp(interface, manager_interface.name) == 0)
     manager = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &manager_interface, 1));
+  if (std::strcmp(interface, keyboard_manager_interface.name) == 0)
+    keyboard_manager = static_cast<wl_proxy*>(wl_registry_bind(registry, name, &keyboard_manager_interface, 1));
+  if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat)
+    seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
 }
 void Withdrawn(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener registry_listener = {Announced, Withdrawn};
@@ -60,23 +90,29 @@ std::uint32_t Now() {  // milliseconds, as input events count time
 int main(int argc, char** argv) {
   unsigned width = 0, height = 0;
   if (argc != 2 || std::sscanf(argv[1], "%ux%u", &width, &height) != 2 || width == 0 || height == 0) {
-    std::cerr << "usage: virtual-pointer WIDTHxHEIGHT\n";
+    std::cerr << "usage: virtual-input WIDTHxHEIGHT\n";
     return 2;
   }
   wl_display* display = wl_display_connect(nullptr);
   if (!display) {
-    std::cerr << "virtual-pointer: no Wayland display\n";
+    std::cerr << "virtual-input: no Wayland display\n";
     return 1;
   }
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &registry_listener, nullptr);
   wl_display_roundtrip(display);
-  if (!manager) {
-    std::cerr << "virtual-pointer: the compositor has no " << manager_interface.name << "\n";
+  if (!manager || !keyboard_manager || !seat) {
+    std::cerr << "virtual-input: the compositor lacks " << manager_interface.name << " or "
+              << keyboard_manager_interface.name << "\n";
     return 1;
   }
-  // No seat given: the compositor's default one.
-  wl_proxy* pointer = wl_proxy_marshal_flags(manager, 0, &pointer_interface, 1, 0, nullptr, nullptr);
+  wl_proxy* pointer = wl_proxy_marshal_flags(manager, 0, &pointer_interface, 1, 0, seat, nullptr);
+  wl_proxy* keyboard = wl_proxy_marshal_flags(keyboard_manager, 0, &keyboard_interface, 1, 0, seat, nullptr);
+  const int keymap = memfd_create("kelna-keymap", MFD_CLOEXEC);
+  if (keymap < 0 || write(keymap, kKeymap, sizeof kKeymap) != ssize_t(sizeof kKeymap)) return 1;
+  wl_proxy_marshal_flags(keyboard, kKeymapRequest, nullptr, 1, 0,
+                         WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, keymap, std::uint32_t(sizeof kKeymap));
+  close(keymap);
   if (wl_display_roundtrip(display) < 0) return 1;
   std::cout << "ready" << std::endl;
 
@@ -91,8 +127,11 @@ int main(int argc, char** argv) {
       wl_proxy_marshal_flags(pointer, kButton, nullptr, 1, 0, Now(), kLeftButton, WL_POINTER_BUTTON_STATE_PRESSED);
       wl_proxy_marshal_flags(pointer, kFrame, nullptr, 1, 0);
       wl_proxy_marshal_flags(pointer, kButton, nullptr, 1, 0, Now(), kLeftButton, WL_POINTER_BUTTON_STATE_RELEASED);
+    } else if (command == "key") {
+      wl_proxy_marshal_flags(keyboard, kKey, nullptr, 1, 0, Now(), kKeyA, WL_KEYBOARD_KEY_STATE_PRESSED);
+      wl_proxy_marshal_flags(keyboard, kKey, nullptr, 1, 0, Now(), kKeyA, WL_KEYBOARD_KEY_STATE_RELEASED);
     } else {
-      std::cerr << "virtual-pointer: not a command: " << line << "\n";
+      std::cerr << "virtual-input: not a command: " << line << "\n";
       return 2;
     }
     wl_proxy_marshal_flags(pointer, kFrame, nullptr, 1, 0);
@@ -100,6 +139,7 @@ int main(int argc, char** argv) {
     std::cout << "done" << std::endl;
   }
   wl_proxy_marshal_flags(pointer, kDestroy, nullptr, 1, WL_MARSHAL_FLAG_DESTROY);
+  wl_proxy_marshal_flags(keyboard, kKeyboardDestroy, nullptr, 1, WL_MARSHAL_FLAG_DESTROY);
   wl_display_roundtrip(display);
   wl_display_disconnect(display);
   return 0;
