@@ -13,6 +13,21 @@ namespace fs = std::filesystem;
 std::atomic<bool> musicEnded{false};
 std::atomic<Uint32> musicEndedEventType{0};
 
+// Wakes the event loop, so that Poll sees what changed in the audio thread.
+void WakeLoop() {
+  SDL_Event event{};
+  event.type = musicEndedEventType;
+  if (event.type != 0) SDL_PushEvent(&event);
+}
+
+// The device SDL_mixer opened: SDL_mixer 2.6 keeps its id to itself, and unpauses it when it
+// opens it. Ours is the only device the player opens, so it is the one that plays.
+SDL_AudioDeviceID OpenedDevice() {
+  for (SDL_AudioDeviceID id = 1; id <= 16; ++id)
+    if (SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING) return id;
+  return 0;
+}
+
 constexpr std::size_t kMaxCachedWaves = 32;
 
 // Debian's choice of General MIDI font first (an alternative that timgm6mb-soundfont and
@@ -68,11 +83,15 @@ PlayerAudio::PlayerAudio(bool wanted, bool verbose) : verbose_(verbose) {
   Mix_AllocateChannels(1);
   Mix_SetPostMix(&PlayerAudio::PostMix, this);
   musicEndedEventType = SDL_RegisterEvents(1);
+  Mix_ChannelFinished([](int) { WakeLoop(); });
+  device_ = OpenedDevice();
+  Poll();  // nothing plays yet
 }
 
 PlayerAudio::~PlayerAudio() {
   if (!open_) return;
   Mix_HookMusicFinished(nullptr);
+  Mix_ChannelFinished(nullptr);
   Mix_SetPostMix(nullptr, nullptr);
   Mix_HaltChannel(-1);
   Mix_HaltMusic();
@@ -98,6 +117,7 @@ void PlayerAudio::PostMix(void* self, Uint8* stream, int length) {
     }
   }
   audio.audibleFrames_ += audible;
+  ++audio.mixes_;
 }
 
 Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
@@ -117,7 +137,10 @@ Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
 
 void PlayerAudio::Play(std::span<const std::uint8_t> wave) {
   if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(0)) return;
-  if (Mix_Chunk* chunk = Chunk(wave); chunk && Mix_PlayChannel(0, chunk, 0) == 0) ++soundsStarted_;
+  Mix_Chunk* chunk = Chunk(wave);
+  if (!chunk) return;
+  Resume();
+  if (Mix_PlayChannel(0, chunk, 0) == 0) ++soundsStarted_;
 }
 
 void PlayerAudio::Stop() {
@@ -148,12 +171,11 @@ void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
 
 void PlayerAudio::MusicFinished() {
   musicEnded = true;
-  SDL_Event event{};
-  event.type = musicEndedEventType;
-  if (event.type != 0) SDL_PushEvent(&event);
+  WakeLoop();
 }
 
 void PlayerAudio::PlayMusicOnce() {
+  Resume();
   if (Mix_PlayMusic(music_.get(), 0) == 0) {
     ++musicStarts_;
     if (verbose_) {
@@ -167,10 +189,23 @@ void PlayerAudio::PlayMusicOnce() {
 }
 
 void PlayerAudio::Poll() {
-  if (!musicEnded.exchange(false)) return;
-  if (repeat_ && music_) PlayMusicOnce();
+  if (!open_) return;
+  if (musicEnded.exchange(false) && repeat_ && music_) PlayMusicOnce();
+  // SDL_mixer mixes silence while nothing plays: a paused device does not call it.
+  if (running_ && !Mix_Playing(-1) && !Mix_PlayingMusic()) {
+    SDL_PauseAudioDevice(device_, 1);
+    running_ = false;
+  }
 }
 
-AudioCounts PlayerAudio::Counts() const { return {soundsStarted_, musicStarts_, audibleFrames_.load()}; }
+void PlayerAudio::Resume() {
+  if (running_) return;
+  SDL_PauseAudioDevice(device_, 0);
+  running_ = true;
+}
+
+AudioCounts PlayerAudio::Counts() const {
+  return {soundsStarted_, musicStarts_, audibleFrames_.load(), mixes_.load()};
+}
 
 }  // namespace kelna

@@ -22,6 +22,7 @@ struct AudioCounts {
   long soundsStarted = 0;   // waves the player started (none while another plays)
   long musicStarts = 0;     // the music started, the first time and every repeat
   long audibleFrames = 0;   // sample frames not silent in the mixed output
+  long mixes = 0;           // buffers SDL_mixer mixed: none while the device is paused
 };
 
 // The General MIDI sound fonts SDL_mixer can use: $SDL_SOUNDFONTS when set (paths separated
@@ -42,17 +43,18 @@ class PlayerAudio final : public WavePlayer {
 
   // Starts the music file (silent with a message when it cannot be played).
   void StartMusic(const std::filesystem::path& file, bool repeat);
-  // Call from the event loop: starts the music again when it has ended and repeat is on.
+  // Call from the event loop: starts the music again when it has ended and repeat is on, and
+  // pauses the device while no wave and no music plays (Play and the music resume it).
   void Poll();
 
   AudioCounts Counts() const;
-  // The SDL event type posted when the music ends, so that the loop wakes for it.
 
  private:
   static void MusicFinished();
   static void PostMix(void* self, Uint8* stream, int length);
   Mix_Chunk* Chunk(std::span<const std::uint8_t> wave);
   void PlayMusicOnce();
+  void Resume();
 
   bool open_ = false;
   bool verbose_ = false;
@@ -63,6 +65,9 @@ class PlayerAudio final : public WavePlayer {
   long soundsStarted_ = 0;
   long musicStarts_ = 0;
   std::atomic<long> audibleFrames_{0};
+  std::atomic<long> mixes_{0};
+  SDL_AudioDeviceID device_ = 0;
+  bool running_ = true;  // SDL_mixer unpauses the device it opens
   int channels_ = 2;
 };
 

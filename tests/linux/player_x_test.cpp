@@ -229,6 +229,27 @@ TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
   }
 }
 
+// SDL_mixer mixes nothing while nothing sounds: the device is paused until a wave starts,
+// and again once it has ended.
+TEST(PlayerAudioDevice, MixesOnlyWhileSomethingPlays) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  PlayerAudio audio(true, false);
+  const auto mixesIn = [&audio](std::chrono::milliseconds wait) {
+    const long before = audio.Counts().mixes;
+    std::this_thread::sleep_for(wait);
+    return audio.Counts().mixes - before;
+  };
+  EXPECT_EQ(mixesIn(300ms), 0);
+  const std::string blip = Contents(kDemo + "/blip.wav");  // 0.45 s
+  audio.Play({reinterpret_cast<const std::uint8_t*>(blip.data()), blip.size()});
+  EXPECT_GT(mixesIn(300ms), 2);
+  EXPECT_GT(audio.Counts().audibleFrames, 0);
+  std::this_thread::sleep_for(500ms);
+  audio.Poll();
+  EXPECT_EQ(mixesIn(300ms), 0);
+  EXPECT_EQ(audio.Counts().soundsStarted, 1);
+}
+
 // Music of one short note: it starts again when it repeats, not when it plays once, and
 // without a sound font not at all, saying why once.
 TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
