@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "linux/music_render.h"
+
 namespace kelna {
 namespace {
 
@@ -29,6 +31,7 @@ SDL_AudioDeviceID OpenedDevice() {
 }
 
 constexpr std::size_t kMaxCachedWaves = 32;
+constexpr int kWaveChannel = 0, kMusicChannel = 1;
 
 // Debian's choice of General MIDI font first (an alternative that timgm6mb-soundfont and
 // fluid-soundfont-gm provide), then the fonts themselves.
@@ -77,19 +80,23 @@ PlayerAudio::PlayerAudio(bool wanted, bool verbose) : verbose_(verbose) {
     return;
   }
   open_ = true;
-  int frequency = 0;
   Uint16 format = 0;
-  Mix_QuerySpec(&frequency, &format, &channels_);
-  Mix_AllocateChannels(1);
+  Mix_QuerySpec(&frequency_, &format, &channels_);
+  Mix_AllocateChannels(2);
   Mix_SetPostMix(&PlayerAudio::PostMix, this);
   musicEndedEventType = SDL_RegisterEvents(1);
-  Mix_ChannelFinished([](int) { WakeLoop(); });
+  Mix_ChannelFinished([](int channel) {
+    if (channel == kMusicChannel) musicEnded = true;
+    WakeLoop();
+  });
   device_ = OpenedDevice();
   Poll();  // nothing plays yet
 }
 
 PlayerAudio::~PlayerAudio() {
   if (!open_) return;
+  cancelRender_ = true;
+  if (render_.joinable()) render_.join();
   Mix_HookMusicFinished(nullptr);
   Mix_ChannelFinished(nullptr);
   Mix_SetPostMix(nullptr, nullptr);
@@ -97,6 +104,7 @@ PlayerAudio::~PlayerAudio() {
   Mix_HaltMusic();
   chunks_.clear();
   music_.reset();
+  musicChunk_.reset();
   Mix_CloseAudio();
 }
 
@@ -124,7 +132,7 @@ Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
   for (auto& [bytes, chunk] : chunks_)
     if (std::equal(bytes.begin(), bytes.end(), wave.begin(), wave.end())) return chunk.get();
   if (chunks_.size() >= kMaxCachedWaves) {
-    Mix_HaltChannel(-1);
+    Mix_HaltChannel(kWaveChannel);
     chunks_.clear();
   }
   // The wave comes from an object file: SDL's decoder checks it, and one it refuses is
@@ -136,18 +144,18 @@ Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
 }
 
 void PlayerAudio::Play(std::span<const std::uint8_t> wave) {
-  if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(0)) return;
+  if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(kWaveChannel)) return;
   Mix_Chunk* chunk = Chunk(wave);
   if (!chunk) return;
   Resume();
-  if (Mix_PlayChannel(0, chunk, 0) == 0) ++soundsStarted_;
+  if (Mix_PlayChannel(kWaveChannel, chunk, 0) == 0) ++soundsStarted_;
 }
 
 void PlayerAudio::Stop() {
-  if (open_) Mix_HaltChannel(-1);
+  if (open_) Mix_HaltChannel(kWaveChannel);
 }
 
-void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
+void PlayerAudio::StartMusic(const fs::path& file, bool repeat, double maxRenderedSeconds) {
   if (!open_) return;  // the reason was given when the device did not open
   // Always a font we found, so that what plays does not depend on other synthesizers'
   // defaults.
@@ -166,7 +174,38 @@ void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
   }
   repeat_ = repeat;
   Mix_HookMusicFinished(&PlayerAudio::MusicFinished);
-  PlayMusicOnce();
+  // Synthesised once on a thread of its own (a few hundred times faster than it plays), then
+  // played from its samples each time; one too long for that streams as SDL_mixer plays it.
+  cancelRender_ = false;
+  rendering_ = true;
+  render_ = std::thread([this, file, fonts, maxRenderedSeconds, rate = frequency_] {
+    rendered_ = RenderMidi(file, fonts, rate, maxRenderedSeconds, cancelRender_);
+    rendering_ = false;
+    WakeLoop();
+  });
+}
+
+// The rendered samples as a chunk for the music channel: as they are when the device takes
+// stereo (they are made at its rate and sample format), converted otherwise.
+void PlayerAudio::TakeRenderedMusic() {
+  render_.join();
+  if (rendered_.wave.empty()) {
+    if (verbose_) std::printf("kelna: music streams: %s\n", rendered_.why.c_str());
+    return;
+  }
+  constexpr std::size_t header = 44;
+  musicSamples_ = std::move(rendered_.wave);
+  if (channels_ == 2) {
+    musicChunk_.reset(Mix_QuickLoad_RAW(musicSamples_.data() + header, Uint32(musicSamples_.size() - header)));
+  } else {
+    musicChunk_.reset(Mix_LoadWAV_RW(SDL_RWFromConstMem(musicSamples_.data(), int(musicSamples_.size())), 1));
+    musicSamples_ = {};
+  }
+  if (!musicChunk_) return;
+  ++syntheses_;
+  music_.reset();  // and with it SDL_mixer's synthesizer and its copy of the sound font
+  if (verbose_)
+    std::printf("kelna: music rendered: %.1f s of samples\n", double(musicChunk_->alen) / (channels_ * 2 * frequency_));
 }
 
 void PlayerAudio::MusicFinished() {
@@ -176,8 +215,11 @@ void PlayerAudio::MusicFinished() {
 
 void PlayerAudio::PlayMusicOnce() {
   Resume();
-  if (Mix_PlayMusic(music_.get(), 0) == 0) {
+  const bool started = musicChunk_ ? Mix_PlayChannel(kMusicChannel, musicChunk_.get(), 0) == kMusicChannel
+                                   : Mix_PlayMusic(music_.get(), 0) == 0;
+  if (started) {
     ++musicStarts_;
+    if (!musicChunk_) ++syntheses_;
     if (verbose_) {
       std::printf("kelna: music started (%ld)\n", musicStarts_);
       std::fflush(stdout);
@@ -190,7 +232,13 @@ void PlayerAudio::PlayMusicOnce() {
 
 void PlayerAudio::Poll() {
   if (!open_) return;
-  if (musicEnded.exchange(false) && repeat_ && music_) PlayMusicOnce();
+  if (rendering_) return;
+  if (render_.joinable()) {
+    TakeRenderedMusic();
+    if (music_ || musicChunk_) PlayMusicOnce();
+  } else if (musicEnded.exchange(false) && repeat_ && (music_ || musicChunk_)) {
+    PlayMusicOnce();
+  }
   // SDL_mixer mixes silence while nothing plays: a paused device does not call it.
   if (running_ && !Mix_Playing(-1) && !Mix_PlayingMusic()) {
     SDL_PauseAudioDevice(device_, 1);
@@ -205,7 +253,7 @@ void PlayerAudio::Resume() {
 }
 
 AudioCounts PlayerAudio::Counts() const {
-  return {soundsStarted_, musicStarts_, audibleFrames_.load(), mixes_.load()};
+  return {soundsStarted_, musicStarts_, audibleFrames_.load(), mixes_.load(), syntheses_};
 }
 
 }  // namespace kelna

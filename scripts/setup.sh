@@ -10,6 +10,7 @@ kelna_native_packages=(
   libstb-dev                                  # PNG output of kelna-tool
   nlohmann-json3-dev                          # JSON of kelna-tool
   libsdl2-dev libsdl2-mixer-dev libx11-dev    # the native player kelna
+  libfluidsynth-dev pkgconf                   # its MIDI music rendered once (FluidSynth)
   timgm6mb-soundfont                          # its MIDI music (a General MIDI sound font)
   xvfb xauth imagemagick                      # a private X server and screenshots
 )
