@@ -176,6 +176,11 @@ void PlayerAudio::StartMusic(const fs::path& file, bool repeat, double maxRender
   Mix_HookMusicFinished(&PlayerAudio::MusicFinished);
   // Synthesised once on a thread of its own (a few hundred times faster than it plays), then
   // played from its samples each time; one too long for that streams as SDL_mixer plays it.
+  if (render_.joinable()) {  // a render of music started before
+    cancelRender_ = true;
+    render_.join();
+  }
+  musicChunk_.reset();
   cancelRender_ = false;
   rendering_ = true;
   render_ = std::thread([this, file, fonts, maxRenderedSeconds, rate = frequency_] {
