@@ -19,6 +19,7 @@
 #include "linux/player_audio.h"
 #include "linux/sdl_handles.h"
 #include "linux/surface_presenter.h"
+#include "linux/wayland_capture.h"
 #include "platform/profile.h"
 #include "platform/random.h"
 #include "platform/text.h"
@@ -210,8 +211,14 @@ int Player::Run() {
         std::fprintf(stderr, "kelna: the X server gives no picture of the desktop: black instead\n");
     }
   }
-  if (wayland && config_.bgImageMode == BgDesktop)
-    std::fprintf(stderr, "kelna: a Wayland compositor gives no client a picture of the desktop: black instead\n");
+  if (wayland && config_.bgImageMode == BgDesktop) {
+    if (Result<std::unique_ptr<MemoryDC>> capture = CaptureWaylandDesktop()) {
+      desktop_ = std::move(capture).value();
+      std::fprintf(stderr, "kelna: the desktop as the compositor shows it (its screen copy)\n");
+    } else {
+      std::fprintf(stderr, "kelna: no picture of the desktop: %s; black instead\n", capture.message().c_str());
+    }
+  }
   // X11's own window framebuffer sends each changed rectangle with XShmPutImage; SDL's
   // texture framebuffer would upload and present the whole window on every update. Wayland
   // has only the texture framebuffer.

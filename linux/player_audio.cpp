@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "linux/music_render.h"
+
 namespace kelna {
 namespace {
 
@@ -13,7 +15,23 @@ namespace fs = std::filesystem;
 std::atomic<bool> musicEnded{false};
 std::atomic<Uint32> musicEndedEventType{0};
 
+// Wakes the event loop, so that Poll sees what changed in the audio thread.
+void WakeLoop() {
+  SDL_Event event{};
+  event.type = musicEndedEventType;
+  if (event.type != 0) SDL_PushEvent(&event);
+}
+
+// The device SDL_mixer opened: SDL_mixer 2.6 keeps its id to itself, and unpauses it when it
+// opens it. Ours is the only device the player opens, so it is the one that plays.
+SDL_AudioDeviceID OpenedDevice() {
+  for (SDL_AudioDeviceID id = 1; id <= 16; ++id)
+    if (SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING) return id;
+  return 0;
+}
+
 constexpr std::size_t kMaxCachedWaves = 32;
+constexpr int kWaveChannel = 0, kMusicChannel = 1;
 
 // Debian's choice of General MIDI font first (an alternative that timgm6mb-soundfont and
 // fluid-soundfont-gm provide), then the fonts themselves.
@@ -62,22 +80,31 @@ PlayerAudio::PlayerAudio(bool wanted, bool verbose) : verbose_(verbose) {
     return;
   }
   open_ = true;
-  int frequency = 0;
   Uint16 format = 0;
-  Mix_QuerySpec(&frequency, &format, &channels_);
-  Mix_AllocateChannels(1);
+  Mix_QuerySpec(&frequency_, &format, &channels_);
+  Mix_AllocateChannels(2);
   Mix_SetPostMix(&PlayerAudio::PostMix, this);
   musicEndedEventType = SDL_RegisterEvents(1);
+  Mix_ChannelFinished([](int channel) {
+    if (channel == kMusicChannel) musicEnded = true;
+    WakeLoop();
+  });
+  device_ = OpenedDevice();
+  Poll();  // nothing plays yet
 }
 
 PlayerAudio::~PlayerAudio() {
   if (!open_) return;
+  cancelRender_ = true;
+  if (render_.joinable()) render_.join();
   Mix_HookMusicFinished(nullptr);
+  Mix_ChannelFinished(nullptr);
   Mix_SetPostMix(nullptr, nullptr);
   Mix_HaltChannel(-1);
   Mix_HaltMusic();
   chunks_.clear();
   music_.reset();
+  musicChunk_.reset();
   Mix_CloseAudio();
 }
 
@@ -98,13 +125,14 @@ void PlayerAudio::PostMix(void* self, Uint8* stream, int length) {
     }
   }
   audio.audibleFrames_ += audible;
+  ++audio.mixes_;
 }
 
 Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
   for (auto& [bytes, chunk] : chunks_)
     if (std::equal(bytes.begin(), bytes.end(), wave.begin(), wave.end())) return chunk.get();
   if (chunks_.size() >= kMaxCachedWaves) {
-    Mix_HaltChannel(-1);
+    Mix_HaltChannel(kWaveChannel);
     chunks_.clear();
   }
   // The wave comes from an object file: SDL's decoder checks it, and one it refuses is
@@ -116,15 +144,18 @@ Mix_Chunk* PlayerAudio::Chunk(std::span<const std::uint8_t> wave) {
 }
 
 void PlayerAudio::Play(std::span<const std::uint8_t> wave) {
-  if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(0)) return;
-  if (Mix_Chunk* chunk = Chunk(wave); chunk && Mix_PlayChannel(0, chunk, 0) == 0) ++soundsStarted_;
+  if (!open_ || wave.empty() || wave.size() > std::size_t(INT32_MAX) || Mix_Playing(kWaveChannel)) return;
+  Mix_Chunk* chunk = Chunk(wave);
+  if (!chunk) return;
+  Resume();
+  if (Mix_PlayChannel(kWaveChannel, chunk, 0) == 0) ++soundsStarted_;
 }
 
 void PlayerAudio::Stop() {
-  if (open_) Mix_HaltChannel(-1);
+  if (open_) Mix_HaltChannel(kWaveChannel);
 }
 
-void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
+void PlayerAudio::StartMusic(const fs::path& file, bool repeat, double maxRenderedSeconds) {
   if (!open_) return;  // the reason was given when the device did not open
   // Always a font we found, so that what plays does not depend on other synthesizers'
   // defaults.
@@ -143,19 +174,57 @@ void PlayerAudio::StartMusic(const fs::path& file, bool repeat) {
   }
   repeat_ = repeat;
   Mix_HookMusicFinished(&PlayerAudio::MusicFinished);
-  PlayMusicOnce();
+  // Synthesised once on a thread of its own (a few hundred times faster than it plays), then
+  // played from its samples each time; one too long for that streams as SDL_mixer plays it.
+  if (render_.joinable()) {  // a render of music started before
+    cancelRender_ = true;
+    render_.join();
+  }
+  musicChunk_.reset();
+  cancelRender_ = false;
+  rendering_ = true;
+  render_ = std::thread([this, file, fonts, maxRenderedSeconds, rate = frequency_] {
+    rendered_ = RenderMidi(file, fonts, rate, maxRenderedSeconds, cancelRender_);
+    rendering_ = false;
+    WakeLoop();
+  });
+}
+
+// The rendered samples as a chunk for the music channel: as they are when the device takes
+// stereo (they are made at its rate and sample format), converted otherwise.
+void PlayerAudio::TakeRenderedMusic() {
+  render_.join();
+  if (rendered_.wave.empty()) {
+    if (verbose_) std::printf("kelna: music streams: %s\n", rendered_.why.c_str());
+    return;
+  }
+  constexpr std::size_t header = 44;
+  musicSamples_ = std::move(rendered_.wave);
+  if (channels_ == 2) {
+    musicChunk_.reset(Mix_QuickLoad_RAW(musicSamples_.data() + header, Uint32(musicSamples_.size() - header)));
+  } else {
+    musicChunk_.reset(Mix_LoadWAV_RW(SDL_RWFromConstMem(musicSamples_.data(), int(musicSamples_.size())), 1));
+    musicSamples_ = {};
+  }
+  if (!musicChunk_) return;
+  ++syntheses_;
+  music_.reset();  // and with it SDL_mixer's synthesizer and its copy of the sound font
+  if (verbose_)
+    std::printf("kelna: music rendered: %.1f s of samples\n", double(musicChunk_->alen) / (channels_ * 2 * frequency_));
 }
 
 void PlayerAudio::MusicFinished() {
   musicEnded = true;
-  SDL_Event event{};
-  event.type = musicEndedEventType;
-  if (event.type != 0) SDL_PushEvent(&event);
+  WakeLoop();
 }
 
 void PlayerAudio::PlayMusicOnce() {
-  if (Mix_PlayMusic(music_.get(), 0) == 0) {
+  Resume();
+  const bool started = musicChunk_ ? Mix_PlayChannel(kMusicChannel, musicChunk_.get(), 0) == kMusicChannel
+                                   : Mix_PlayMusic(music_.get(), 0) == 0;
+  if (started) {
     ++musicStarts_;
+    if (!musicChunk_) ++syntheses_;
     if (verbose_) {
       std::printf("kelna: music started (%ld)\n", musicStarts_);
       std::fflush(stdout);
@@ -167,10 +236,29 @@ void PlayerAudio::PlayMusicOnce() {
 }
 
 void PlayerAudio::Poll() {
-  if (!musicEnded.exchange(false)) return;
-  if (repeat_ && music_) PlayMusicOnce();
+  if (!open_) return;
+  if (rendering_) return;
+  if (render_.joinable()) {
+    TakeRenderedMusic();
+    if (music_ || musicChunk_) PlayMusicOnce();
+  } else if (musicEnded.exchange(false) && repeat_ && (music_ || musicChunk_)) {
+    PlayMusicOnce();
+  }
+  // SDL_mixer mixes silence while nothing plays: a paused device does not call it.
+  if (running_ && !Mix_Playing(-1) && !Mix_PlayingMusic()) {
+    SDL_PauseAudioDevice(device_, 1);
+    running_ = false;
+  }
 }
 
-AudioCounts PlayerAudio::Counts() const { return {soundsStarted_, musicStarts_, audibleFrames_.load()}; }
+void PlayerAudio::Resume() {
+  if (running_) return;
+  SDL_PauseAudioDevice(device_, 0);
+  running_ = true;
+}
+
+AudioCounts PlayerAudio::Counts() const {
+  return {soundsStarted_, musicStarts_, audibleFrames_.load(), mixes_.load(), syntheses_};
+}
 
 }  // namespace kelna

@@ -1,88 +1,174 @@
 #!/usr/bin/env bash
 # Measures what the running saver costs: CPU seconds per minute on the demo at 1920 × 1080
 # on a private Xvfb, with the X server's share: kelna.scr under Wine (and wineserver's
-# share), or with --native the native player kelna (sounds and music mixed by SDL's dummy
-# audio driver, as no sound card is needed).
+# share), with --native the native player kelna (sounds and music mixed by SDL's dummy
+# audio driver, as no sound card is needed), or with --compare both in alternating rounds of
+# one run, with the medians over the rounds and the native player's figures over Wine's.
 #
-#   scripts/measure-cpu.sh [--native] [SECONDS]   (default 60; the figures are scaled to one minute)
+#   scripts/measure-cpu.sh [--native | --compare [--rounds N]] [SECONDS]
+#     SECONDS: how long each program is measured (default 60); the figures are per minute.
+#     KELNA_SAVER=FILE, KELNA_PLAYER=FILE: other builds to measure;
+#     KELNA_OPTIONS="--no-music": options for the native player.
 #
 # Builds nothing: run scripts/run.sh (--native) or scripts/test.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-native=false
-[ "${1:-}" = --native ] && { native=true; shift; }
+mode=wine rounds=3
+while [ $# -gt 0 ]; do
+  case $1 in
+    --native) mode=native ;;
+    --compare) mode=compare ;;
+    --rounds) rounds=$2; shift ;;
+    *) break ;;
+  esac
+  shift
+done
 seconds=${1:-60}
-saver=${KELNA_SAVER:-build/windows/bin/kelna.scr}  # KELNA_SAVER: another build to compare
-player=build/linux/linux/kelna
+saver=${KELNA_SAVER:-build/windows/bin/kelna.scr}
+player=${KELNA_PLAYER:-build/linux/linux/kelna}
 tool=build/linux/tools/kelna-tool
-if $native; then program=$player; else program=$saver; fi
-[ -x "$tool" ] && [ -f "$program" ] || { echo "build first (scripts/run.sh)" >&2; exit 1; }
+[ -x "$tool" ] || { echo "build first (scripts/run.sh)" >&2; exit 1; }
+[ "$mode" = native ] || [ -f "$saver" ] || { echo "build kelna.scr first (scripts/run.sh)" >&2; exit 1; }
+[ "$mode" = wine ] || [ -x "$player" ] || { echo "build kelna first (scripts/run.sh --native)" >&2; exit 1; }
 
 # CPU seconds (user + system) a process has used so far.
 cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
 
-for n in $(seq 160 199); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
-Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-# A Wine session of our own, on our own X server, ended with it: the tests' shared session
-# must never be left pointing at a display that is gone.
+# What is left running is ended on the way out, whatever happens.
+pids=()
 prefix=$PWD/build/measure-cpu/wineprefix
-stop() {
-  $native || tests/wine/wine-session stop "$prefix" || true
-  for pid in ${launcher:-} ${process:-} "$xvfb"; do kill "$pid" 2>/dev/null || true; done
+session=false
+stop_all() {
+  if $session; then tests/wine/wine-session stop "$prefix" || true; session=false; fi
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  pids=()
 }
-trap stop EXIT
-export DISPLAY=":$n"
-sleep 1
-if ! $native; then
+trap stop_all EXIT
+
+# A private Xvfb, the same for both programs: its pid in $xvfb, DISPLAY set to it.
+start_xvfb() {
+  local n
+  for n in $(seq 160 199); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  pids+=("$xvfb")
+  export DISPLAY=":$n"
+  sleep 1
+}
+
+# Where the native player draws: an Xvfb, whose pid ($display_server) is counted as its X
+# server's share. A headless compositor would be started here to measure it under Wayland.
+start_native_display() {
+  start_xvfb
+  display_server=$xvfb
+}
+
+# The demo, and settings that play it with a centred background, music and sounds, for
+# "native" or "wine" (whose settings name the files by drive Z:). Drawing the demo takes a
+# while: it is drawn again only when the drawing script or the tool changed.
+prepare_demo() {
+  local for=$1 separator=/
+  demo=$PWD/build/measure-demo/$for
+  install_dir=$demo
+  [ "$for" = wine ] && { install_dir="Z:$(echo "$demo" | tr / '\\')"; separator='\'; }
+  if [ ! -f "$demo/demo.anm" ] || [ tools/demo/make_demo.py -nt "$demo/demo.anm" ] ||
+     [ "$tool" -nt "$demo/demo.anm" ]; then
+    python3 tools/demo/make_demo.py --tool "$tool" --out "$demo" --install-dir "$install_dir" \
+      --size 1920x1080 >/dev/null
+  fi
+  export KELNA_CONFIG_DIR=$demo/settings
+  mkdir -p "$KELNA_CONFIG_DIR"
+  printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=%s\r\nBGImageMode=0\r\nBGMusicRepeat=1\r\nWaveSound=1\r\nAnimationFile=%s\r\n' \
+    "$install_dir${separator}background.bmp" "$install_dir${separator}music.mid" \
+    "$install_dir${separator}demo.anm" >"$KELNA_CONFIG_DIR/CONTROL.INI"
+}
+
+# CPU seconds per minute that each of the pids given used over $seconds, into $figures.
+measure() {
+  local before=() after=() pid
+  sleep 5  # start-up and the first ticks are not the steady state
+  for pid in "$@"; do before+=("$(cpu_of "$pid")"); done
+  sleep "$seconds"
+  for pid in "$@"; do after+=("$(cpu_of "$pid")"); done
+  figures=$(for i in "${!before[@]}"; do echo "${before[$i]} ${after[$i]}"; done |
+            awk -v s="$seconds" '{ printf "%s%.2f", (NR > 1 ? " " : ""), ($2 - $1) * 60 / s }')
+}
+
+# kelna.scr /s under Wine, in a Wine session of its own on its own X server, ended with it:
+# the tests' shared session must never be left pointing at a display that is gone.
+# $figures: the program, its Xvfb, wineserver.
+measure_wine() {
+  local launcher process server server_dir
+  prepare_demo wine
+  start_xvfb
   mkdir -p "$(dirname "$prefix")"
   tests/wine/wine-session start "$prefix"
+  session=true
+  local display=$DISPLAY
   eval "$(tests/wine/wine-session env "$prefix")"
-  export DISPLAY=":$n"
-fi
-
-# The demo, and settings that play it with a centred background, music and sounds.
-demo=$PWD/build/measure-demo
-install_dir=$demo separator=/
-$native || { install_dir="Z:$(echo "$demo" | tr / '\\')"; separator='\'; }
-# Drawing the demo takes a while: it is drawn again when the drawing script or the tool
-# changed, or when it was drawn for the other program.
-if [ ! -f "$demo/demo.anm" ] || [ tools/demo/make_demo.py -nt "$demo/demo.anm" ] ||
-   [ "$tool" -nt "$demo/demo.anm" ] || [ "$(cat "$demo/drawn-for" 2>/dev/null)" != "$install_dir" ]; then
-  python3 tools/demo/make_demo.py --tool "$tool" --out "$demo" --install-dir "$install_dir" \
-    --size 1920x1080 >/dev/null
-  echo "$install_dir" >"$demo/drawn-for"
-fi
-export KELNA_CONFIG_DIR=$demo/settings
-mkdir -p "$KELNA_CONFIG_DIR"
-printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=%s\r\nBGMusicFile=%s\r\nBGImageMode=0\r\nBGMusicRepeat=1\r\nWaveSound=1\r\nAnimationFile=%s\r\n' \
-  "$install_dir${separator}background.bmp" "$install_dir${separator}music.mid" \
-  "$install_dir${separator}demo.anm" >"$KELNA_CONFIG_DIR/CONTROL.INI"
-
-if $native; then
-  SDL_AUDIODRIVER=dummy "$player" </dev/null >/dev/null 2>"$demo/player.err" &
-  process=$!
-  sleep 5  # start-up and the first ticks are not the steady state
-  server=$xvfb  # no third process: counted twice, shown once
-else
+  export DISPLAY=$display
   /usr/lib/wine/wine64 "$saver" /s </dev/null >/dev/null 2>&1 &
   launcher=$!
+  pids+=("$launcher")
   sleep 5
   process=$(pgrep -f "$(basename "$saver") /s" | head -1)
+  pids+=("$process")
   # The prefix's own wineserver (other prefixes may have theirs): it works in a folder
   # server-DEVICE-INODE named after the prefix.
   server_dir=server-$(printf '%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
   for server in $(pgrep wineserver); do [[ "$(readlink "/proc/$server/cwd")" == */"$server_dir" ]] && break; done
-fi
-before=("$(cpu_of "$process")" "$(cpu_of "$xvfb")" "$(cpu_of "$server")")
-sleep "$seconds"
-after=("$(cpu_of "$process")" "$(cpu_of "$xvfb")" "$(cpu_of "$server")")
-awk -v s="$seconds" -v native="$native" -v p0="${before[0]}" -v p1="${after[0]}" \
-    -v x0="${before[1]}" -v x1="${after[1]}" -v w0="${before[2]}" -v w1="${after[2]}" 'BEGIN {
-  f = 60 / s
-  if (native == "true")
-    printf "CPU seconds per minute at 1920x1080: kelna %.2f, Xvfb %.2f\n", (p1 - p0) * f, (x1 - x0) * f
-  else
-    printf "CPU seconds per minute at 1920x1080: kelna.scr %.2f, Xvfb %.2f, wineserver %.2f\n",
-           (p1 - p0) * f, (x1 - x0) * f, (w1 - w0) * f
-}'
+  measure "$process" "$xvfb" "$server"
+  stop_all
+}
+
+# The native kelna with SDL's dummy audio driver. $figures: the program, its X server.
+measure_native() {
+  local process
+  prepare_demo native
+  start_native_display
+  # shellcheck disable=SC2086  # KELNA_OPTIONS is a list of options
+  SDL_AUDIODRIVER=dummy "$player" ${KELNA_OPTIONS:-} </dev/null >/dev/null 2>"$demo/player.err" &
+  process=$!
+  pids+=("$process")
+  measure "$process" "$display_server"
+  stop_all
+}
+
+case $mode in
+  wine)
+    measure_wine
+    read -r p x w <<<"$figures"
+    echo "CPU seconds per minute at 1920x1080: kelna.scr $p, Xvfb $x, wineserver $w" ;;
+  native)
+    measure_native
+    read -r p x <<<"$figures"
+    echo "CPU seconds per minute at 1920x1080: kelna $p, Xvfb $x" ;;
+  compare)
+    echo "CPU seconds per minute at 1920x1080, $rounds rounds of $seconds s, Wine then native in each:"
+    echo "(native/Wine: the processes; totals: kelna + its Xvfb over kelna.scr + its Xvfb + wineserver)"
+    printf '%-8s %9s %6s %10s %6s %6s %14s %12s\n' round kelna.scr Xvfb wineserver kelna Xvfb \
+      native/Wine totals
+    rows=()
+    for round in $(seq "$rounds"); do
+      measure_wine
+      wine=$figures
+      measure_native
+      row=$(echo "$wine $figures" | awk '{ printf "%s %.3f %.3f", $0, $4 / $1, ($4 + $5) / ($1 + $2 + $3) }')
+      rows+=("$row")
+      echo "$round $row" | awk '{ printf "%-8s %9.2f %6.2f %10.2f %6.2f %6.2f %14.2f %12.2f\n", $1, $2, $3, $4, $5, $6, $7, $8 }'
+    done
+    # The median of each column over the rounds.
+    printf '%s\n' "${rows[@]}" | awk '
+      { for (c = 1; c <= NF; ++c) v[c, NR] = $c }
+      END {
+        split("9 6 10 6 6 14 12", width)
+        printf "%-8s", "median"
+        for (c = 1; c <= 7; ++c) {
+          for (r = 1; r <= NR; ++r) s[r] = v[c, r]
+          for (i = 2; i <= NR; ++i) for (j = i; j > 1 && s[j - 1] > s[j]; --j) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
+          printf " %" width[c] ".2f", NR % 2 ? s[(NR + 1) / 2] : (s[NR / 2] + s[NR / 2 + 1]) / 2
+        }
+        print ""
+      }' ;;
+esac

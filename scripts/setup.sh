@@ -10,6 +10,8 @@ kelna_native_packages=(
   libstb-dev                                  # PNG output of kelna-tool
   nlohmann-json3-dev                          # JSON of kelna-tool
   libsdl2-dev libsdl2-mixer-dev libx11-dev    # the native player kelna
+  libwayland-dev                              # its desktop picture on Wayland (screen copy)
+  libfluidsynth-dev pkgconf                   # its MIDI music rendered once (FluidSynth)
   timgm6mb-soundfont                          # its MIDI music (a General MIDI sound font)
   xvfb xauth imagemagick                      # a private X server and screenshots
 )

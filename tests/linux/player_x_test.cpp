@@ -229,13 +229,64 @@ TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
   }
 }
 
-// Music of one short note: it starts again when it repeats, not when it plays once, and
-// without a sound font not at all, saying why once.
-TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
-  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
+// SDL_mixer mixes nothing while nothing sounds: the device is paused until a wave starts,
+// and again once it has ended.
+TEST(PlayerAudioDevice, MixesOnlyWhileSomethingPlays) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  PlayerAudio audio(true, false);
+  const auto mixesIn = [&audio](std::chrono::milliseconds wait) {
+    const long before = audio.Counts().mixes;
+    std::this_thread::sleep_for(wait);
+    return audio.Counts().mixes - before;
+  };
+  EXPECT_EQ(mixesIn(300ms), 0);
+  const std::string blip = Contents(kDemo + "/blip.wav");  // 0.45 s
+  audio.Play({reinterpret_cast<const std::uint8_t*>(blip.data()), blip.size()});
+  EXPECT_GT(mixesIn(300ms), 2);
+  EXPECT_GT(audio.Counts().audibleFrames, 0);
+  std::this_thread::sleep_for(500ms);
+  audio.Poll();
+  EXPECT_EQ(mixesIn(300ms), 0);
+  EXPECT_EQ(audio.Counts().soundsStarted, 1);
+}
+
+// Music of one short note (FluidSynth plays it for 3.3 s).
+bool WriteShortMusic(const std::filesystem::path& file) {
   const std::string note("\0\xFF\x51\3\3\xD0\x90\0\xC0\0\0\x90\x3C\x64\x60\x80\x3C\x40\0\xFF\x2F\0", 22);
   const std::string header("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x16", 22);  // one track of 22 bytes
-  ASSERT_TRUE(WriteBytes(folder / "short.mid", header + note));
+  return WriteBytes(file, header + note);
+}
+
+// Music that fits is synthesised once and its samples repeat; longer music is streamed,
+// synthesised on every start. Once it has ended, the device is paused again.
+TEST(PlayerAudioDevice, MusicIsSynthesisedOnceWhenItFits) {
+  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  TemporaryFolder folder;
+  ASSERT_TRUE(WriteShortMusic(folder / "short.mid"));
+  struct Case { double fits; bool repeat; long starts, syntheses; };
+  for (const Case c : {Case{300, true, 2, 1}, Case{1, true, 2, 2}, Case{300, false, 1, 1}}) {
+    PlayerAudio audio(true, false);
+    audio.StartMusic(folder / "short.mid", c.repeat, c.fits);
+    for (int wait = 0; wait < 50; ++wait) {  // until it starts again, or the device is paused
+      const long mixes = audio.Counts().mixes;
+      std::this_thread::sleep_for(200ms);
+      audio.Poll();
+      const AudioCounts n = audio.Counts();
+      if (n.musicStarts >= 2 || (n.audibleFrames > 0 && n.mixes == mixes)) break;
+    }
+    const AudioCounts n = audio.Counts();
+    EXPECT_EQ(n.musicStarts, c.starts) << c.fits << c.repeat;
+    EXPECT_EQ(n.syntheses, c.syntheses) << c.fits << c.repeat;
+    EXPECT_GT(n.audibleFrames, 44100 / 8) << c.fits << c.repeat;  // the note sounds
+  }
+}
+
+// It starts again when it repeats, not when it plays once, and without a sound font not at
+// all, saying why once.
+TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
+  if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
+  ASSERT_TRUE(WriteShortMusic(folder / "short.mid"));
   const std::string music = kAnimation + " --no-sound --verbose --music " + (folder / "short.mid").string();
   const std::string disk = "SDL_AUDIODRIVER=disk", noFont = "SDL_SOUNDFONTS=" + (folder / "none").string();
   const std::tuple<const char*, std::string, long> cases[] = {
