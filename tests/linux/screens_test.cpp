@@ -15,6 +15,8 @@ namespace {
 struct Offscreen {
   Offscreen() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // The driver's own framebuffer: SDL's texture one would load a GL library for nothing.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     video.emplace(SDL_INIT_VIDEO);
   }
   std::optional<SdlSubsystems> video;
