@@ -6,16 +6,10 @@
 #include <memory>
 #include <sstream>
 
+#include "linux/sdl_handles.h"
+
 namespace kelna {
 namespace {
-
-template <auto Free>
-struct FreeWith {
-  template <typename T>
-  void operator()(T* handle) const {
-    Free(handle);
-  }
-};
 
 using FluidSettings = std::unique_ptr<fluid_settings_t, FreeWith<delete_fluid_settings>>;
 using FluidSynth = std::unique_ptr<fluid_synth_t, FreeWith<delete_fluid_synth>>;
