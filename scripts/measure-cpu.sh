@@ -4,8 +4,10 @@
 # share), with --native the native player kelna (sounds and music mixed by SDL's dummy
 # audio driver, as no sound card is needed), or with --compare both in alternating rounds of
 # one run, with the medians over the rounds and the native player's figures over Wine's.
+# With --wayland the native player runs on a private headless sway instead of an Xvfb, and
+# the compositor's share is counted as its display server's.
 #
-#   scripts/measure-cpu.sh [--native | --compare [--rounds N]] [SECONDS]
+#   scripts/measure-cpu.sh [--native | --compare [--rounds N]] [--wayland] [SECONDS]
 #     SECONDS: how long each program is measured (default 60); the figures are per minute.
 #     KELNA_SAVER=FILE, KELNA_PLAYER=FILE: other builds to measure;
 #     KELNA_OPTIONS="--no-music": options for the native player.
@@ -13,10 +15,11 @@
 # Builds nothing: run scripts/run.sh (--native) or scripts/test.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mode=wine rounds=3
+mode=wine rounds=3 native_display=Xvfb
 while [ $# -gt 0 ]; do
   case $1 in
     --native) mode=native ;;
+    --wayland) native_display=sway ;;
     --compare) mode=compare ;;
     --rounds) rounds=$2; shift ;;
     *) break ;;
@@ -43,7 +46,10 @@ stop_all() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   pids=()
+  for folder in "${folders[@]}"; do rm -rf "$folder" "$folder.log"; done
+  folders=()
 }
+folders=()
 trap stop_all EXIT
 
 # A private Xvfb, the same for both programs: its pid in $xvfb, DISPLAY set to it.
@@ -57,11 +63,42 @@ start_xvfb() {
   sleep 1
 }
 
-# Where the native player draws: an Xvfb, whose pid ($display_server) is counted as its X
-# server's share. A headless compositor would be started here to measure it under Wayland.
+# Where the native player draws: an Xvfb, or a headless sway, whose pid ($display_server)
+# is counted as its display server's share; $native_env is what the player needs to reach it.
 start_native_display() {
+  if [ "$native_display" = sway ]; then start_sway; return; fi
   start_xvfb
   display_server=$xvfb
+  native_env=("DISPLAY=$DISPLAY")
+}
+
+# sway on wlroots' headless backend with its software renderer and one 1920 × 1080 output;
+# no Xwayland, no input devices. sway will not run as root: then it runs as nobody, in a
+# runtime folder of its own that root's clients reach too.
+start_sway() {
+  local run socket as=()
+  run=$(mktemp -d /tmp/kelna-measure-sway.XXXXXX)
+  folders+=("$run")
+  chmod 711 "$run"
+  printf 'xwayland disable\noutput * bg #000000 solid_color\noutput HEADLESS-1 resolution 1920x1080 position 0 0\n' \
+    >"$run/config"
+  if [ "$(id -u)" = 0 ]; then
+    chown nobody "$run"
+    as=(setpriv "--reuid=$(id -u nobody)" "--regid=$(id -g nobody)" --clear-groups)
+  fi
+  env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$run" HOME="$run" WLR_BACKENDS=headless \
+    WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=1 \
+    "${as[@]}" sway -c "$run/config" >"$run.log" 2>&1 &
+  display_server=$!
+  pids+=("$display_server")
+  for _ in $(seq 100); do
+    socket=$(find "$run" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' -printf '%f\n' | head -1)
+    [ -n "$socket" ] && break
+    sleep 0.1
+  done
+  [ -n "$socket" ] || { echo "sway did not start:" >&2; cat "$run.log" >&2; exit 1; }
+  sleep 1  # its output in place
+  native_env=(-u DISPLAY "XDG_RUNTIME_DIR=$run" "WAYLAND_DISPLAY=$socket")
 }
 
 # The demo, and settings that play it with a centred background, music and sounds, for
@@ -128,7 +165,7 @@ measure_native() {
   prepare_demo native
   start_native_display
   # shellcheck disable=SC2086  # KELNA_OPTIONS is a list of options
-  SDL_AUDIODRIVER=dummy "$player" ${KELNA_OPTIONS:-} </dev/null >/dev/null 2>"$demo/player.err" &
+  env "${native_env[@]}" SDL_AUDIODRIVER=dummy "$player" ${KELNA_OPTIONS:-} </dev/null >/dev/null 2>"$demo/player.err" &
   process=$!
   pids+=("$process")
   measure "$process" "$display_server"
@@ -143,11 +180,11 @@ case $mode in
   native)
     measure_native
     read -r p x <<<"$figures"
-    echo "CPU seconds per minute at 1920x1080: kelna $p, Xvfb $x" ;;
+    echo "CPU seconds per minute at 1920x1080: kelna $p, $native_display $x" ;;
   compare)
     echo "CPU seconds per minute at 1920x1080, $rounds rounds of $seconds s, Wine then native in each:"
-    echo "(native/Wine: the processes; totals: kelna + its Xvfb over kelna.scr + its Xvfb + wineserver)"
-    printf '%-8s %9s %6s %10s %6s %6s %14s %12s\n' round kelna.scr Xvfb wineserver kelna Xvfb \
+    echo "(native/Wine: the processes; totals: kelna + its $native_display over kelna.scr + its Xvfb + wineserver)"
+    printf '%-8s %9s %6s %10s %6s %6s %14s %12s\n' round kelna.scr Xvfb wineserver kelna "$native_display" \
       native/Wine totals
     rows=()
     for round in $(seq "$rounds"); do
