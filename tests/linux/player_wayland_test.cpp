@@ -4,52 +4,31 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "tests/linux/wayland_session.h"
-#include "tests/support/pam_reader.h"
-#include "tests/support/program_runner.h"
+#include "tests/linux/sessions.h"
 
 namespace kelna::test {
 namespace {
 
-const std::string kDemo = KELNA_DEMO_DIR;
-const std::string kBackground = " --background " + kDemo + "/background.bmp";
 const std::string kScene = " --animation " + kDemo + "/demo.anm" + kBackground;
 constexpr int kWidth = HeadlessSway::kWidth, kHeight = HeadlessSway::kHeight;
 
-// The fixture: sway with `outputs` outputs, made by each test, and a folder for settings,
-// logs and frames. kelna starts on that sway with SDL's audio discarded.
-class PlayerOnWayland : public ::testing::Test {
+// Each test makes its sway with the outputs it needs. Under ASan no leak check: SDL 2.26's
+// Wayland driver and the libraries it loads and unloads leave some kilobytes at the end
+// whose stacks LSan cannot follow (address errors still count).
+class PlayerOnWayland : public PlayerTest {
  protected:
   void SetUp() override {
     if (!HeadlessSway::Installed()) GTEST_SKIP() << "sway, grim or swayidle is not installed";
   }
-
-  HeadlessSway& Sway(int outputs) { return sway.emplace(outputs); }
-
-  // What kelna needs besides its options; `KELNA_CONFIG_DIR` with no settings in it. Under
-  // ASan no leak check: SDL 2.26's Wayland driver and the libraries it loads and unloads leave
-  // some kilobytes at the end whose stacks LSan cannot follow (address errors still count).
-  std::vector<std::string> Environment() const {
+  std::vector<std::string> Display() const override {
     std::vector<std::string> environment = sway->Environment();
-    environment.insert(environment.end(), {"KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
-                                           "ASAN_OPTIONS=detect_leaks=0"});
+    environment.push_back("ASAN_OPTIONS=detect_leaks=0");
     return environment;
   }
 
-  std::unique_ptr<Program> Start(const std::string& options) {
-    std::vector<std::string> words = Words(options);
-    words.insert(words.begin(), KELNA_PLAYER);
-    return std::make_unique<Program>(
-        words, ProgramSetup{.environment = Environment(),
-                            .out = folder / ("kelna-" + std::to_string(++started_) + ".log")});
-  }
-
-  TemporaryFolder folder;
   std::optional<HeadlessSway> sway;  // after the folder, so that it ends first
-  int started_ = 0;
 };
 
 // The part of a frame of the whole scene (kWidth outputs wide) that output `index` shows.
@@ -65,10 +44,10 @@ Pixels PartFor(const PamPicture& frame, int index) {
 // kelna-tool render makes of the scene over all the outputs, not the frame before.
 TEST_F(PlayerOnWayland, EachOutputShowsItsPartOfWhatRenderDraws) {
   struct Case {
-    int outputs, mode, ticks, seed;  // ticks from 11 to 99, for the frames' names: tick-00NN.pam
+    int outputs, mode, ticks, seed;
   };
   for (const Case c : {Case{1, 0, 25, 7}, Case{2, 1, 14, 3}}) {
-    Sway(c.outputs);
+    sway.emplace(c.outputs);
     const std::string run = kBackground + " --mode " + std::to_string(c.mode) + " --seed " +
                             std::to_string(c.seed) + " --ticks " + std::to_string(c.ticks);
     const std::string size = std::to_string(kWidth * c.outputs) + "x" + std::to_string(kHeight);
@@ -77,8 +56,7 @@ TEST_F(PlayerOnWayland, EachOutputShowsItsPartOfWhatRenderDraws) {
     ASSERT_TRUE(kelna->Says("drawing " + size + windows)) << kelna->Log();
     ASSERT_TRUE(kelna->Says("stopped after " + std::to_string(c.ticks) + " ticks")) << kelna->Log();
 
-    ASSERT_EQ(RunTool("render " + kDemo + "/demo.anm" + run + " --size " + size + " --format pam --out @" + size, folder.Path()).status, 0);
-    const auto frame = [&](int tick) { return ReadPam(folder / size / ("tick-00" + std::to_string(tick) + ".pam")); };
+    const auto frame = Render(kDemo + "/demo.anm" + run + " --size " + size);
     for (int output = 0; output < c.outputs; ++output) {
       const Pixels wanted = PartFor(frame(c.ticks), output);
       Pixels shown;  // the compositor shows the last frame soon after the player draws it
@@ -96,7 +74,7 @@ TEST_F(PlayerOnWayland, EachOutputShowsItsPartOfWhatRenderDraws) {
 // A key, a button, or the pointer's moving (on its output or onto the other) ends the player
 // calmly; the pointer that is already on the screen when its windows appear does not.
 TEST_F(PlayerOnWayland, InputEndsItButNotThePointerWhereItAlreadyWas) {
-  Sway(2);
+  sway.emplace(2);
   for (const char* input : {"key", "click", "move 201 150", "move 200 149", "move 900 300"}) {
     sway->Do("move 200 150");
     auto kelna = Start(kScene + " --interval 10 --no-music --no-sound --verbose");
@@ -110,7 +88,7 @@ TEST_F(PlayerOnWayland, InputEndsItButNotThePointerWhereItAlreadyWas) {
 // swayidle starts the player once the seat is idle; the seat goes idle again while the player
 // shows (no inhibitor), and after a key has ended it swayidle starts it again by itself.
 TEST_F(PlayerOnWayland, SwayidleStartsItWheneverTheSeatIsIdle) {
-  Sway(1);
+  sway.emplace(1);
   const std::string log = (folder / "idle-kelna.log").string(), idle = (folder / "idle.log").string();
   const std::string kelna = std::string(KELNA_PLAYER) + kScene + " --no-music --no-sound --verbose";
   const std::vector<std::string> environment = Environment();

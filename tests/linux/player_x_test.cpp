@@ -1,5 +1,5 @@
-// The native player on a private Xvfb: its refusals, what it draws against kelna-tool render,
-// which input ends it where, what reaches SDL's audio, and the XScreenSaver daemon running it.
+// The native player on a private Xvfb: what it draws against kelna-tool render, which input
+// ends it where, what reaches SDL's audio, and the XScreenSaver daemon running it.
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -12,48 +12,33 @@
 #include "linux/player_options.h"
 #include "platform/profile.h"
 #include "tests/support/program_runner.h"
-#include "tests/support/scene_file_builder.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
-#include "tests/linux/x_session.h"
+#include "tests/linux/sessions.h"
 
 namespace kelna::test {
 namespace {
 
-const std::string kDemo = KELNA_DEMO_DIR;
 const std::string kAnimation = " --animation " + kDemo + "/demo.anm";
-const std::string kBackground = " --background " + kDemo + "/background.bmp";
 
-// Refusals come before any window: a message naming the file or option, and a status.
-TEST_F(PlayerOnX, RefusesWhatItCannotUseAndSaysWhy) {
-  ASSERT_TRUE(WriteBytes(folder / "short.anm", AnimationFileBytes("", 0).substr(0, 38)));
-  ASSERT_TRUE(WriteBytes(folder / "text.bmp", "not a bitmap"));
-  // The header, one object file's name, no sprites.
-  ASSERT_TRUE(WriteBytes(folder / "lonely.anm", AnimationFileBytes((folder / "gone.foe").string(), 0)));
-  const std::tuple<std::string, int, std::string> cases[] = {
-      {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
-      {"--animation @missing.anm", 1, "missing.anm: no such file"},
-      {"--animation @short.anm", 1, "short.anm: cut short in its header"},
-      {"--animation @text.bmp", 1, "text.bmp: not an animation file"},
-      {"--animation @lonely.anm", 1, "gone.foe: no such file"},
-      {kAnimation + " --background @text.bmp", 1, "text.bmp"},
-      {kAnimation + " --background @absent.bmp", 1, "absent.bmp: no such file"},
-      {"--mode 3", 2, "--mode: \"3\" is not a number from 0 to 2"},
-      {"--window-id=0", 2, "--window-id: \"0\" is not a window id"},
-      {"-root --window", 2, "exclude each other"},
-      {"--bogus", 2, "unknown option --bogus"},
-  };
-  for (const auto& [options, status, says] : cases) {
-    auto kelna = Start(At(options, folder.Path()));
-    EXPECT_EQ(kelna->WaitForExit(10s), status) << options << "\n" << kelna->Log();
-    EXPECT_NE(kelna->Log().find(says), std::string::npos) << options << "\n" << kelna->Log();
-  }
+class PlayerOnX : public PlayerTest {
+ protected:
+  std::vector<std::string> Display() const override { return {"XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name()}; }
+  Xvfb x{"640x480"};
+};
+
+// The screen shows `prepared` (the scene before any sprite) but where sprites are, and moves.
+void ExpectToPlay(const Xvfb& x, const PamPicture& prepared, const std::string& name) {
+  const Pixels shown = x.Screen(name);
+  EXPECT_LT(Unlike(shown, prepared.pixels), 0.2) << "the screen does not show the scene";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Unlike(shown, x.Screen()), 0) << "the animation does not move";
 }
 
 // A new user's first run: the kelna that `cmake --install` puts under a prefix, with no
 // settings, plays the demo installed with it over its tiled background, says so once, and a
 // key ends it calmly. An animation that the user chose and that is missing still ends it.
 TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
-  const std::filesystem::path prefix = folder / "prefix", demo = prefix / "share/kelna";
+  const fs::path prefix = folder / "prefix", demo = prefix / "share/kelna";
   const ToolRun install = RunProgram({KELNA_CMAKE, "--install", KELNA_BINARY_DIR, "--prefix", prefix.string()}, folder.Path());
   ASSERT_EQ(install.status, 0) << install.out << install.errors;
   program = (prefix / "bin/kelna").string();  // through the link, as a user starts it
@@ -61,28 +46,17 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const std::string says = "playing the demo in " + demo.string();
   ASSERT_TRUE(kelna->Says(says)) << kelna->Log();
   // The window is black until the first tick, which comes once the demo's files are read.
-  Pixels shown;
-  long coloured = 0;
-  for (int wait = 0; wait < 100 && coloured <= long(shown.size() / 2); ++wait) {
-    std::this_thread::sleep_for(100ms);
-    shown = x.Of(x.Root(), 640, 480);
-    coloured = std::count_if(shown.begin(), shown.end(), [](std::uint32_t rgb) {
+  EXPECT_TRUE(Within(10s, [&] {
+    const Pixels shown = x.Screen();
+    return std::count_if(shown.begin(), shown.end(), [](std::uint32_t rgb) {
       return (rgb & 0xFF) > ((rgb >> 16) & 0xFF) + 8;  // the night sky is blue, not grey or black
-    });
-  }
-  x.Screenshot(x.Root(), "kelna-first-run");
-  EXPECT_GT(coloured, long(shown.size() / 2));
-  const std::string render = "render " + (demo / "demo.anm").string() + " --background " +
-                             (demo / "background.bmp").string() + " --mode 1 --size 640x480 --ticks 0";
-  ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  EXPECT_LT(Unlike(shown, ReadPam(folder / "frames/tick-0000.pam").pixels), 0.2)
-      << "not the demo's tiled background";
-  std::this_thread::sleep_for(500ms);
-  EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
+    }) > long(shown.size() / 2);
+  })) << "no night sky";
+  ExpectToPlay(x, Render((demo / "demo.anm").string() + " --background " + (demo / "background.bmp").string() +
+                         " --mode 1 --size 640x480 --ticks 0")(0), "kelna-first-run");
   x.Do("key a");
   EXPECT_EQ(kelna->WaitForExit(5s), 0) << kelna->Log();
-  const std::string log = kelna->Log();
-  EXPECT_EQ(log.find(says, log.find(says) + 1), std::string::npos) << "said more than once:\n" << log;
+  EXPECT_EQ(Occurrences(kelna->Log(), says), 1) << kelna->Log();
 
   const std::string gone = "[Screen Saver.Vesk]\r\nAnimationFile=" + (folder / "gone.anm").string();
   ASSERT_TRUE(WriteBytes(folder / "CONTROL.INI", gone));
@@ -98,12 +72,12 @@ TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
 // chooses; a key present with "(なし)" or an empty value is a choice too.
 TEST(FirstRun, TheDemoFillsInOnlyWhatIsNotChosen) {
   TemporaryFolder folder;
-  const std::filesystem::path demo = "/opt/demo";
+  const fs::path demo = "/opt/demo";
   struct Case {
     std::string settings;
     std::vector<std::string_view> options;
     bool playsDemo;
-    std::optional<std::filesystem::path> background, music;
+    std::optional<fs::path> background, music;
     int mode;
   };
   const std::string none = kNoFileMarker;
@@ -140,7 +114,7 @@ TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
   struct Case {
     int width, height;
     const char* option;
-    int mode, ticks, seed;  // ticks from 11 to 99, for the frames' names: tick-00NN.pam
+    int mode, ticks, seed;
   };
   for (const Case c : {Case{320, 240, " --mode 0", 0, 25, 7}, Case{400, 300, "", 1, 12, 3}}) {
     const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
@@ -148,17 +122,11 @@ TEST_F(PlayerOnX, DrawsIntoAGivenWindowWhatRenderDraws) {
     const Window window = x.MakeWindow(30, 20, c.width, c.height);
     auto kelna = Start("-window-id " + std::to_string(window) + c.option + run + " --verbose");
     ASSERT_TRUE(kelna->Says("stopped after " + std::to_string(c.ticks) + " ticks")) << kelna->Log();
-    const Pixels shown = x.Of(window, c.width, c.height);
-    x.Screenshot(window, "kelna-window-" + size);
-
-    const std::string render = "render " + kDemo + "/demo.anm" + kBackground + run + " --size " + size;
-    const std::string mode = " --mode " + std::to_string(c.mode);
-    ASSERT_EQ(RunTool(render + mode + " --format pam --out @" + size, folder.Path()).status, 0);
-    const auto frame = [&](int tick) {
-      return ReadPam(folder / size / ("tick-00" + std::to_string(tick) + ".pam")).pixels;
-    };
-    EXPECT_EQ(Unlike(shown, frame(c.ticks)), 0) << size << " mode " << c.mode;
-    EXPECT_GT(Unlike(shown, frame(c.ticks - 1)), 0) << "the comparison does not see the animation move";
+    const Pixels shown = x.Of(window, c.width, c.height, "kelna-window-" + size);
+    const auto frame = Render(kDemo + "/demo.anm" + kBackground + run + " --size " + size + " --mode " +
+                              std::to_string(c.mode));
+    EXPECT_EQ(Unlike(shown, frame(c.ticks).pixels), 0) << size << " mode " << c.mode;
+    EXPECT_GT(Unlike(shown, frame(c.ticks - 1).pixels), 0) << "the comparison does not see the animation move";
     EXPECT_EQ(kelna->Terminate(), 0);
   }
 }
@@ -167,7 +135,7 @@ TEST_F(PlayerOnX, DesktopModeShowsTheScreenAsItWas) {
   x.MakeWindow(0, 0, 640, 480, 0x3366CC);
   auto kelna = Start(kAnimation + " --mode 2 --ticks 0 --no-music --verbose");
   ASSERT_TRUE(kelna->Says("stopped after 0 ticks")) << kelna->Log();
-  const Pixels shown = x.Of(x.Root(), 640, 480);
+  const Pixels shown = x.Screen();
   EXPECT_GT(std::count(shown.begin(), shown.end(), 0x3366CCu), long(shown.size() * 9 / 10));
 }
 
@@ -213,7 +181,7 @@ TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
     traced += std::count(trace.begin() + long(at), trace.begin() + long(trace.find(']', at)), '"') / 2 - 1;
   ASSERT_GT(traced, 0) << "the demo plays no sound in 80 ticks";
   for (const bool sound : {true, false}) {
-    std::filesystem::remove(folder / "audio.raw");
+    fs::remove(folder / "audio.raw");
     const std::string options = kAnimation + run + " --interval 10 --no-music --verbose";
     auto kelna = Start("-window" + options + (sound ? "" : " --no-sound"), {"SDL_AUDIODRIVER=disk"});
     ASSERT_TRUE(kelna->Says("stopped after 80 ticks", 30s)) << kelna->Log();
@@ -251,7 +219,7 @@ TEST(PlayerAudioDevice, MixesOnlyWhileSomethingPlays) {
 }
 
 // Music of one short note (FluidSynth plays it for 3.3 s).
-bool WriteShortMusic(const std::filesystem::path& file) {
+bool WriteShortMusic(const fs::path& file) {
   const std::string note("\0\xFF\x51\3\3\xD0\x90\0\xC0\0\0\x90\x3C\x64\x60\x80\x3C\x40\0\xFF\x2F\0", 22);
   const std::string header("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x16", 22);  // one track of 22 bytes
   return WriteBytes(file, header + note);
@@ -324,8 +292,8 @@ std::string WhyTheDaemonCannotRun(const std::string& asUser) {
 TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   const std::string asUser = geteuid() == 0 ? "runuser -u kelna-saver -- " : "";
   if (const std::string why = WhyTheDaemonCannotRun(asUser); !why.empty()) GTEST_SKIP() << why;
-  const std::filesystem::path home = folder / "home";
-  std::filesystem::create_directory(home);
+  const fs::path home = folder / "home";
+  fs::create_directory(home);
   ASSERT_TRUE(asUser.empty() || Succeeds("chown kelna-saver " + home.string()));
   ASSERT_TRUE(WriteBytes(home / ".xscreensaver", "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\n"
                          "mode: one\nselected: 0\nprograms: \"Kelna\" " KELNA_PLAYER " --root" + kAnimation +
@@ -342,15 +310,8 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   ASSERT_TRUE(daemon.Says("kelna: drawing 640x480")) << daemon.Log();
   std::this_thread::sleep_for(1s);
 
-  // The scene as prepared, before any sprite: most of the screen is just that.
-  const std::string render = "render " + kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0";
-  ASSERT_EQ(RunTool(render + " --format pam --out @frames", folder.Path()).status, 0);
-  const Pixels prepared = ReadPam(folder / "frames/tick-0000.pam").pixels;
-  const Pixels shown = x.Of(x.Root(), 640, 480);
-  x.Screenshot(x.Root(), "xscreensaver-kelna");
-  EXPECT_LT(Unlike(shown, prepared), 0.2) << "the screen does not show the demo";
-  std::this_thread::sleep_for(500ms);
-  EXPECT_GT(Unlike(shown, x.Of(x.Root(), 640, 480)), 0) << "the animation does not move";
+  const PamPicture prepared = Render(kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0")(0);
+  ExpectToPlay(x, prepared, "xscreensaver-kelna");
 
   // The daemon ignores input for a moment after it blanks: keys until it ends its hack
   // (with SIGTERM; kelna's closing counts show it went calmly).
@@ -361,7 +322,7 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   }
   EXPECT_TRUE(ended) << daemon.Log();
   std::this_thread::sleep_for(500ms);
-  EXPECT_GT(Unlike(x.Of(x.Root(), 640, 480), prepared), 0.5) << "the animation is still on the screen";
+  EXPECT_GT(Unlike(x.Screen(), prepared.pixels), 0.5) << "the animation is still on the screen";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Broken files named to kelna-tool inspect and to the player: each says which file and what
-// is wrong with it, on one line, and ends with status 1.
+// is wrong with it, on one line, and ends with status 1; and the player's other refusals,
+// which come before any window.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ class BrokenFiles : public ::testing::Test {
     Pack(R"({"objectFile": "@objects.foe", "sprites": [{}, {}, {}]})", "scene.anm");
     Pack(R"({"objectFile": "@cut.foe", "sprites": [{}]})", "cut-objects.anm");
     Pack(R"({"objectFile": "@many.foe", "sprites": [{}]})", "many-objects.anm");
+    Pack(R"({"objectFile": "@gone.foe", "sprites": []})", "lonely.anm");
   }
 
   void Pack(const std::string& manifest, const std::string& output) const {
@@ -78,6 +80,33 @@ TEST_F(BrokenFiles, AreNamedWithWhatIsWrongByInspectAndThePlayer) {
     const ToolRun player = RunProgram(KELNA_PLAYER, c.options, folder.Path());
     EXPECT_EQ(player.status, 1) << c.options;
     EXPECT_EQ(player.errors, "kelna: " + At(c.says, folder.Path()) + "\n") << c.options;
+  }
+
+  WriteBytes(folder / "short.anm", Contents(folder / "lonely.anm").substr(0, 38));
+  WriteBytes(folder / "text.bmp", "not a bitmap");
+  const struct {
+    const char* options;
+    int status;  // 2: a wrong command line, which the player says how to mend
+    const char* says;
+  } refusals[] = {
+      {"", 1, "untitled.anm: no such file"},  // the saver's default, without a settings file
+      {"--animation @missing.anm", 1, "@missing.anm: no such file"},
+      {"--animation @short.anm", 1, "@short.anm: cut short in its header"},
+      {"--animation @text.bmp", 1, "@text.bmp: not an animation file"},
+      {"--animation @lonely.anm", 1, "@lonely.anm: object file @gone.foe: no such file"},
+      {"--animation @scene.anm --background @text.bmp", 1, "background @text.bmp: not a BMP file"},
+      {"--animation @scene.anm --background @absent.bmp", 1, "background @absent.bmp: no such file"},
+      {"--mode 3", 2, "--mode: \"3\" is not a number from 0 to 2"},
+      {"--window-id=0", 2, "--window-id: \"0\" is not a window id"},
+      {"-root --window", 2, "--root, --window and --window-id exclude each other"},
+      {"--bogus", 2, "unknown option --bogus"},
+  };
+  for (const auto& c : refusals) {
+    const ToolRun player = RunProgram(KELNA_PLAYER, c.options, folder.Path());
+    EXPECT_EQ(player.status, c.status) << c.options;
+    EXPECT_EQ(player.errors, "kelna: " + At(c.says, folder.Path()) + "\n" +
+                                 (c.status == 2 ? "(kelna --help lists the options)\n" : ""))
+        << c.options;
   }
 }
 

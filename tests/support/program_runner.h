@@ -55,6 +55,15 @@ inline std::vector<NativeText> ChangedEnvironment(std::vector<NativeText> variab
   return variables;
 }
 
+// Whether `holds` becomes true within `timeout`.
+template <typename Test>
+bool Within(std::chrono::milliseconds timeout, Test holds) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (; !holds(); std::this_thread::sleep_for(10ms))
+    if (std::chrono::steady_clock::now() >= end) return false;
+  return true;
+}
+
 // A started program (its name or path first among `words`). Ended if it still runs when the
 // object goes.
 class Program {
@@ -72,11 +81,11 @@ class Program {
   // The exit status (minus the signal for one that a signal ended) once the program has
   // ended within `timeout`; nothing while it runs. `meanwhile` runs between looks.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout, const std::function<void()>& meanwhile = {}) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!status_ && !Ended() && std::chrono::steady_clock::now() < end) {
+    Within(timeout, [&] {
+      if (status_ || Ended()) return true;
       if (meanwhile) meanwhile();
-      std::this_thread::sleep_for(10ms);
-    }
+      return false;
+    });
     return status_;
   }
 
@@ -92,10 +101,7 @@ class Program {
 
   // Whether the output holds `text` within `timeout`.
   bool Says(const std::string& text, std::chrono::milliseconds timeout = 20s) const {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (; Log().find(text) == std::string::npos; std::this_thread::sleep_for(20ms))
-      if (std::chrono::steady_clock::now() >= end) return false;
-    return true;
+    return Within(timeout, [&] { return Log().find(text) != std::string::npos; });
   }
 
 #ifdef _WIN32

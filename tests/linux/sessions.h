@@ -1,7 +1,7 @@
 #pragma once
-// Test support for the native player on Wayland: a private headless sway whose outputs stand
-// side by side, screenshots of them through grim, and a pointer and keyboard of our own
-// (virtual_input.cpp).
+// Test support for the native player: a private Xvfb with input through xdotool; a private
+// headless sway whose outputs stand side by side, with a pointer and keyboard of our own
+// (virtual_input.cpp); screenshots of both; and the fixture that starts kelna on them.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -9,15 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <nlohmann/json.hpp>
 
-#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/bytes.h"
@@ -27,7 +31,15 @@
 
 namespace kelna::test {
 
-using namespace std::chrono_literals;
+const std::string kDemo = KELNA_DEMO_DIR;
+const std::string kBackground = " --background " + kDemo + "/background.bmp";
+
+// With KELNA_SCREENSHOT_DIR set, the file there to save a picture named `name` in, to look
+// at; else none.
+inline std::string ScreenshotFile(const std::string& name) {
+  const char* to = std::getenv("KELNA_SCREENSHOT_DIR");
+  return to && !name.empty() ? std::string(to) + "/" + name + ".png" : "";
+}
 
 // How often `text` holds `word`.
 inline long Occurrences(const std::string& text, const std::string& word) {
@@ -36,14 +48,60 @@ inline long Occurrences(const std::string& text, const std::string& word) {
   return count;
 }
 
-// Whether `holds` becomes true within `timeout`.
-template <typename Test>
-bool Within(std::chrono::milliseconds timeout, Test holds) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  for (; !holds(); std::this_thread::sleep_for(20ms))
-    if (std::chrono::steady_clock::now() >= end) return false;
-  return true;
-}
+// A private Xvfb on a display number it picks itself. Without access control (-ac), so that
+// another local user may draw on it; it listens on no network.
+class Xvfb {
+ public:
+  explicit Xvfb(const std::string& size)
+      : server_({"Xvfb", "-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp", "-ac"},
+                {.out = logs_ / "xvfb.log"}) {
+    Within(10s, [&] {
+      std::istringstream lines(server_.Log());  // the number comes as a line of its own
+      for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) name_ = ":" + line;
+      return !name_.empty() && (display_ = XOpenDisplay(name_.c_str()));
+    });
+    if (!display_) throw std::runtime_error("Xvfb did not start: " + server_.Log());
+  }
+  ~Xvfb() { XCloseDisplay(display_); }  // then the server ends calmly, removing its lock file
+
+  const std::string& Name() const { return name_; }
+  Window Root() const { return DefaultRootWindow(display_); }
+
+  // A mapped window of our own at (x, y), of one colour (0xRRGGBB).
+  Window MakeWindow(int x, int y, unsigned width, unsigned height, unsigned long colour = 0) const {
+    const Window window = XCreateSimpleWindow(display_, Root(), x, y, width, height, 0, 0, colour);
+    XMapWindow(display_, window);
+    XSync(display_, False);
+    return window;
+  }
+
+  // What `drawable` shows (the root window by default); saved as NAME.png (ScreenshotFile).
+  Pixels Of(Drawable drawable, int width, int height, const std::string& name = "") const {
+    XImage* image = XGetImage(display_, drawable, 0, 0, width, height, AllPlanes, ZPixmap);
+    Pixels pixels;
+    for (int y = 0; image && y < height; ++y)
+      for (int x = 0; x < width; ++x) pixels.push_back(std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF));
+    if (image) XDestroyImage(image);
+    if (const std::string file = ScreenshotFile(name); !file.empty())
+      Run("import -window " + std::to_string(drawable) + " " + file);
+    return pixels;
+  }
+  Pixels Screen(const std::string& name = "") const { return Of(Root(), 640, 480, name); }
+
+  // Input as a user gives it: "key a", "click 1", "mousemove 200 150".
+  void Do(const std::string& input) const { Run("xdotool " + input); }
+  void Run(const std::string& command) const {
+    const ToolRun run = RunProgram(Words(command), logs_.Path(), {"DISPLAY=" + name_});
+    ASSERT_EQ(run.status, 0) << command << "\n" << run.errors;
+  }
+
+ private:
+  TemporaryFolder logs_;
+  Program server_;
+  std::string name_;
+  Display* display_ = nullptr;
+};
 
 // The seat's pointer and keyboard, for as long as the object lives: our virtual-input client,
 // which reads its commands through a named pipe.
@@ -79,9 +137,8 @@ class VirtualInput {
 
 // sway on wlroots' headless backend with `outputs` outputs of kWidth x kHeight, HEADLESS-1 at
 // the left, the next to its right, and so on; black, no bar, no Xwayland; its seat has our
-// pointer and keyboard (a headless one has none of its own). sway will not run as
-// root: then it runs as nobody, whose runtime folder holds its sockets; root's clients still
-// reach them.
+// pointer and keyboard (a headless one has none of its own). sway will not run as root: then
+// it runs as nobody, whose runtime folder holds its sockets; root's clients still reach them.
 class HeadlessSway {
  public:
   static constexpr int kWidth = 640, kHeight = 480;
@@ -124,8 +181,6 @@ class HeadlessSway {
   }
 
   static std::string Output(int index) { return "HEADLESS-" + std::to_string(index + 1); }
-  int Outputs() const { return outputs_; }
-  const fs::path& Folder() const { return folder_.Path(); }
 
   // What a client of this sway needs; X and other Wayland displays removed.
   std::vector<std::string> Environment() const {
@@ -133,14 +188,12 @@ class HeadlessSway {
             "DISPLAY", "WAYLAND_SOCKET", "SDL_VIDEODRIVER"};
   }
 
-  // What output `index` shows (without the pointer). With KELNA_SCREENSHOT_DIR set, saved
-  // there too as NAME.png, to look at.
+  // What output `index` shows (without the pointer); saved as NAME.png (ScreenshotFile).
   Pixels Shot(int index, const std::string& name = "") const {
     const fs::path shot = folder_ / "shot.ppm";
     fs::remove(shot);
     Run("grim -t ppm -o " + Output(index) + " " + shot.string());
-    if (const char* to = std::getenv("KELNA_SCREENSHOT_DIR"); to && !name.empty())
-      Run("grim -o " + Output(index) + " " + to + "/" + name + ".png");
+    if (const std::string file = ScreenshotFile(name); !file.empty()) Run("grim -o " + Output(index) + " " + file);
     return ReadPpm(shot);
   }
 
@@ -184,6 +237,48 @@ class HeadlessSway {
   std::string display_;
   std::optional<Program> sway_;
   std::optional<VirtualInput> input_;
+};
+
+// The fixture of the player's tests: a folder for settings, logs and frames. kelna starts on
+// the display that Display() names, with the folder's settings (none unless a test writes
+// them) and SDL's audio discarded, or recorded into the folder's audio.raw with
+// "SDL_AUDIODRIVER=disk" among `more`.
+class PlayerTest : public ::testing::Test {
+ protected:
+  virtual std::vector<std::string> Display() const = 0;
+
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> environment = Display();
+    environment.insert(environment.end(), {"KELNA_CONFIG_DIR=" + folder.Path().string(), "SDL_AUDIODRIVER=dummy",
+                                           "SDL_DISKAUDIOFILE=" + (folder / "audio.raw").string()});
+    return environment;
+  }
+
+  std::unique_ptr<Program> Start(const std::string& options, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> environment = Environment(), words = Words(options);
+    environment.insert(environment.end(), more.begin(), more.end());
+    words.insert(words.begin(), program);
+    return std::make_unique<Program>(
+        words, ProgramSetup{.environment = environment,
+                            .out = folder / ("kelna-" + std::to_string(++started_) + ".log")});
+  }
+
+  // The frames kelna-tool render draws of `scene` (an animation file and options, --size
+  // among them), by tick.
+  std::function<PamPicture(int)> Render(const std::string& scene) {
+    const fs::path out = folder / ("render-" + std::to_string(++renders_));
+    const ToolRun run = RunTool("render " + scene + " --format pam --out " + out.string(), folder.Path());
+    EXPECT_EQ(run.status, 0) << scene << "\n" << run.errors;
+    return [out](int tick) {
+      char name[16];
+      std::snprintf(name, sizeof name, "tick-%04d.pam", tick);
+      return ReadPam(out / name);
+    };
+  }
+
+  std::string program = KELNA_PLAYER;  // what Start runs
+  TemporaryFolder folder;
+  int started_ = 0, renders_ = 0;
 };
 
 }  // namespace kelna::test
