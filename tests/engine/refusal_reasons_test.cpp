@@ -1,5 +1,6 @@
 // What the readers say when they refuse a file: the reason names what is wrong and where, in
-// words a user can act on. (Whether a refusal leaves the scene as it was: sprite_animation_test.)
+// words a user can act on. (Whether a refusal leaves the scene as it was: sprite_animation_test;
+// the DIB decoder's reasons: tests/platform/dib_test.cpp.)
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 #include <string>
 
 #include "engine/sprite_animation.h"
-#include "platform/dib.h"
 #include "platform/text.h"
 #include "sprites/object_record.h"
 #include "tests/support/bytes.h"
@@ -129,41 +129,6 @@ TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(AnimationRefusal(c.content, c.withObjects), c.reason);
   }
-}
-
-// The decoder's reasons, for a DIB as BITMAPINFO bytes: a 40-byte header and what follows.
-TEST(DibRefusalReasons, SayWhatGdiWouldRefuse) {
-  const auto info = [](int width, int height, int bitCount, std::uint32_t compression, std::uint32_t sizeImage) {
-    std::vector<std::uint8_t> bytes(kInfoHeaderSize);
-    DibHeader header;
-    header.width = width, header.height = height, header.planes = 1;
-    header.bitCount = std::uint16_t(bitCount), header.compression = compression, header.sizeImage = sizeImage;
-    WriteInfoHeader(bytes, header);
-    return bytes;
-  };
-  const std::vector<std::uint8_t> rows(20);  // one row of 4 x 4 at 24 bits is 12 bytes
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> info;
-    std::string reason;
-  } cases[] = {
-      {"a header cut short", std::vector<std::uint8_t>(20), "header cut short or of an unknown size"},
-      {"no width", info(0, 4, 24, kBiRgb, 0), "unsupported size 0 x 4"},
-      {"wider than the raster", info(40000, 4, 24, kBiRgb, 0), "unsupported size 40000 x 4"},
-      {"an unknown depth", info(4, 4, 3, kBiRgb, 0), "unsupported bit count 3 with compression 0"},
-      {"RLE top down", info(4, -4, 8, kBiRle8, 20), "top-down RLE bitmap"},
-      {"RLE without its size", info(4, 4, 8, kBiRle8, 0), "RLE bitmap without its data size"},
-      {"no colour table", info(4, 4, 8, kBiRgb, 0), "colour table cut short"},
-      {"no masks", info(4, 4, 16, kBiBitfields, 0), "colour masks missing or empty"},
-      {"rows cut short", info(4, 4, 24, kBiRgb, 0), "pixel data ends in row 2 of 4"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Result<DecodedDib> decoded = DecodeDib(c.info, rows);
-    EXPECT_FALSE(decoded.ok());
-    EXPECT_EQ(decoded.message(), c.reason);
-  }
-  EXPECT_TRUE(DecodeDib(info(4, 1, 24, kBiRgb, 0), rows).ok());
 }
 
 }  // namespace
