@@ -75,8 +75,13 @@ std::pair<long, int> LitWindows(const PamPicture& p) {
   return {count, margin};
 }
 
-TEST(DemoOnScreensTest, TheBackgroundFillsEveryWindowWithTheMoonAndTheTownWhole) {
+// On each screen: the background as render draws it, and where trace places the sprites.
+TEST(DemoOnScreensTest, TheBackgroundFillsEveryWindowAndEverySpriteShowsInIt) {
   TemporaryFolder folder;
+  const json animation = json::parse(RunTool("inspect " + kDemo + "/demo.anm", folder.Path()).out);
+  std::map<std::string, json> records;
+  for (const json& sprite : animation["sprites"]) records[sprite["name"]] = sprite;
+  ASSERT_FALSE(records.empty());
   for (const std::string size : kScreens) {
     SCOPED_TRACE(size);
     const std::string render = "render " + kDemo + "/demo.anm --background " + kDemo + "/background.bmp" + kMode +
@@ -91,17 +96,8 @@ TEST(DemoOnScreensTest, TheBackgroundFillsEveryWindowWithTheMoonAndTheTownWhole)
     EXPECT_GE(lights, 150);
     EXPECT_GE(margin, 4) << "a lit window at the window's side: the town is cut";
     fs::remove_all(folder / size);
-  }
-}
 
-TEST(DemoOnScreensTest, EverySpriteShowsInTheWindowAndThosePlacedByPositionWhole) {
-  TemporaryFolder folder;
-  const json animation = json::parse(RunTool("inspect " + kDemo + "/demo.anm", folder.Path()).out);
-  std::map<std::string, json> records;
-  for (const json& sprite : animation["sprites"]) records[sprite["name"]] = sprite;
-  ASSERT_FALSE(records.empty());
-  for (const std::string size : kScreens) {
-    SCOPED_TRACE(size);
+    // Every sprite shows in the window, and those placed by position whole.
     int width = 0, height = 0;
     std::sscanf(size.c_str(), "%dx%d", &width, &height);
     const std::string run = "trace " + kDemo + "/demo.anm --size " + size + " --ticks 300 --seed 3";
