@@ -115,14 +115,14 @@ TEST_F(TwoMonitors, SaverCoversBothWithWhatTheToolRendersUntilInputOverEither) {
     EXPECT_EQ(AwarenessOf(saver), 2) << "per-monitor DPI aware, as the manifest says";
     ::PostMessageW(saver, WM_MOUSEMOVE, 0, InWindow(start));
     EXPECT_FALSE(run.ExitCode(1500ms)) << "a report at the start position ended it";
-    const Picture shown = CaptureScreen(all);
+    const PamPicture shown = CaptureScreen(all);
     if (r.mode == 1) SaveScreenshot("two-monitors-" + Variable("KELNA_MONITORS"));
     ::PostMessageW(saver, r.input, 0, InWindow(r.at));
     EXPECT_EQ(run.ExitCode(5s), 0u) << "input at " << r.at.x << "," << r.at.y;
     for (HWND patch : shownBefore) ::DestroyWindow(patch);
 
     // Each monitor shows its part of the tool's picture of the whole virtual screen.
-    const std::string expected = Rendered(shown.width, shown.height, r.mode, background);
+    const PamPicture expected = Rendered(shown.width, shown.height, r.mode, background);
     for (RECT monitor : monitors) {
       ::OffsetRect(&monitor, -all.left, -all.top);
       EXPECT_EQ(FirstDifference(shown, expected, monitor), "") << "monitor at " << monitor.left;

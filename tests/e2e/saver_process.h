@@ -17,9 +17,8 @@
 
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
-#include "sprites/bmp_image.h"
-#include "tests/support/bytes.h"
-#include "tests/support/dib_builder.h"
+#include "tests/sprites/pictures.h"
+#include "tests/support/pam_reader.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/scene_file_builder.h"
 #include "tests/support/scoped_variable.h"
@@ -29,7 +28,7 @@ namespace kelna::e2e {
 
 using namespace test;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // Pumps this thread's messages (a host window of ours must answer the child's messages)
 // until `done` says so or the time is up.
@@ -37,16 +36,14 @@ inline void PumpMessages() {
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
 }
-inline bool PumpUntil(const std::function<bool()>& done, Clock::duration limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
+inline bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
+  return Within(limit, [&] {
     if (done()) return true;
     PumpMessages();
-    ::Sleep(10);
-  }
-  return done();
+    return false;
+  });
 }
-inline void Pump(Clock::duration time) { PumpUntil([] { return false; }, time); }
+inline void Pump(milliseconds time) { PumpUntil([] { return false; }, time); }
 
 // A program beside the test in bin/.
 inline std::wstring BesideTheTest(const std::wstring& program) {
@@ -59,13 +56,12 @@ inline std::wstring BesideTheTest(const std::wstring& program) {
 // ended by force if it still runs at the end of the test.
 class Process {
  public:
-  explicit Process(const std::wstring& arguments, const std::wstring& program = L"kelna.scr")
-      : run_(WordsOf(BesideTheTest(program), arguments)) {}
+  explicit Process(const std::wstring& arguments) : run_(WordsOf(arguments)) {}
 
   // The exit status once the process has ended within `limit`; while waiting, this thread's
   // messages are pumped and every window the process shows is recorded.
-  std::optional<DWORD> ExitCode(Clock::duration limit) {
-    const auto status = run_.WaitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(limit), [&] {
+  std::optional<DWORD> ExitCode(milliseconds limit) {
+    const auto status = run_.WaitForExit(limit, [&] {
       if (HWND window = Find(nullptr, nullptr)) seen.push_back(window);
       PumpMessages();
     });
@@ -73,7 +69,7 @@ class Process {
   }
 
   // The process's first visible top-level window of this class and caption (null: any).
-  HWND WaitFor(const wchar_t* className, const wchar_t* caption = nullptr, Clock::duration limit = 20s) {
+  HWND WaitFor(const wchar_t* className, const wchar_t* caption = nullptr, milliseconds limit = 20s) {
     HWND found = nullptr;
     PumpUntil([&] { return (found = Find(className, caption)) != nullptr; }, limit);
     return found;
@@ -82,9 +78,9 @@ class Process {
   std::vector<HWND> seen;
 
  private:
-  static std::vector<std::wstring> WordsOf(const std::wstring& program, const std::wstring& arguments) {
+  static std::vector<std::wstring> WordsOf(const std::wstring& arguments) {
     std::vector<std::wstring> words = Words(arguments);
-    words.insert(words.begin(), program);
+    words.insert(words.begin(), BesideTheTest(L"kelna.scr"));
     return words;
   }
 
@@ -101,19 +97,14 @@ class Process {
   Program run_;
 };
 
-// The screen as 0x00RRGGBB pixels, rows top first.
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;
-};
-
 inline RECT VirtualScreenRect() {
   const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN), top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-inline Picture CaptureScreen(const RECT& area) {
-  Picture picture{area.right - area.left, area.bottom - area.top, {}};
+// What the screen shows in `area`.
+inline PamPicture CaptureScreen(const RECT& area) {
+  PamPicture picture{area.right - area.left, area.bottom - area.top, {}};
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = ::GetDC(nullptr);
@@ -133,26 +124,23 @@ inline Picture CaptureScreen(const RECT& area) {
   return picture;
 }
 
-// Where the picture differs from `expected` (RGB bytes of a picture of the same size, rows
-// top first) within `area` of it: the first such pixel, or "" when none does.
-inline std::string FirstDifference(const Picture& shown, const std::string& expected, const RECT& area) {
-  if (expected.size() != 3 * shown.pixels.size()) return "a picture of another size";
+// Where `shown` differs from `expected` within `area`: the first such pixel, or "" when none does.
+inline std::string FirstDifference(const PamPicture& shown, const PamPicture& expected, const RECT& area) {
+  if (expected.pixels.size() != shown.pixels.size()) return "a picture of another size";
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) {
       const std::size_t i = std::size_t(y) * shown.width + x;
-      const std::uint32_t want = std::uint32_t(std::uint8_t(expected[3 * i])) << 16 |
-                                 std::uint32_t(std::uint8_t(expected[3 * i + 1])) << 8 |
-                                 std::uint8_t(expected[3 * i + 2]);
-      if (shown.pixels[i] != want) {
+      if (shown.pixels[i] != expected.pixels[i]) {
         std::ostringstream at;
-        at << "first difference at " << x << "," << y << ": " << std::hex << shown.pixels[i] << " for " << want;
+        at << "first difference at " << x << "," << y << ": " << std::hex << shown.pixels[i] << " for "
+           << expected.pixels[i];
         return at.str();
       }
     }
   return "";
 }
 
-inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) {
+inline void WriteBmp(const PamPicture& picture, const std::filesystem::path& file) {
   Bytes dib = PackedDib(picture.width, picture.height, 32, 0);
   for (int y = 0; y < picture.height; ++y)  // bottom-up rows
     for (std::size_t x = 0; x < std::size_t(picture.width); ++x)
@@ -163,7 +151,7 @@ inline void WriteBmp(const Picture& picture, const std::filesystem::path& file) 
 
 // After `settle` (pumped whether or not it is saved), saves every monitor as NAME.bmp in the
 // folder that KELNA_SCREENSHOT_DIR names, if any: a look at what the user sees, for people.
-inline void SaveScreenshot(const std::string& name, Clock::duration settle = 0ms) {
+inline void SaveScreenshot(const std::string& name, milliseconds settle = 0ms) {
   Pump(settle);
   const char* folder = std::getenv("KELNA_SCREENSHOT_DIR");
   if (!folder || !*folder) return;
@@ -181,13 +169,6 @@ inline std::wstring TextOf(HWND window) {
 
 inline void Press(HWND dialog, int button) { ::PostMessageW(::GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
 
-inline std::unique_ptr<ZoBmpImage> Solid(std::uint32_t colour) {
-  auto image = std::make_unique<ZoBmpImage>();
-  std::istringstream is(StreamForm(SolidDib(48, 48, colour)));
-  image->Read(is);
-  return image;
-}
-
 inline constexpr std::uint32_t kColours[] = {0xE04040, 0x40E040, 0x4040E0};
 
 // The settings folder, and sky.anm: three standing sprites placed at random (so the seed
@@ -204,8 +185,8 @@ class ScreenSaver : public ::testing::Test {
       ZoSpriteData object;
       object.name = "star" + std::to_string(i);
       object.imageWidth = object.imageHeight = 48;
-      object.AddImage(Solid(kColours[i]), 0, PairPart::Image);
-      if (i == 1) object.AddImage(Solid(0x000000), 0, PairPart::Mask);
+      object.AddImage(ImageOf(SolidDib(48, 48, kColours[i])), 0, PairPart::Image);
+      if (i == 1) object.AddImage(ImageOf(SolidDib(48, 48, 0)), 0, PairPart::Mask);
       EXPECT_EQ(object.Write(objects), 1);
       ZoAnimatedSprite* sprite = scene.NewSprite();
       sprite->SetObjectName(object.name);
@@ -230,8 +211,8 @@ class ScreenSaver : public ::testing::Test {
   void WriteSettings(const std::string& text) const { WriteBytes(folder / "CONTROL.INI", text); }
 
   // What kelna-tool (beside the test) renders of sky.anm after three ticks at this size,
-  // seed, mode and background: RGB bytes, rows top first.
-  std::string Rendered(int width, int height, int mode, const std::filesystem::path& background) const {
+  // seed, mode and background.
+  PamPicture Rendered(int width, int height, int mode, const std::filesystem::path& background) const {
     const ToolRun run = RunProgram({BesideTheTest(L"kelna-tool.exe"), L"render", (folder / "sky.anm").wstring(),
                                     L"--size", std::to_wstring(width) + L"x" + std::to_wstring(height), L"--ticks",
                                     L"3", L"--seed", L"42", L"--format", L"pam", L"--no-sound", L"--mode",
@@ -239,10 +220,7 @@ class ScreenSaver : public ::testing::Test {
                                     (folder / "render").wstring()},
                                    folder.Path());
     EXPECT_EQ(run.status, 0) << run.errors;
-    const std::string pam = Contents(folder / "render" / "tick-0003.pam");
-    const auto header = pam.find("ENDHDR\n");
-    EXPECT_NE(header, std::string::npos);
-    return header == std::string::npos ? "" : pam.substr(header + 7);
+    return ReadPam(folder / "render" / "tick-0003.pam");
   }
 
   TemporaryFolder folder;
