@@ -145,13 +145,11 @@ void TApp::CmObjectFileOpen() {
   Redraw();
 }
 
-// The dialog opens in the folder, drive included, of the file chosen last, or of the
-// current setting before anything was chosen.
+// The dialog opens in the folder, drive included, of the file chosen in it last; the first
+// time, with no name, where the common dialog starts by itself.
 void TApp::ChooseBackgroundFile(TOpenSaveDialog::TData& record, std::string& setting) {
   if (!ClientAgrees()) return;
-  std::string last = record.FileName;
-  if (last.empty() && setting != texts::kNoFileMarker) last = setting;
-  const PathParts parts = SplitPath(last);
+  const PathParts parts = SplitPath(record.FileName);
   record.InitialDir = parts.drive + parts.directory;
   if (TFileOpenDialog(GetMainWindow(), record).Execute() != IDOK) return;
   setting = record.FileName;

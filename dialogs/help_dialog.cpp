@@ -11,8 +11,10 @@ bool HelpFileFound() {
 }
 
 // Without the file the viewer (where there still is one) would only report it missing.
-bool ShowHelpFile(HWND owner) {
-  return HelpFileFound() && ::WinHelpA(owner, kHelpFileName, HELP_CONTENTS, 0) != FALSE;
+bool ShowHelpFile(HWND owner, const TDialogAnswers* answers) {
+  if (!HelpFileFound()) return false;
+  if (answers && answers->helpViewer) return answers->helpViewer(owner, kHelpFileName, HELP_CONTENTS);
+  return ::WinHelpA(owner, kHelpFileName, HELP_CONTENTS, 0) != FALSE;
 }
 
 std::wstring OwnHelpText() {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/framework/application.h"
 #include "app/framework/controls.h"
 #include "app/framework/dialog.h"
 
@@ -17,9 +18,9 @@ inline constexpr char kHelpFileName[] = "pelmary.hlp";
 
 // Whether the help file is found beside the program or on the search path.
 bool HelpFileFound();
-// Opens the help file's contents in the viewer: true when the file is there and the viewer
-// took it. Never shows an error of its own.
-[[nodiscard]] bool ShowHelpFile(HWND owner);
+// Opens the help file's contents in the viewer (or asks the answers' helpViewer, in tests):
+// true when the file is there and the viewer took it. Never shows an error of its own.
+[[nodiscard]] bool ShowHelpFile(HWND owner, const TDialogAnswers* answers);
 
 // The program's own help text: its paragraphs from the string table, one empty line
 // between them.

@@ -256,7 +256,8 @@ void OptionDialog::CmDelSprite() {
 }
 
 void OptionDialog::CmHelpCont() {
-  if (ShowHelpFile(GetHandle())) return;
+  const TApplication* application = GetApplication();
+  if (ShowHelpFile(GetHandle(), application ? &application->answers : nullptr)) return;
   HelpDialog(this).Execute();
 }
 

@@ -111,9 +111,9 @@ bool TApplication::IsModelessDialogMessage(MSG& message) {
 }
 
 int TApplication::MessageBox(HWND owner, std::wstring_view text, std::wstring_view caption, UINT style) const {
-  if (answers.messageBox) return answers.messageBox(owner, text, caption, style);
-  const std::wstring body(text);
   const std::wstring title = caption.empty() ? std::wstring(L"ケルナ") : std::wstring(caption);
+  if (answers.messageBox) return answers.messageBox(owner, text, title, style);
+  const std::wstring body(text);
   return ::MessageBoxW(owner, body.c_str(), title.c_str(), style);
 }
 

@@ -30,6 +30,8 @@ struct TDialogAnswers {
   // Called once a modal dialog of ours is shown, inside its message loop: drive it with
   // messages, and end it (OK or Cancel) before returning to the loop for good.
   std::function<void(TDialog& dialog)> modalDialogShown;
+  // Instead of the WinHelp viewer: whether it took the file (code page 932 name) and command.
+  std::function<bool(HWND owner, std::string_view file, UINT command)> helpViewer;
 };
 
 // The arguments of a command line as Windows splits them, as code page 932 text.

@@ -2,10 +2,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/framework/dialog.h"
 #include "app/framework/wide.h"
+#include "platform/text.h"
 
 namespace kelna {
 
@@ -47,6 +49,41 @@ TEdit::TEdit(TDialog* parent, int id, int textLimit) : TControl(parent, id), tex
 void TEdit::SetupControl() {
   if (textLimit_ > 0) SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(textLimit_ - 1));
   if (readOnly_) SendMessage(EM_SETREADONLY, TRUE);
+}
+
+namespace {
+
+std::size_t Cp932Length(std::wstring_view text) { return Narrow(text).size(); }
+
+}  // namespace
+
+// Runs after every change of the text. Typing and pasting insert characters that end at the
+// caret and start where the text stops agreeing with the one accepted last; of those, as
+// many are kept, from the first, as fit. A text that was set whole is cut at its end.
+void TEdit::Notified(UINT code) {
+  if (code != EN_CHANGE || textLimit_ <= 0) return;
+  const std::size_t room = static_cast<std::size_t>(textLimit_ - 1);
+  const std::wstring text = GetCaption();
+  if (Cp932Length(text) <= room) {
+    accepted_ = text;
+    return;
+  }
+  DWORD selectionEnd = 0;
+  SendMessage(EM_GETSEL, 0, reinterpret_cast<LPARAM>(&selectionEnd));
+  const std::size_t caret = std::min<std::size_t>(selectionEnd, text.size());
+  std::size_t start = 0;
+  while (start < caret && start < accepted_.size() && text[start] == accepted_[start]) ++start;
+  const std::wstring after = text.substr(caret);
+  std::size_t end = caret;
+  while (end > start && Cp932Length(text.substr(0, end) + after) > room) --end;
+  std::wstring fitted = text.substr(0, end) + after;
+  if (Cp932Length(fitted) > room) {
+    fitted = Wide(FitInBuffer(Narrow(fitted), static_cast<std::size_t>(textLimit_)));
+    end = fitted.size();
+  }
+  accepted_ = fitted;
+  SetCaption(fitted);  // changes the text again; it fits now
+  SetSelection(static_cast<int>(end), static_cast<int>(end));
 }
 
 void TEdit::SetReadOnly(bool readOnly) {

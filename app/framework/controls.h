@@ -26,6 +26,7 @@ class TControl : public TWindow {
   // Called by the dialog once its window exists; null `dialog` unbinds.
   void BindTo(HWND dialog);
 
+  int GetId() const { return id_; }
   bool Transfers() const { return transfers_; }
   void EnableTransfer() { transfers_ = true; }
   void DisableTransfer() { transfers_ = false; }
@@ -37,6 +38,8 @@ class TControl : public TWindow {
   // The window text as code page 932; SetText converts and sets it.
   std::string GetText() const;
   void SetText(std::string_view cp932);
+  // A notification (WM_COMMAND code) of this control, told before the dialog's table.
+  virtual void Notified(UINT /*code*/) {}
 
  protected:
   // Applies the settings made before the window existed.
@@ -54,11 +57,14 @@ class TStatic : public TControl {
   TStatic(TDialog* parent, int id) : TControl(parent, id) {}
 };
 
-// An edit control. The text limit counts the closing NUL, like the buffer it fills: a
-// limit of 32 takes 31 characters.
+// An edit control. The text limit counts bytes of code page 932 and the closing NUL, like
+// the buffer it fills: a limit of 32 takes 31 ASCII characters or 15 kanji. What is typed or
+// pasted beyond it is refused as the user types, so that what is shown is what is stored.
 class TEdit : public TControl {
  public:
   TEdit(TDialog* parent, int id, int textLimit);
+
+  void Notified(UINT code) override;
 
   void SetReadOnly(bool readOnly);
   // Selects characters [start, end); (0, -1) selects all.
@@ -71,6 +77,7 @@ class TEdit : public TControl {
  private:
   int textLimit_;
   bool readOnly_ = false;
+  std::wstring accepted_;  // the text as it last fitted
 };
 
 class TButton : public TControl {

@@ -132,6 +132,11 @@ INT_PTR TDialog::Answer(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   // Painting is the dialog manager's unless a table asks for it.
   if (message == WM_PAINT && !ResponseTable().Find(TResponseEntry::Kind::Message, WM_PAINT)) return FALSE;
+  if (message == WM_COMMAND && lParam != 0) {
+    for (TControl* control : controls_) {
+      if (control->GetId() == LOWORD(wParam)) control->Notified(HIWORD(wParam));
+    }
+  }
   const bool outer = defaulted_;
   defaulted_ = false;
   const LRESULT result = HandleMessage(message, wParam, lParam);

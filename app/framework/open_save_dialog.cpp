@@ -42,9 +42,12 @@ int TOpenSaveDialog::RunCommonDialog() {
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = static_cast<DWORD>(name.size());
-  dialog.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  // As the record holds it: an empty folder lets the dialog start where it starts by itself.
+  dialog.lpstrInitialDir = initialDir.c_str();
   dialog.lpstrDefExt = defaultExtension.empty() ? nullptr : defaultExtension.c_str();
-  dialog.Flags = data_.Flags | OFN_NOCHANGEDIR;
+  // The record's flags alone: a folder chosen in the dialog becomes the current one, where
+  // relative names such as untitled.anm are then saved.
+  dialog.Flags = data_.Flags;
   const BOOL chosen = kind_ == Kind::Open ? ::GetOpenFileNameW(&dialog) : ::GetSaveFileNameW(&dialog);
   if (!chosen) return IDCANCEL;
   data_.FileName = Narrow(name.data());

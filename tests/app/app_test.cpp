@@ -4,13 +4,18 @@
 
 #include "app/app.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <sstream>
 #include <tuple>
 
 #include "app/app_texts.h"
+#include "app/framework/dialog.h"
+#include "app/framework/wide.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "resources/resource_ids.h"
@@ -32,7 +37,7 @@ std::string Sjis(const char8_t* utf8) { return Utf8ToCp932(reinterpret_cast<cons
 TEST(AppMode, OnlyTheFirstTwoCharactersCount) {
   using Mode = TApp::Mode;
   const std::pair<const char*, Mode> cases[] = {
-      {"-S", Mode::Saver},   {"/save", Mode::Saver}, {"/c:1234", Mode::Settings},
+      {"-S", Mode::Saver},   {"/save", Mode::Saver}, {"/c:1234", Mode::Settings}, {"/C", Mode::Settings},
       {"-P", Mode::Preview}, {"/", Mode::None},      {" /s", Mode::None},
   };
   for (const auto& [commandLine, mode] : cases) EXPECT_EQ(TApp::ModeOf(commandLine), mode) << commandLine;
@@ -100,6 +105,21 @@ std::string ObjectBytes(const std::vector<std::string>& names) {
   return ObjectFileBytes(std::int16_t(names.size()), os.str());
 }
 
+// The texts of a dialog's controls in template order; an icon as "icon".
+std::vector<std::wstring> ChildTexts(HWND dialog) {
+  std::vector<std::wstring> texts;
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && ::GetDlgCtrlID(child) != IDOK) {
+      texts.push_back(L"icon");
+      continue;
+    }
+    wchar_t text[256] = {};
+    ::GetWindowTextW(child, text, 256);
+    texts.push_back(text);
+  }
+  return texts;
+}
+
 std::wstring Box(std::wstring_view text, std::wstring_view caption, UINT style) {
   return std::wstring(text) + L"|" + std::wstring(caption) + L"|" + std::to_wstring(style);
 }
@@ -118,13 +138,24 @@ class FileCommands : public ::testing::Test {
     app.answers.messageBox = [this](HWND owner, std::wstring_view text, std::wstring_view caption, UINT style) {
       EXPECT_EQ(owner, app.GetMainWindow()->GetHandle()) << "message boxes belong to the main window";
       boxes.push_back(Box(text, caption, style));
+      events.push_back(L"asks " + std::wstring(caption));
       return button;
     };
     app.answers.fileDialog = [this](TOpenSaveDialog& dialog) {
+      const std::string& filter = dialog.GetData().Filter;
+      events.push_back(L"file dialog " + Wide(filter.substr(0, filter.find('|'))));
       initialDirs.push_back(dialog.GetData().InitialDir);
       filters.push_back(dialog.GetData().Filter);
       if (file) dialog.GetData().FileName = PathToCp932(*file);
       return file ? IDOK : IDCANCEL;
+    };
+    app.answers.modalDialogShown = [this](TDialog& dialog) {
+      events.push_back(L"dialog " + std::to_wstring(dialog.GetTemplateId()));
+      if (dialog.GetTemplateId() == KELNA_ABOUT_DIALOG_ID) {
+        about = ChildTexts(dialog.GetHandle());
+        about.insert(about.begin(), dialog.GetCaption());
+      }
+      dialog.CloseWindow(IDCANCEL);
     };
     test::WriteBytes(folder / "sea.foe", ObjectBytes({"fish", "crab"}));
     test::WriteBytes(folder / "sea.anm", sea);
@@ -163,12 +194,14 @@ class FileCommands : public ::testing::Test {
                           Cp932("sea.anm") + "\r\n";
   StartingApp app;
   Boxes boxes;  // text|caption|style
+  std::vector<std::wstring> events;  // questions, file dialogs and dialogs of ours, in order
+  std::vector<std::wstring> about;   // the About box's controls
   int button = IDOK;
   std::optional<fs::path> file;
   std::vector<std::string> initialDirs, filters;  // the file dialogs'
 };
 
-const std::wstring kOpenFailed = Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．", L"", MB_OK);
+const std::wstring kOpenFailed = Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが読込めませんでした．", L"ケルナ", MB_OK);
 
 // A cancelled command, or a file that does not read or cannot be written, changes nothing.
 TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
@@ -186,8 +219,9 @@ TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
            L"アニメーションファイルの新規作成", MB_OKCANCEL | MB_ICONQUESTION)},
       {CM_FILEOPEN, "short.anm", kOpenFailed},  // which files read: tests/engine
       {CM_FILESAVEAS, nullptr, L""},
-      {CM_FILESAVEAS, "no such folder/copy.anm", Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．", L"", MB_OK)},
-      {CM_OBJECTFILEOPEN, "bad.foe", Box(L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．", L"", MB_OK)},
+      {CM_FILESAVEAS, "no such folder/copy.anm", Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．", L"ケルナ", MB_OK)},
+      {CM_OBJECTFILEOPEN, nullptr, L""},
+      {CM_OBJECTFILEOPEN, "bad.foe", Box(L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．", L"ケルナ", MB_OK)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.command) + " " + (c.file ? c.file : "cancelled"));
@@ -268,7 +302,6 @@ TEST_F(FileCommands, SaveAsWritesAndNamesTheNewFileAndAnObjectFileReplacesTheObj
 }
 
 TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave) {
-  // The image dialog opens where the current image is, then where the last one was chosen.
   Command(CM_BGIMAGEFILEOPEN, fs::path("D:\\ART\\NIGHT.BMP"));
   EXPECT_EQ(app.bgImageFile, "D:\\ART\\NIGHT.BMP");
   EXPECT_TRUE(Redrawn());
@@ -277,7 +310,8 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   EXPECT_FALSE(Redrawn());
   Command(CM_BGMUSICFILEOPEN, fs::path("E:\\SOUND\\SONG.MID"));
   EXPECT_EQ(app.bgMusicFile, "E:\\SOUND\\SONG.MID");
-  EXPECT_EQ(initialDirs, (std::vector<std::string>{"C:\\PIC\\", "D:\\ART\\", ""}));  // no music: the default
+  // Each opens where its last file was chosen; the first time, with no name, nowhere given.
+  EXPECT_EQ(initialDirs, (std::vector<std::string>{"", "D:\\ART\\", ""}));
   const std::string image = Sjis(u8"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)|*.bmp|すべてのﾌｧｲﾙ(*.*)|*.*|");
   EXPECT_EQ(filters, (std::vector<std::string>{image, image, Sjis(u8"BGMﾌｧｲﾙ (*.mid)|*.mid|すべてのﾌｧｲﾙ(*.*)|*.*|")}));
   Command(CM_NOBGIMAGE);
@@ -288,15 +322,170 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   EXPECT_NE(Contents(folder / "CONTROL.INI").find("\r\nBGImageFile=\r\nBGMusicFile=\r\n"), std::string::npos);
 }
 
-// The defaults that the end-to-end runs do not see written.
-TEST(AppSettings, AMissingFileGivesTheDefaultsAndIsNotMade) {
+// A menu item: its nesting (0 on the bar), id (0: a popup or separator), text ("-": a
+// separator), whether the resource grays it, and what choosing it does.
+struct MenuItem {
+  int level;
+  UINT id;
+  std::wstring text;
+  bool grayed;
+  std::wstring effect;
+  bool operator==(const MenuItem&) const = default;
+};
+void PrintTo(const MenuItem& item, std::ostream* out) {
+  *out << item.level << " " << item.id << " " << ::testing::PrintToString(item.text) << (item.grayed ? " grayed " : " ")
+       << ::testing::PrintToString(item.effect);
+}
+
+void ReadMenu(HMENU menu, int level, std::vector<MenuItem>& items) {
+  for (int at = 0; at < ::GetMenuItemCount(menu); ++at) {
+    wchar_t text[64] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 64;
+    ASSERT_TRUE(::GetMenuItemInfoW(menu, static_cast<UINT>(at), TRUE, &info));
+    const bool separator = (info.fType & MFT_SEPARATOR) != 0;
+    items.push_back({level, info.hSubMenu || separator ? 0 : info.wID, separator ? L"-" : text,
+                     !separator && (info.fState & MFS_GRAYED) != 0, L""});
+    if (info.hSubMenu) ReadMenu(info.hSubMenu, level + 1, items);
+  }
+}
+
+// Every item of the settings window's menu, in order, and where its command goes: the
+// sprite and help items to the settings dialog, Exit to the frame, the others to the
+// application. Questions and file dialogs are cancelled.
+TEST_F(FileCommands, TheMenuHoldsEveryItemAndEachCommandReachesItsHandler) {
+  const std::wstring file = L"file dialog ";
+  const std::vector<MenuItem> expected = {
+      {0, 0, L"ファイル(&F)", false, L""},
+      {1, 24331, L"新規作成(&N)", false, L"asks アニメーションファイルの新規作成"},
+      {1, 24332, L"開く(&O)...", false, file + L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)"},
+      {1, 0, L"-", false, L""},
+      {1, 24333, L"上書き保存(&S)", true, L"saves"},
+      {1, 24334, L"名前を付けて保存(&A)...", true, file + L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙ (*.anm)"},
+      {1, 0, L"-", false, L""},
+      {1, 2010, L"オブジェクトの読込み(&O)", false, file + L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙ (*.foe)"},
+      {1, 0, L"背景イメージ(&I)", false, L""},
+      {2, 2011, L"読込み(&I)", false, file + L"背景ｲﾒｰｼﾞﾌｧｲﾙ (*.bmp)"},
+      {2, 2018, L"なし(&N)", false, L"image cleared"},
+      {1, 0, L"ＢＧＭ(&B)", false, L""},
+      {2, 2012, L"読込み(&B)", false, file + L"BGMﾌｧｲﾙ (*.mid)"},
+      {2, 2019, L"なし(&N)", false, L"music cleared"},
+      {1, 0, L"-", false, L""},
+      {1, 24310, L"終了(&X)\tAlt+F4", false, L"closes the window"},
+      {0, 0, L"スプライト(&S)", false, L""},
+      {1, 106, L"新規スプライト(&N)", false, L"dialog 3"},
+      {1, 105, L"スプライト編集(&E)", false, L"dialog 3"},
+      {1, 112, L"スプライト削除(&D)", false, L"deletes a sprite"},
+      {0, 0, L"ヘルプ(&H)", false, L""},
+      {1, 2020, L"目次(&C)...", false, L"dialog 4"},  // the program's own help: no help file here
+      {1, 0, L"-", false, L""},
+      {1, 2009, L"ケルナについて(&A)...", false, L"dialog 22000"},
+  };
+  std::vector<MenuItem> items;
+  ReadMenu(::GetMenu(app.GetMainWindow()->GetHandle()), 0, items);
+  ASSERT_EQ(items.size(), expected.size());
+  button = IDCANCEL;
+  HWND sheet = ::GetDlgItem(app.GetMainWindow()->GetClientWindow()->GetHandle(), 107);
+  auto effect = [&](UINT id) {
+    events.clear();
+    fs::remove(folder / "CONTROL.INI");
+    app.bgImageFile = app.bgMusicFile = "x";
+    const std::size_t sprites = app.scene->sprites.size();
+    ListView_SetItemState(sheet, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Command(id);
+    MSG message{};  // Exit closes the window through a posted WM_CLOSE
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    std::vector<std::wstring> seen = events;
+    if (fs::exists(folder / "CONTROL.INI")) seen.push_back(L"saves");
+    if (app.bgImageFile.empty()) seen.push_back(L"image cleared");
+    if (app.bgMusicFile.empty()) seen.push_back(L"music cleared");
+    if (app.scene->sprites.size() < sprites) seen.push_back(L"deletes a sprite");
+    if (!app.GetMainWindow()->GetHandle()) seen.push_back(L"closes the window");
+    EXPECT_EQ(seen.size(), 1u) << id;
+    return seen.empty() ? std::wstring() : seen.front();
+  };
+  for (MenuItem& item : items) {
+    if (item.id != 0 && item.id != CM_EXIT) item.effect = effect(item.id);
+  }
+  for (MenuItem& item : items) {
+    if (item.id == CM_EXIT) item.effect = effect(item.id);  // last: the window goes
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i], expected[i]) << "item " << i;
+}
+
+// The commands that ask the settings dialog first do nothing when it refuses; without a
+// dialog to ask they go on.
+TEST_F(FileCommands, CommandsThatChooseAFileAskTheClientFirst) {
+  struct Refusing : TWindow {
+    Refusing() : TWindow(nullptr, L"") {}
+    bool CanClose() override { return false; }
+  };
+  const UINT asking[] = {CM_FILEOPEN, CM_FILESAVEAS, CM_OBJECTFILEOPEN, CM_BGIMAGEFILEOPEN, CM_BGMUSICFILEOPEN};
+  for (const bool hasClient : {true, false}) {
+    auto frame = std::make_unique<TFrameWindow>(nullptr, L"", hasClient ? std::make_unique<Refusing>() : nullptr);
+    frame->Attr.Style = WS_OVERLAPPEDWINDOW;
+    app.SetMainWindow(std::move(frame));
+    app.GetMainWindow()->Create();
+    for (UINT id : asking) {
+      events.clear();
+      Command(id);
+      EXPECT_EQ(events.size(), hasClient ? 0u : 1u) << id << (hasClient ? " refused" : " without a client");
+    }
+  }
+}
+
+TEST_F(FileCommands, TheAboutBoxShowsTheProgramsNameReleaseVersionAndNotice) {
+  Command(CM_HELPABOUT);
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"dialog 22000"}));
+  ASSERT_EQ(about.size(), 7u);
+  const std::wstring firstLine = L"スプライトたちが画面で遊ぶスクリーンセーバー\n";
+  EXPECT_EQ(about[3].substr(0, firstLine.size()), firstLine);
+  EXPECT_GT(about[3].size(), firstLine.size()) << "the copyright line";
+  about[3] = L"notice";
+  EXPECT_EQ(about, (std::vector<std::wstring>{L"ケルナについて", L"ケルナ  Version 1.0", L"ケルナ R1.03h", L"notice", L"icon", L"OK",
+                                              L"「スプライトアニメーション」"}));
+}
+
+// Each key missing from the section, then present with a value read as written.
+TEST(AppSettings, EachKeyHasItsDefaultAndAMissingFileIsNotMade) {
   test::TemporaryFolder folder;
   test::ScopedVariable configDir{test::Text("KELNA_CONFIG_DIR"), folder.Path().native()};
-  TApp app;
-  app.ReadControlIni();
-  EXPECT_EQ(std::tuple(app.intervalTime, app.bgImageFile, app.bgImageMode, app.animFileData->FileName),
-            std::tuple(50, std::string(texts::kNoFileMarker), 0, std::string("untitled.anm")));
-  EXPECT_FALSE(fs::exists(folder / "CONTROL.INI"));
+  auto read = [](const char* key) {
+    TApp app;
+    app.ReadControlIni();
+    const std::map<std::string, std::string> fields = {
+        {"IntervalTime", std::to_string(app.intervalTime)},   {"BGImageFile", app.bgImageFile},
+        {"BGMusicFile", app.bgMusicFile},                     {"BGImageMode", std::to_string(app.bgImageMode)},
+        {"BGMusicRepeat", std::to_string(app.bgMusicRepeat)}, {"WaveSound", std::to_string(app.waveSound)},
+        {"AnimationFile", app.animFileData->FileName},
+    };
+    return fields.at(key);
+  };
+  const std::string none = texts::kNoFileMarker;
+  const struct {
+    const char* key;
+    std::string missing;
+    const char* value;
+    std::string read;
+  } keys[] = {
+      {"IntervalTime", "50", "120ms", "120"},   {"BGImageFile", none, "", none},
+      {"BGMusicFile", none, "D:\\M.MID", "D:\\M.MID"}, {"BGImageMode", "0", "7", "7"},
+      {"BGMusicRepeat", "1", "0", "0"},         {"WaveSound", "1", "0", "0"},
+      {"AnimationFile", "untitled.anm", "", ""},
+  };
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.key);
+    fs::remove(folder / "CONTROL.INI");
+    EXPECT_EQ(read(k.key), k.missing);
+    EXPECT_FALSE(fs::exists(folder / "CONTROL.INI"));
+    test::WriteBytes(folder / "CONTROL.INI", std::string("[Screen Saver.Vesk]\r\nOther=1\r\n"));
+    EXPECT_EQ(read(k.key), k.missing);
+    test::WriteBytes(folder / "CONTROL.INI", std::string("[Screen Saver.Vesk]\r\n") + k.key + "=" + k.value + "\r\n");
+    EXPECT_EQ(read(k.key), k.read);
+  }
 }
 
 }  // namespace

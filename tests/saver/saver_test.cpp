@@ -158,7 +158,7 @@ TEST(AppMusic, StartsAgainOnlyWithRepeatOnAndErrorsShowThePlatformsText) {
   EXPECT_EQ(app.musicDevice, 0u) << "nothing left open";
   player.openError = 263;
   app.PlayMIDI("y.mid", nullptr);
-  EXPECT_EQ(boxes, (std::vector<std::wstring>{L"error 277|", L"error 263|"}));
+  EXPECT_EQ(boxes, (std::vector<std::wstring>{L"error 277|ケルナ", L"error 263|ケルナ"}));
 }
 
 TEST(AppBackground, TheImageIsReadOnlyFromAFileThatOpens) {
