@@ -42,7 +42,7 @@ pids=()
 prefix=$PWD/build/measure-cpu/wineprefix
 session=false
 stop_all() {
-  if $session; then tests/wine/wine-session stop "$prefix" || true; session=false; fi
+  if $session; then scripts/wine/wine-session stop "$prefix" || true; session=false; fi
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   pids=()
@@ -140,10 +140,10 @@ measure_wine() {
   prepare_demo wine
   start_xvfb
   mkdir -p "$(dirname "$prefix")"
-  tests/wine/wine-session start "$prefix"
+  scripts/wine/wine-session start "$prefix"
   session=true
   local display=$DISPLAY
-  eval "$(tests/wine/wine-session env "$prefix")"
+  eval "$(scripts/wine/wine-session env "$prefix")"
   export DISPLAY=$display
   /usr/lib/wine/wine64 "$saver" /s </dev/null >/dev/null 2>&1 &
   launcher=$!

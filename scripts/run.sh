@@ -84,9 +84,9 @@ cmake --build --preset windows --target kelna -j "$jobs"
 
 prefix=$PWD/build/windows/wineprefix
 had_display=${DISPLAY:-}
-tests/wine/wine-session start "$prefix"
-eval "$(tests/wine/wine-session env "$prefix")"
-[ -n "$had_display" ] || trap 'tests/wine/wine-session stop "$prefix"' EXIT
+scripts/wine/wine-session start "$prefix"
+eval "$(scripts/wine/wine-session env "$prefix")"
+[ -n "$had_display" ] || trap 'scripts/wine/wine-session stop "$prefix"' EXIT
 
 # The demo in a folder the saver reads through Wine's Z: drive.
 make_demo_and_settings "Z:$(echo "$demo" | tr / '\\')"

@@ -16,8 +16,8 @@ done
 # One Wine session (Xvfb when there is no display, one persistent wineserver) for all
 # the Windows tests, ended when we are done.
 prefix=$PWD/build/windows/wineprefix
-tests/wine/wine-session start "$prefix"
-trap 'tests/wine/wine-session stop "$prefix"' EXIT
+scripts/wine/wine-session start "$prefix"
+trap 'scripts/wine/wine-session stop "$prefix"' EXIT
 
 # One CTest run over the three builds, so that one summary counts every test.
 mkdir -p build/all

@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 
 #include "app/framework/application.h"
 #include "app/framework/frame_window.h"
+#include "app/framework/wide.h"
 #include "dialogs/help_dialog.h"
 #include "dialogs/option_dialog.h"
 #include "engine/sprite_animation.h"
@@ -298,6 +301,128 @@ TEST(EditSpriteDialog, ABehaviourWithoutAListEntryIsKeptOrMadeOneTheEngineKnows)
   }
 }
 
+// Types into an edit as the keyboard does, one character at a time.
+void TypeKeys(HWND edit, std::wstring_view keys) {
+  ::SetFocus(edit);
+  for (wchar_t key : keys) ::SendMessageW(edit, WM_CHAR, key, 1);
+}
+
+// The name keeps 31 bytes of code page 932: what does not fit is refused as it is typed or
+// pasted, so that the name shown is the one stored.
+TEST(EditSpriteDialog, ANameTakesWhatItsThirtyOneBytesHoldAsItIsTyped) {
+  const std::wstring kanji15 = L"猫犬鳥魚虫花草木山川空海星月雲";
+  const struct {
+    const wchar_t* typed;
+    const wchar_t* pasted;  // replaces the selection afterwards
+    std::wstring shown;
+  } cases[] = {
+      {L"abcdefghijklmnopqrstuvwxyz0123456789", L"", L"abcdefghijklmnopqrstuvwxyz01234"},
+      {L"猫犬鳥魚虫花草木山川空海星月雲雪", L"", kanji15},           // 16 kanji: 32 bytes
+      {L"a猫犬鳥魚虫花草木山川空海星月雲雪", L"", L"a" + kanji15},   // 31 bytes
+      {L"ab猫犬鳥魚虫花草木山川空海星月雲", L"", L"ab猫犬鳥魚虫花草木山川空海星月"},
+      {L"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑ", L"", L"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏ"},  // 1 byte each
+      {L"abcdefghijklmnopqrstuvwxyz", L"猫犬鳥魚", L"abcdefghijklmnopqrstuvwxyz猫犬"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.typed)));
+    Settings app;
+    app.AddObject("cat", BehaveFlow);
+    app.Open();
+    std::wstring shown;
+    app.scripts.push_back([&](HWND d) {
+      HWND name = Item(d, 114);
+      Edit_SetSel(name, 0, -1);
+      TypeKeys(name, c.typed);
+      if (*c.pasted) {
+        Edit_SetSel(name, 26, 26);
+        ::SendMessageW(name, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(c.pasted));
+      }
+      shown = TextOf(name);
+      ChooseEntry(d, 113, 0);
+      Click(d, IDOK);
+    });
+    app.Menu(CM_NEWSPRITE);
+    EXPECT_EQ(shown, c.shown);
+    ASSERT_EQ(app.scene.sprites.size(), 1u) << "accepted";
+    EXPECT_EQ(std::string(app.scene.sprites[0]->name.data()), Narrow(c.shown)) << "the record keeps it whole";
+    EXPECT_EQ(app.SheetRows().at(0).at(1), c.shown);
+  }
+}
+
+// The object list names every object in file order; the sprite's own is selected, the last
+// of several of that name, and a new sprite's "None" only when an object bears it.
+TEST(EditSpriteDialog, TheObjectListSelectsTheLastObjectOfTheSpritesName) {
+  const struct {
+    std::vector<const char*> objects;
+    bool isNew;
+    int selected;
+  } cases[] = {
+      {{"cat", "dog", "cat"}, false, 2},
+      {{"dog", "bird"}, false, -1},
+      {{"cat", "None"}, true, 1},
+      {{"cat", "none"}, true, -1},
+  };
+  for (const auto& c : cases) {
+    Settings app;
+    for (const char* name : c.objects) app.AddObject(name, BehaveFlow);
+    app.AddSprite("s", 1, "cat");
+    app.Open();
+    int selected = -2;
+    Row entries;
+    app.scripts.push_back([&](HWND d) {
+      entries = Entries(d, 113);
+      selected = ComboBox_GetCurSel(Item(d, 113));
+      Click(d, IDCANCEL);
+    });
+    app.Select(1);
+    app.Menu(c.isNew ? CM_NEWSPRITE : CM_EDITSPRITE);
+    EXPECT_EQ(entries.size(), c.objects.size());
+    EXPECT_EQ(selected, c.selected) << c.objects.back() << (c.isNew ? " new" : "");
+  }
+}
+
+// Choosing an object loads its behaviour, random start and numbers; the random start's box
+// follows the behaviour and keeps the object's check. The up-downs stay within 0 to 128.
+TEST(EditSpriteDialog, ChoosingAnObjectLoadsItsDefaultsAndTheRandomStartRule) {
+  const struct {
+    int behaviour, randomStart;
+    int listed;  // the behaviour list's selection
+    bool randomEnabled, randomChecked;
+  } cases[] = {
+      {BehaveOneShot, 0, 2, false, false}, {BehaveOneShot, 1, 2, false, true}, {BehaveRadial, 1, -1, false, true},
+      {BehaveSpecified, 0, 4, false, false}, {BehaveFlow, 1, 0, true, true},   {BehaveRandomWalk, 0, 3, true, false},
+  };
+  Settings app;
+  for (const auto& c : cases) {
+    ZoSpriteData& object = app.AddObject(("o" + std::to_string(app.scene.objects.size())).c_str(), c.behaviour);
+    object.randomStart = static_cast<std::int16_t>(c.randomStart);
+    object.depth = -3, object.startX = 1999, object.speedY = -1000, object.autoRepeat = 0;
+  }
+  app.Open();
+  app.scripts.push_back([&](HWND d) {
+    for (int updown : {115, 117}) {
+      int low = -1, high = -1;
+      ::SendMessageW(Item(d, updown), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+      EXPECT_EQ(std::pair(low, high), std::pair(0, 128)) << updown;
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      const auto& c = cases[i];
+      ChooseEntry(d, 113, static_cast<int>(i));
+      EXPECT_EQ(ComboBox_GetCurSel(Item(d, 101)), c.listed) << i;
+      EXPECT_EQ(std::pair(Enabled(d, 105), Checked(d, 105)), std::pair(c.randomEnabled, c.randomChecked)) << i;
+      EXPECT_EQ(Texts(d, {125, 106, 107, 109, 110}), (Row{L"-3", L"1999", L"0", L"0", L"-1000"})) << i;
+      EXPECT_FALSE(Checked(d, 124));
+      if (c.behaviour == BehaveOneShot) {
+        ChooseEntry(d, 101, BehaveFlow);  // the user picks another behaviour
+        EXPECT_TRUE(Enabled(d, 105));
+      }
+    }
+    Click(d, IDCANCEL);
+  });
+  app.Menu(CM_NEWSPRITE);
+  EXPECT_EQ(app.shownTemplates, (std::vector<int>{KELNA_SPRITE_DIALOG_ID}));
+}
+
 TEST(SettingsDialog, FirstFillAndRefreshShowMissingFilesDifferently) {
   const struct {
     std::optional<const char*> objectFile;
@@ -361,7 +486,9 @@ TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
   } steps[] = {
       {50, SB_PAGELEFT, 0, 0},     {700, SB_PAGELEFT, 0, 600},  {-50, SB_PAGELEFT, 0, -50},
       {450, SB_PAGERIGHT, 0, 500}, {-50, SB_PAGERIGHT, 0, 50},  {700, SB_PAGERIGHT, 0, 700},
-      {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120},
+      {120, SB_THUMBPOSITION, 333, 333}, {120, SB_THUMBTRACK, 400, 120}, {120, SB_LINELEFT, 0, 120},
+      {120, SB_LINERIGHT, 0, 120},       {120, SB_TOP, 0, 120},          {120, SB_BOTTOM, 0, 120},
+      {120, SB_ENDSCROLL, 0, 120},
   };  // past the range one way, a page step leaves it as it is
   for (const auto& step : steps) {
     app.interval = step.start;
@@ -371,6 +498,13 @@ TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
   app.interval = 410;
   app.Refresh();
   EXPECT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 410);
+  // The keys move the slider itself, which then tells the dialog with those codes.
+  const std::pair<WPARAM, int> keys[] = {{VK_RIGHT, 410}, {VK_UP, 410}, {VK_HOME, 410}, {VK_END, 410}, {VK_PRIOR, 310}};
+  for (const auto& [key, expected] : keys) {
+    ::SendMessageW(slider, WM_KEYDOWN, key, 1);
+    ::SendMessageW(slider, WM_KEYUP, key, 0xC0000001);
+    EXPECT_EQ(app.interval, expected) << "key " << key;
+  }
 
   // Without the help file, Help shows the program's own help.
   ASSERT_FALSE(HelpFileFound());
@@ -383,6 +517,36 @@ TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
   EXPECT_EQ(app.shownTemplates, (std::vector<int>{KELNA_HELP_DIALOG_ID}));
   EXPECT_EQ(help, OwnHelpText());
   EXPECT_NE(help.find(L"で読み込みます。\r\n\r\nスプライト"), std::wstring::npos);  // paragraphs
+}
+
+// Help opens the help file's contents when the file is found and the viewer takes it, and
+// the program's own help otherwise.
+TEST(SettingsDialog, HelpOpensTheHelpFileWhereItCanAndOurOwnHelpOtherwise) {
+  const struct {
+    bool fileThere, viewerTakesIt;
+    std::vector<std::string> viewerAsked;
+    std::vector<int> shown;
+  } cases[] = {
+      {false, true, {}, {KELNA_HELP_DIALOG_ID}},
+      {true, true, {"pelmary.hlp 3"}, {}},  // HELP_CONTENTS
+      {true, false, {"pelmary.hlp 3"}, {KELNA_HELP_DIALOG_ID}},
+  };
+  const std::filesystem::path helpFile = std::filesystem::current_path() / "pelmary.hlp";
+  for (const auto& c : cases) {
+    if (c.fileThere) std::ofstream(helpFile) << "help";
+    Settings app;
+    std::vector<std::string> asked;
+    app.answers.helpViewer = [&](HWND owner, std::string_view file, UINT command) {
+      EXPECT_EQ(owner, app.dialog->GetHandle());
+      asked.push_back(std::string(file) + " " + std::to_string(command));
+      return c.viewerTakesIt;
+    };
+    app.Open();
+    app.Menu(CM_HELPCONTENTS);
+    std::filesystem::remove(helpFile);
+    EXPECT_EQ(asked, c.viewerAsked) << c.fileThere << c.viewerTakesIt;
+    EXPECT_EQ(app.shownTemplates, c.shown) << c.fileThere << c.viewerTakesIt;
+  }
 }
 
 // Ordinary sprites' columns are checked where sprites are made and edited.

@@ -1,7 +1,7 @@
 // kelna.scr on two monitors side by side: the saver covers both, shows on each what
 // kelna-tool renders for the whole virtual screen, ends on input over either one, and in
 // desktop mode shows what both showed before it started. CTest runs it in a session of its
-// own per layout (tests/wine/wine-session --monitors): KELNA_MONITORS says where the
+// own per layout (scripts/wine/wine-session --monitors): KELNA_MONITORS says where the
 // second monitor lies, right or left of the primary; KELNA_DPI is the session's DPI.
 
 #include "tests/e2e/saver_process.h"

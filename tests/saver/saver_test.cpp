@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "app/app.h"
+#include "app/app_texts.h"
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "saver/saver_window.h"
@@ -172,6 +174,15 @@ TEST(AppBackground, TheImageIsReadOnlyFromAFileThatOpens) {
   EXPECT_EQ(app.ReadBgImage(), 1);
   ASSERT_NE(app.backgroundImage, nullptr);
   EXPECT_FALSE(app.backgroundImage->HasDib()) << "an image without a picture";
+  // The marker for no image names none, even where a file of that name is there.
+  const std::filesystem::path marker = std::filesystem::current_path() / L"(なし)";
+  std::filesystem::copy_file(folder / "text.bmp", marker);
+  app.bgImageFile = texts::kNoFileMarker;
+  EXPECT_EQ(app.ReadBgImage(), 0);
+  EXPECT_EQ(app.backgroundImage, nullptr);
+  app.bgImageFile = PathToCp932(marker);  // the same file by its whole path is read
+  EXPECT_EQ(app.ReadBgImage(), 1);
+  std::filesystem::remove(marker);
 }
 
 }  // namespace
