@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 
 #include "app/framework/application.h"
 #include "app/framework/controls.h"
@@ -13,7 +15,12 @@
 #include "app/framework/frame_window.h"
 #include "app/framework/open_save_dialog.h"
 #include "app/framework/wide.h"
+#include "platform/text.h"
 #include "resources/resource_ids.h"
+#include "tests/support/temporary_folder.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
 
 namespace kelna {
 namespace {
@@ -226,6 +233,46 @@ TEST(CommonDialogs, FilterSeparatorsBecomeNulsAfterConversion) {
   const std::string filter = Narrow(L"A－(*.a)|*.a|");
   ASSERT_EQ(filter.substr(1, 2), "\x81\x7C");
   EXPECT_EQ(CommonDialogFilter(filter), std::wstring(L"A－(*.a)\0*.a\0\0\0", 14));
+}
+
+// The real open dialog, answered as a person would: a name typed into its name box, then
+// OK. The file in the dialog's folder comes back, and that folder becomes the current one,
+// where relative names are then saved.
+TEST(CommonDialogs, TheOpenDialogGivesTheTypedNameAndLeavesItsFolderCurrent) {
+  test::TemporaryFolder folder;
+  std::filesystem::create_directory(folder / "sub");
+  std::ofstream(folder / "sub" / "a.anm") << "a";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  static std::wstring typed;  // for the timer procedure, which takes no context
+  typed = L"a.anm";
+  const TIMERPROC answer = [](HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+          wchar_t name[16] = {};
+          ::GetClassNameW(window, name, 16);
+          if (std::wstring_view(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+          *reinterpret_cast<HWND*>(found) = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    ::KillTimer(nullptr, timer);
+    HWND name = ::GetDlgItem(dialog, cmb13);  // the name box of the Explorer-style dialog
+    if (!name) name = ::GetDlgItem(dialog, edt1);
+    ::SetWindowTextW(name, typed.c_str());
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+  };
+  ::SetTimer(nullptr, 0, 100, answer);
+  TOpenSaveDialog::TData record(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "Animation (*.anm)|*.anm|", "",
+                                PathToCp932(folder / "sub"), "ANM");
+  EXPECT_EQ(TFileOpenDialog(nullptr, record).Execute(), IDOK);
+  const std::filesystem::path current = std::filesystem::current_path();
+  std::filesystem::current_path(before);
+  EXPECT_EQ(record.FileName, PathToCp932(folder / "sub" / "a.anm"));
+  EXPECT_TRUE(std::filesystem::equivalent(current, folder / "sub")) << current;
 }
 
 }  // namespace
