@@ -151,6 +151,11 @@ void PlayerAudio::Play(std::span<const std::uint8_t> wave) {
   if (Mix_PlayChannel(kWaveChannel, chunk, 0) == 0) ++soundsStarted_;
 }
 
+void PlayerAudio::Refused(std::string_view soundName, std::string_view reason) {
+  std::fprintf(stderr, "kelna: the sound %.*s cannot be played: %.*s\n", int(soundName.size()), soundName.data(),
+               int(reason.size()), reason.data());
+}
+
 void PlayerAudio::Stop() {
   if (open_) Mix_HaltChannel(kWaveChannel);
 }

@@ -43,6 +43,7 @@ class PlayerAudio final : public WavePlayer {
   // WavePlayer: one wave at a time, as the platform's sound call plays them.
   void Play(std::span<const std::uint8_t> wave) override;
   void Stop() override;
+  void Refused(std::string_view soundName, std::string_view reason) override;
 
   // Starts the music file (silent with a message when it cannot be played): once its samples
   // are made, or streamed when it is longer than maxRenderedSeconds. 5 minutes are 53 MB of

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace kelna {
 
@@ -15,7 +17,15 @@ class WavePlayer {
   // `wave` must stay alive until Stop() is called or it has finished playing.
   virtual void Play(std::span<const std::uint8_t> wave) = 0;
   virtual void Stop() = 0;
+  // A sound (named as the object file names it) whose data is no wave file: it is never
+  // handed to Play. Told once per sound; the player says so where it can.
+  virtual void Refused(std::string_view /*soundName*/, std::string_view /*reason*/) {}
 };
+
+// Why `wave` is not a wave file that can be handed to a sound player, or "" when it is one:
+// a RIFF file of form WAVE whose chunks all fit in it, with a "fmt " chunk of at least 16
+// bytes (some channels, a sample rate, a block size) before its "data" chunk.
+std::string WaveRefusal(std::span<const std::uint8_t> wave);
 
 // The player in use.
 WavePlayer& CurrentWavePlayer();

@@ -1,33 +1,48 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (the `fuzz` preset: clang, ASan, UBSan) and runs each of them,
-# seeded with the BMP suite (tests/data/bmpsuite/{g,q,b}).
+# Builds the libFuzzer targets (the `fuzz` preset: clang, ASan, UBSan) and runs them.
 #
-#   scripts/fuzz.sh [SECONDS]   fuzzes each target for SECONDS, 600 unless given
-#   scripts/fuzz.sh --smoke     runs each target over its seeds only, once each (for CI)
+#   scripts/fuzz.sh [--jobs N] [SECONDS] [TARGET...]
+#       fuzzes each target (all unless named) for SECONDS of wall time (600 unless given),
+#       with N processes at once (1 unless given; `nproc` uses every core)
+#   scripts/fuzz.sh --smoke     runs each target over its seeds and its kept corpus, once
+#                               each input (for CI)
+#   scripts/fuzz.sh --merge     minimises each grown corpus into the kept one,
+#                               tests/data/fuzz/TARGET, which the smoke run replays
 #
-# What the fuzzers find grows in build/fuzz/corpus/TARGET; a crashing input is saved in
+# Seeds: the BMP suite (tests/data/bmpsuite/{g,q,b}), the PNGs of tests/data/png, the demo's
+# files once the native build has drawn them, and a few settings files written here. What
+# the fuzzers find grows in build/fuzz/corpus/TARGET; a crashing input is saved in
 # build/fuzz/crashes/ and the script ends with a failure. Run one again with
 #   build/fuzz/tests/fuzz/TARGET build/fuzz/crashes/FILE
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+all_targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files fuzz_png
+             fuzz_profile fuzz_wave fuzz_round_trip)
 seconds=600
-smoke=false
-case "${1:-}" in
-  --smoke) smoke=true ;;
-  '') ;;
-  *[!0-9]*) echo "usage: scripts/fuzz.sh [SECONDS | --smoke]" >&2; exit 2 ;;
-  *) seconds=$1 ;;
-esac
+mode=fuzz
+jobs=1
+targets=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --smoke) mode=smoke ;;
+    --merge) mode=merge ;;
+    --jobs) jobs=${2:?--jobs needs a number}; shift ;;
+    fuzz_*) targets+=("$1") ;;
+    *[!0-9]* | '') echo "usage: scripts/fuzz.sh [--jobs N] [SECONDS | --smoke | --merge] [TARGET...]" >&2; exit 2 ;;
+    *) seconds=$1 ;;
+  esac
+  shift
+done
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
-build=build/fuzz
+build=$PWD/build/fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
-targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files fuzz_png)
-for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
+for target in "${all_targets[@]}"; do mkdir -p "$seeds/$target"; done
 mkdir -p "$build/crashes"
 
 # fuzz_bmp_file takes whole files. fuzz_dib_decode takes the size of the BITMAPINFO part
@@ -48,21 +63,46 @@ for file in build/linux/demo/*.foe; do
   [ -f "$file" ] || continue
   tail -c +35 "$file" >"$seeds/fuzz_object_records/$(basename "$file")"  # the records alone
   cp "$file" "$seeds/fuzz_scene_files/"
+  cp "$file" "$seeds/fuzz_round_trip/"
 done
+for file in build/linux/demo/*.wav; do [ -f "$file" ] && cp "$file" "$seeds/fuzz_wave/"; done
+# Settings files: the saver's section, quotes, a second section, CR LF, no line end at the end.
+printf '[Screen Saver.Vesk]\r\nIntervalTime=50\r\nBGImageFile=(\x82\xc8\x82\xb5)\r\nBGImageMode=1\r\n' \
+  >"$seeds/fuzz_profile/saver.ini"
+printf '; comment\n[other]\nWaveSound="0"\n\n[SCREEN SAVER.VESK]\nAnimationFile=C:\\a.anm' >"$seeds/fuzz_profile/mixed.ini"
 cp tests/data/png/*.png "$seeds/fuzz_png/"  # one of each colour type
-for file in build/linux/demo/*.anm; do [ -f "$file" ] && cp "$file" "$seeds/fuzz_scene_files/"; done
+for file in build/linux/demo/*.anm; do
+  [ -f "$file" ] || continue
+  cp "$file" "$seeds/fuzz_scene_files/"
+  cp "$file" "$seeds/fuzz_round_trip/"
+done
 
 status=0
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
+  kept=$PWD/tests/data/fuzz/$target
   mkdir -p "$corpus"
+  inputs=("$seeds/$target")
+  [ -d "$kept" ] && inputs+=("$kept")
   options=(-artifact_prefix="$build/crashes/$target-" -max_len=131072 -print_final_stats=1)
-  if $smoke; then
-    echo "== $target: the seeds only"
-    "$build/tests/fuzz/$target" "${options[@]}" -runs=0 "$seeds/$target" || status=1
-  else
-    echo "== $target: $seconds seconds"
-    "$build/tests/fuzz/$target" "${options[@]}" -max_total_time="$seconds" "$corpus" "$seeds/$target" || status=1
-  fi
+  case $mode in
+    smoke)
+      echo "== $target: the seeds and the kept corpus only"
+      "$build/tests/fuzz/$target" "${options[@]}" -runs=0 "${inputs[@]}" || status=1 ;;
+    merge)
+      echo "== $target: the grown corpus minimised into $kept"
+      mkdir -p "$kept"
+      "$build/tests/fuzz/$target" "${options[@]}" -merge=1 "$kept" "$corpus" "$seeds/$target" || status=1 ;;
+    fuzz)
+      echo "== $target: $seconds seconds, $jobs at once"
+      if [ "$jobs" -gt 1 ]; then
+        # Each job writes fuzz-N.log; the new inputs of all of them land in the one corpus.
+        (cd "$build" && "$build/tests/fuzz/$target" "${options[@]}" -max_total_time="$seconds" -jobs="$jobs" \
+           -workers="$jobs" "$corpus" "${inputs[@]}") || status=1
+        mv "$build"/fuzz-*.log "$build/crashes/" 2>/dev/null || true
+      else
+        "$build/tests/fuzz/$target" "${options[@]}" -max_total_time="$seconds" "$corpus" "${inputs[@]}" || status=1
+      fi ;;
+  esac
 done
 exit $status

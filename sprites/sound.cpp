@@ -28,6 +28,7 @@ void ZoSound::SetData(std::vector<std::uint8_t> data) {
   // this sound's own block goes: the platform may still be playing it.
   if (!waveData.empty()) Stop();
   waveData = std::move(data);
+  checked_ = false;
 }
 
 int ZoSound::GetSound(const char* path) {
@@ -99,8 +100,16 @@ std::span<const std::uint8_t> ZoSound::Wave() const {
   return std::span(waveData).first(std::min(waveData.size() - 2, std::size_t(std::max(waveSize, 0))));
 }
 
+// The data is checked once: what is no wave file is never handed to the platform, whose
+// decoder then need not be trusted with it.
 void ZoSound::Play() const {
-  if (HasData()) CurrentWavePlayer().Play(waveData);
+  if (!HasData()) return;
+  if (!checked_) {
+    refusal_ = WaveRefusal(Wave());
+    checked_ = true;
+    if (!refusal_.empty()) CurrentWavePlayer().Refused(*fileName.data() ? fileName.data() : "(unnamed)", refusal_);
+  }
+  if (refusal_.empty()) CurrentWavePlayer().Play(waveData);
 }
 
 void ZoSound::Stop() const { CurrentWavePlayer().Stop(); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/status.h"
@@ -64,6 +65,10 @@ class ZoSound {
   std::int16_t playFrame = 0;
   std::int32_t waveSize = 0;
   std::vector<std::uint8_t> waveData;  // the wave file, then 2 zero bytes; empty: no data
+  // Whether the data was checked as a wave file since it was set, and why it is none ("":
+  // it is one). Worked out by the first Play, which is const as playing changes nothing.
+  mutable bool checked_ = false;
+  mutable std::string refusal_;
 };
 
 }  // namespace kelna

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <string>
+
 #include "platform/wave_player.h"
 
 namespace kelna {
@@ -16,6 +18,12 @@ WavePlayer& PlatformWavePlayer() {
         sndPlaySoundA(reinterpret_cast<LPCSTR>(wave.data()), SND_ASYNC | SND_MEMORY | SND_NOSTOP);
     }
     void Stop() override { sndPlaySoundA(nullptr, 0); }
+    // The saver has no console: a debugger or DebugView shows why a sound is silent.
+    void Refused(std::string_view soundName, std::string_view reason) override {
+      const std::string line = "kelna: the sound " + std::string(soundName) + " cannot be played: " +
+                               std::string(reason) + "\n";
+      OutputDebugStringA(line.c_str());
+    }
   };
   static SystemPlayer player;
   return player;

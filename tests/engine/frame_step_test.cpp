@@ -206,12 +206,12 @@ TEST_F(FrameStepTest, ASoundPlaysThroughTheWavePlayer) {
   test::RecordingWavePlayer player;
   ScopedWavePlayer scoped(player);
   scene.objects[0]->sound = std::make_shared<ZoSound>();
-  std::istringstream record(std::string(258, '\0') + std::string("\x02\0\0\0ab", 6));
+  std::istringstream record(std::string(258, '\0') + test::Le(46, 4) + test::WaveFile("ab"));
   ASSERT_EQ(scene.objects[0]->sound->Read(record), 1);  // plays at frame 0
   Sprite({10, 10, 32, 32, 0, 0});
   scene.waveSoundOn = 1;
   AnimateOnce();
-  EXPECT_EQ(player.log, std::vector<std::string>{"play 4"});
+  EXPECT_EQ(player.log, std::vector<std::string>{"play 48"});
 }
 
 class BehaviourTest : public ::testing::Test {

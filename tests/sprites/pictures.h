@@ -47,7 +47,16 @@ class RecordingWavePlayer : public WavePlayer {
  public:
   void Play(std::span<const std::uint8_t> wave) override { log.push_back("play " + std::to_string(wave.size())); }
   void Stop() override { log.push_back("stop"); }
+  void Refused(std::string_view name, std::string_view reason) override {
+    log.push_back("refused " + std::string(name) + ": " + std::string(reason));
+  }
   std::vector<std::string> log;
 };
+
+// A wave file of 8-bit mono samples at 8 kHz: 44 bytes of header, then the samples.
+inline std::string WaveFile(std::string_view samples) {
+  return "RIFF" + Le(36 + samples.size(), 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) +
+         Le(8000, 4) + Le(1, 2) + Le(8, 2) + "data" + Le(samples.size(), 4) + std::string(samples);
+}
 
 }  // namespace kelna::test

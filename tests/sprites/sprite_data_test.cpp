@@ -222,19 +222,19 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
   EXPECT_EQ(ten.GetSound(PathToCp932(folder / "missing.wav").c_str()), 0);
   EXPECT_EQ(ten.GetSound(PathToCp932(folder / "empty.wav").c_str()), 0);
 
-  const std::string record = std::string(258, '\0') + Le(4, 4) + "data";
+  const std::string record = std::string(258, '\0') + Le(46, 4) + WaveFile("ab");
   using Log = std::vector<std::string>;
   const struct {
     const char* what;
     std::function<void(std::unique_ptr<ZoSound>&, Log&)> step;
-    Log empty, loaded;  // the sound held nothing, or the record's 4 bytes
+    Log empty, loaded;  // the sound held nothing, or the record's wave
   } cases[] = {
       {"reading a record", [&](auto& s, auto&) { std::istringstream is(record); EXPECT_EQ(s->Read(is), 1); },
        {}, {"stop"}},
       {"loading a wave file", [&](auto& s, auto&) { EXPECT_EQ(s->GetSound(wave.c_str()), 1); }, {}, {"stop"}},
       {"making a sound from a file", [&](auto&, Log& log) { ZoSound made(wave.c_str()); log.push_back("made"); },
        {"made", "stop"}, {"made", "stop"}},
-      {"playing", [](auto& s, auto&) { s->Play(); }, {}, {"play 6"}},  // the data and its 2 zero bytes
+      {"playing", [](auto& s, auto&) { s->Play(); }, {}, {"play 48"}},  // the data and its 2 zero bytes
       {"deleting the data", [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}, {"stop"}},
       {"destroying it", [](auto& s, auto&) { s.reset(); }, {"stop"}, {"stop"}},
   };
@@ -252,6 +252,48 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
       c.step(sound, player.log);
       EXPECT_EQ(player.log, loaded ? c.loaded : c.empty);
     }
+  }
+}
+
+// What is no wave file is never handed to a player: the first play says why, once.
+TEST(ZoSoundTest, DataThatIsNoWaveFileIsRefusedOnceWithItsReason) {
+  const std::string good = WaveFile("ab");  // the fmt chunk at 12, its fields at 20
+  auto with = [&](std::size_t at, std::string_view bytes) {
+    return good.substr(0, at) + std::string(bytes) + good.substr(at + bytes.size());
+  };
+  const struct {
+    std::string wave;
+    const char* reason;  // "": played
+  } cases[] = {
+      {good, ""},
+      {good + "trailing bytes", ""},
+      {"RIFF", "it is not a RIFF file"},
+      {with(0, "RIFX"), "it is not a RIFF file"},
+      {with(8, "AVI "), "it is a RIFF file but not a WAVE file"},
+      {with(4, Le(37 + 2, 4)), "it announces 47 bytes and holds 46"},
+      {with(16, Le(40, 4)), "its fmt chunk at byte 12 is cut short"},
+      {with(40, Le(3, 4)), "its data chunk at byte 36 is cut short"},
+      {with(16, Le(14, 4)), "its fmt chunk has 14 bytes, fewer than 16"},
+      {with(22, Le(0, 2)), "it has no channels"},
+      {with(24, Le(0, 4)), "its sample rate is 0"},
+      {with(32, Le(0, 2)), "its block size is 0"},
+      {with(12, "LIST"), "its data chunk comes before any fmt chunk"},
+      {with(36, "junk"), "it has no data chunk"},
+      {"RIFF" + Le(4, 4) + "WAVE", "it has no fmt chunk"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    RecordingWavePlayer player;
+    ScopedWavePlayer scoped(player);
+    ZoSound sound;
+    std::istringstream plain(std::string("x.wav") + std::string(253, '\0') + Le(c.wave.size(), 4) + c.wave);
+    ASSERT_EQ(sound.Read(plain), 1);
+    sound.Play();
+    sound.Play();
+    const std::string played = "play " + std::to_string(c.wave.size() + 2);
+    using Log = std::vector<std::string>;
+    const Log expected = *c.reason ? Log{"refused x.wav: " + std::string(c.reason)} : Log{played, played};
+    EXPECT_EQ(player.log, expected);
   }
 }
 
