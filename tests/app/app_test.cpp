@@ -208,6 +208,7 @@ TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
   test::WriteBytes(folder / "short.anm", sea.substr(0, sea.size() - 1));
   const std::string ocean = ObjectBytes({"whale", "fish"});
   test::WriteBytes(folder / "bad.foe", ocean.substr(0, ocean.size() - 3));
+  test::WriteBytes(folder / "noise", std::string("\x89PNG\r\n\x1a\n not an animation nor objects"));
   button = IDCANCEL;
   const struct {
     UINT command;
@@ -218,10 +219,12 @@ TEST_F(FileCommands, CancelsAndFailuresSayWhyAndChangeNothing) {
        Box(L"現在のアニメーションファイルをクリアして、\n新しくファイルを作成しますか？",
            L"アニメーションファイルの新規作成", MB_OKCANCEL | MB_ICONQUESTION)},
       {CM_FILEOPEN, "short.anm", kOpenFailed},  // which files read: tests/engine
+      {CM_FILEOPEN, "noise", kOpenFailed},
       {CM_FILESAVEAS, nullptr, L""},
       {CM_FILESAVEAS, "no such folder/copy.anm", Box(L"ｱﾆﾒｰｼｮﾝﾌｧｲﾙが保存できませんでした．", L"ケルナ", MB_OK)},
       {CM_OBJECTFILEOPEN, nullptr, L""},
       {CM_OBJECTFILEOPEN, "bad.foe", Box(L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．", L"ケルナ", MB_OK)},
+      {CM_OBJECTFILEOPEN, "noise", Box(L"ｵﾌﾞｼﾞｪｸﾄﾌｧｲﾙが読込めませんでした．", L"ケルナ", MB_OK)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.command) + " " + (c.file ? c.file : "cancelled"));
@@ -253,15 +256,19 @@ TEST_F(FileCommands, NewAndOpenReplaceTheAnimationEvenWhenItsObjectsDoNotRead) {
   EXPECT_EQ(app.intervalTime, 80);  // the other settings stay
   EXPECT_TRUE(Redrawn());
   EXPECT_EQ(Contents(folder / "sea.anm"), sea) << "nothing is written";
-  boxes.clear();  // New's question
-  test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932("gone.foe"), {{"pike", "fish", 2, 0, 0}}));
-  Command(CM_FILEOPEN, folder / "lake.anm");
-  EXPECT_EQ(boxes, Boxes{kOpenFailed});
-  ASSERT_EQ(app.scene->sprites.size(), 1u);
-  EXPECT_EQ(app.scene->sprites[0]->spriteData, nullptr);
-  EXPECT_EQ(Caption(), L"ケルナの設定 - lake.anm -");
-  EXPECT_EQ(app.animFileData->FileName, Cp932("lake.anm"));
-  EXPECT_TRUE(Redrawn());
+  // Object files that are missing, and that are something else.
+  test::WriteBytes(folder / "noise.foe", std::string("RIFF\0\0\0\0WAVE, not objects"));
+  for (const char* objects : {"gone.foe", "noise.foe"}) {
+    boxes.clear();
+    test::WriteBytes(folder / "lake.anm", AnimationBytes(Cp932(objects), {{"pike", "fish", 2, 0, 0}}));
+    Command(CM_FILEOPEN, folder / "lake.anm");
+    EXPECT_EQ(boxes, Boxes{kOpenFailed});
+    ASSERT_EQ(app.scene->sprites.size(), 1u);
+    EXPECT_EQ(app.scene->sprites[0]->spriteData, nullptr);
+    EXPECT_EQ(Caption(), L"ケルナの設定 - lake.anm -");
+    EXPECT_EQ(app.animFileData->FileName, Cp932("lake.anm"));
+    EXPECT_TRUE(Redrawn());
+  }
   Command(CM_FILEOPEN, folder / "sea.anm");
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(app.scene->sprites[0]->spriteData, app.scene->objects[0].get());
@@ -318,6 +325,7 @@ TEST_F(FileCommands, BackgroundFilesAreChosenOrClearedAndReachTheSettingsOnSave)
   EXPECT_TRUE(Redrawn());
   Command(CM_NOBGMUSIC);
   EXPECT_TRUE(Redrawn());
+  EXPECT_EQ(Contents(folder / "CONTROL.INI"), ini) << "only a save writes the settings";
   Command(CM_FILESAVE);
   EXPECT_NE(Contents(folder / "CONTROL.INI").find("\r\nBGImageFile=\r\nBGMusicFile=\r\n"), std::string::npos);
 }

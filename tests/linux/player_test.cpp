@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 #include <string>
 
+#include "engine/file_headers.h"
 #include "linux/player_audio.h"
 #include "linux/player_options.h"
 #include "platform/profile.h"
@@ -198,6 +200,41 @@ TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
     EXPECT_EQ(n.music, 0);
     EXPECT_EQ(Contents(folder / "audio.raw").find_first_not_of('\0') != std::string::npos, sound);
   }
+}
+
+// Sounds that are no wave files play nothing: the animation goes on, and the player says
+// once for each which it is and why.
+TEST_F(PlayerOnX, SoundsThatAreNoWaveFilesAreSkippedWithTheirReasonOnce) {
+  std::string objects = Contents(fs::path(kDemo) / "demo.foe");
+  int spoiled = 0;
+  for (std::size_t at = objects.find("RIFF"); at != std::string::npos; at = objects.find("RIFF", at + 1)) {
+    if (objects.compare(at + 8, 4, "WAVE") != 0) continue;
+    objects.replace(at + 8, 4, "WAVX");
+    ++spoiled;
+  }
+  ASSERT_GT(spoiled, 0) << "the demo has no sounds";
+  WriteBytes(folder / "broken.foe", objects);
+  std::string animation = Contents(fs::path(kDemo) / "demo.anm");
+  std::string objectFile = (folder / "broken.foe").string();
+  objectFile.resize(kPathFieldSize, '\0');
+  animation.replace(kMagicFieldSize, kPathFieldSize, objectFile);
+  WriteBytes(folder / "broken.anm", animation);
+
+  auto kelna = Start("-window --animation " + (folder / "broken.anm").string() +
+                         " --seed 5 --ticks 80 --interval 10 --no-music --verbose",
+                     {"SDL_AUDIODRIVER=disk"});
+  ASSERT_TRUE(kelna->Says("stopped after 80 ticks", 30s)) << kelna->Log();
+  ASSERT_EQ(kelna->Terminate(), 0) << kelna->Log();
+  std::istringstream log(kelna->Log());
+  std::vector<std::string> refused;
+  for (std::string line; std::getline(log, line);)
+    if (line.starts_with("kelna: the sound ")) refused.push_back(line);
+  ASSERT_FALSE(refused.empty()) << kelna->Log();
+  for (const std::string& line : refused) EXPECT_TRUE(line.ends_with(" cannot be played: it is a RIFF file but not a WAVE file")) << line;
+  std::vector<std::string> distinct = refused;
+  std::sort(distinct.begin(), distinct.end());
+  EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "each sound once";
+  EXPECT_EQ(EndCounts(*kelna).started, 0);
 }
 
 // SDL_mixer mixes nothing while nothing sounds: the device is paused until a wave starts,
