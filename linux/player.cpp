@@ -284,7 +284,8 @@ int Player::Run() {
   auto next = Clock::now() + interval, nextLook = Clock::now() + kWatchLook;
   for (;;) {
     const auto now = Clock::now();
-    const auto left = std::max((options_.watch ? std::min(next, nextLook) : next) - now, Clock::duration::zero());
+    const auto until = options_.watch ? std::min(next, nextLook) : next;
+    const auto left = std::max(until - now, Clock::duration::zero());
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(left);
     SDL_Event event;
     bool ended = false;

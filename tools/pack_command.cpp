@@ -134,7 +134,8 @@ class ManifestReader {
     if (sheet.contains("sheet") == sheet.contains("sheetJson"))
       Fail(where, "needs either \"sheet\" (with \"cell\") or \"sheetJson\"");
     if (sheet.contains("sheet") != sheet.contains("cell"))
-      Fail(where, sheet.contains("cell") ? "\"cell\" belongs to a \"sheet\"" : "\"sheet\" needs \"cell\": [width, height]");
+      Fail(where, sheet.contains("cell") ? "\"cell\" belongs to a \"sheet\""
+                                         : "\"sheet\" needs \"cell\": [width, height]");
     const int first = sheet.contains("first") ? int(Integer(sheet.at("first"), 0, kMaxFrames, where + ".first")) : 0;
     std::optional<int> count;
     if (sheet.contains("count")) count = int(Integer(sheet.at("count"), 1, kMaxFrames, where + ".count"));

@@ -124,8 +124,12 @@ int Render(std::span<const std::string_view> args) {
     return UsageError(kUsage);
   }
   try {
-    if (options.webp && !WritesWebp()) AnimatedWebp(1, 1, options.frameMilliseconds);  // says why
-    options.webp ? RenderWebp(options) : RenderFrames(options);
+    if (options.webp) {
+      CheckWebpOutput();
+      RenderWebp(options);
+    } else {
+      RenderFrames(options);
+    }
   } catch (const ToolError& failure) {
     return Report(failure.what());
   }

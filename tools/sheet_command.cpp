@@ -77,7 +77,8 @@ Cell Draw(const ZoSpriteData& object, int frame) {
       }
       // Outside a smaller mask the AND leaves the background as it is.
       const bool inMask = x < mask->width && y < mask->height;
-      const Pixel covers = inMask ? mask->pixels[std::size_t(y) * std::size_t(mask->width) + std::size_t(x)] : 0xFFFFFF;
+      const Pixel covers =
+          inMask ? mask->pixels[std::size_t(y) * std::size_t(mask->width) + std::size_t(x)] : 0xFFFFFF;
       cell.pixels[i] = (Checker(x, y) & covers & 0xFFFFFF) | colour;
     }
   return cell;
@@ -124,8 +125,9 @@ void Paint(const PixelRows& rows, const Block& block, int top) {
     const int left = kMargin + block.places[i].first, y0 = top + block.places[i].second;
     for (int y = 0; y < cell.height; ++y)
       for (int x = 0; x < cell.width; ++x)
-        rows.Row(y0 + y)[left + x] =
-            cell.pixels.empty() ? Checker(x, y) : cell.pixels[std::size_t(y) * std::size_t(cell.width) + std::size_t(x)];
+        rows.Row(y0 + y)[left + x] = cell.pixels.empty()
+                                         ? Checker(x, y)
+                                         : cell.pixels[std::size_t(y) * std::size_t(cell.width) + std::size_t(x)];
     DrawText(rows, left, y0 + cell.height + kNumberGap, Cp932ToUtf16(std::to_string(cell.number)), 1, kInk);
   }
 }

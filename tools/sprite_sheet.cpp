@@ -31,11 +31,13 @@ void CheckTotal(std::uint64_t frames, std::uint64_t pixelsEach) {
 // to (left, top).
 RgbaImage Cut(const RgbaImage& sheet, const SheetFrame& at, int width, int height) {
   RgbaImage frame{width, height, Bytes(std::size_t(width) * std::size_t(height) * 4)};
-  const std::size_t rowBytes = std::size_t(at.width) * 4;
+  // The byte offset of pixel (x, y) in a picture `across` pixels wide.
+  const auto offset = [](int x, int y, int across) {
+    return std::ptrdiff_t((std::size_t(y) * std::size_t(across) + std::size_t(x)) * 4);
+  };
   for (int row = 0; row < at.height; ++row) {
-    const auto from = sheet.rgba.begin() + std::ptrdiff_t((std::size_t(at.y + row) * std::size_t(sheet.width) + std::size_t(at.x)) * 4);
-    const auto to = frame.rgba.begin() + std::ptrdiff_t((std::size_t(at.top + row) * std::size_t(width) + std::size_t(at.left)) * 4);
-    std::copy(from, from + std::ptrdiff_t(rowBytes), to);
+    const auto from = sheet.rgba.begin() + offset(at.x, at.y + row, sheet.width);
+    std::copy(from, from + std::ptrdiff_t(at.width) * 4, frame.rgba.begin() + offset(at.left, at.top + row, width));
   }
   return frame;
 }

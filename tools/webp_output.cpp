@@ -52,7 +52,7 @@ std::string EncoderError(WebPAnimEncoder* encoder) {
 
 }  // namespace
 
-bool WritesWebp() { return true; }
+void CheckWebpOutput() {}
 
 AnimatedWebp::AnimatedWebp(int width, int height, int frameMilliseconds)
     : encoder_(std::make_unique<Encoder>()), frameMilliseconds_(frameMilliseconds) {
@@ -100,10 +100,12 @@ std::string AnimatedWebp::Finish() {
 
 struct AnimatedWebp::Encoder {};
 
-bool WritesWebp() { return false; }
+void CheckWebpOutput() {
+  throw ToolError("this kelna-tool is built without WebP output (libwebp); write PNG frames into a folder instead");
+}
 
 AnimatedWebp::AnimatedWebp(int, int, int frameMilliseconds) : frameMilliseconds_(frameMilliseconds) {
-  throw ToolError("this kelna-tool is built without WebP output (libwebp); write PNG frames into a folder instead");
+  CheckWebpOutput();
 }
 AnimatedWebp::~AnimatedWebp() = default;
 void AnimatedWebp::Add(const Bitmap&) {}

@@ -11,8 +11,8 @@
 
 namespace kelna::tool {
 
-// Whether this build writes WebP.
-bool WritesWebp();
+// ToolError saying so when this build writes no WebP.
+void CheckWebpOutput();
 
 // Frames of one size added in order, each shown for `frameMilliseconds`; Finish gives the
 // file's bytes. ToolError when the build writes no WebP or the encoder fails.

@@ -39,7 +39,8 @@ class WatchingPlayer : public PlayerOnX {
   void PackScene(int x, int y) {
     const json sprite = {{"objectName", "block"}, {"randomStart", 0}, {"imageWidth", 40}, {"imageHeight", 30},
                          {"frameCount", 1}, {"x", x}, {"y", y}};
-    WriteBytes(folder / "a.json", json{{"objectFile", (folder / "objects.foe").string()}, {"sprites", {sprite}}}.dump());
+    const json scene = {{"objectFile", (folder / "objects.foe").string()}, {"sprites", {sprite}}};
+    WriteBytes(folder / "a.json", scene.dump());
     ASSERT_EQ(RunTool("pack a.json scene.anm", folder.Path()).errors, "");
   }
   // What render draws of the files as they are now.
@@ -52,7 +53,8 @@ class WatchingPlayer : public PlayerOnX {
   Pixels Shown() const {
     const Pixels screen = x.Of(x.Root(), 640, 480);
     Pixels window;
-    for (int y = 120; y < 360; ++y) window.insert(window.end(), screen.begin() + y * 640 + 160, screen.begin() + y * 640 + 480);
+    for (int y = 120; y < 360; ++y)
+      window.insert(window.end(), screen.begin() + y * 640 + 160, screen.begin() + y * 640 + 480);
     return window;
   }
 
@@ -76,7 +78,8 @@ TEST_F(WatchingPlayer, PlaysTheNewFilesSoonAfterTheyChangeAndKeepsTheLastGoodSce
   } cases[] = {
       {"the object file replaced by a rename", [&] { PackObjects(0x30E060); }, true},
       {"the animation replaced by a rename", [&] { PackScene(200, 150); }, true},
-      {"the background written again in place", [&] { WriteBytes(folder / "bg.bmp", StreamForm(SolidDib(320, 240, 0x203080))); }, true},
+      {"the background written again in place",
+       [&] { WriteBytes(folder / "bg.bmp", StreamForm(SolidDib(320, 240, 0x203080))); }, true},
       {"the object file cut short", [&] { WriteBytes(folder / "objects.foe", objects.substr(0, 150)); }, false},
       {"the object file written in two goes", [&] {
          PackObjects(0xF0F040);

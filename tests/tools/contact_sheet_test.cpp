@@ -66,7 +66,8 @@ TEST(ContactSheetTest, DrawsEveryObjectsFramesOverACheckerboardWithNamesAndNumbe
   TemporaryFolder folder;
   WriteObjects(folder);
   ASSERT_EQ(RunTool("sheet objects.foe sheet.png", folder.Path()).errors, "");
-  if (const char* to = std::getenv("KELNA_SCREENSHOT_DIR")) fs::copy_file(folder / "sheet.png", fs::path(to) / "contact-sheet.png", fs::copy_options::overwrite_existing);
+  if (const char* to = std::getenv("KELNA_SCREENSHOT_DIR"))  // to look at
+    fs::copy_file(folder / "sheet.png", fs::path(to) / "contact-sheet.png", fs::copy_options::overwrite_existing);
   const Rgb sheet = ReadPng(folder / "sheet.png");
   const Rgb expected = ReadPng(fs::path(KELNA_TEST_DATA) / "sheet" / "expected.png");
   ASSERT_EQ(std::pair(sheet.width, sheet.height), std::pair(expected.width, expected.height));

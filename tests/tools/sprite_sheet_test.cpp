@@ -111,7 +111,8 @@ TEST(SpriteSheetTest, GridsAndExportsPackToTheBytesOfTheSameFramesAsPngs) {
   WriteSheets(folder);
   const auto separate = [&](int first, int count, const std::string& options) {
     std::string frames = "[";
-    for (int k = first; k < first + count; ++k) frames += std::string(k > first ? ", " : "") + R"({"png": "f)" + std::to_string(k) + R"(.png"})";
+    for (int k = first; k < first + count; ++k)
+      frames += std::string(k > first ? ", " : "") + R"({"png": "f)" + std::to_string(k) + R"(.png"})";
     EXPECT_EQ(PackFrames(folder, frames + "]", options).errors, "");
     return Contents(folder / "out.foe");
   };
