@@ -15,6 +15,7 @@
 #include "engine/scene_files.h"
 #include "engine/sprite_animation.h"
 #include "linux/desktop_capture.h"
+#include "linux/file_watch.h"
 #include "linux/input_rule.h"
 #include "linux/player_audio.h"
 #include "linux/sdl_handles.h"
@@ -22,6 +23,7 @@
 #include "linux/wayland_capture.h"
 #include "platform/profile.h"
 #include "platform/random.h"
+#include "platform/runtime.h"
 #include "platform/text.h"
 #include "sprites/bmp_image.h"
 
@@ -52,6 +54,33 @@ SceneFiles LoadFiles(const PlayConfig& config) {
     files.image = std::make_unique<ZoBmpImage>(std::make_unique<TDib>(std::move(dib).value()));
   }
   return files;
+}
+
+// --watch looks at the scene's files this often; a scene that does not read is tried again
+// on each look, while its files keep still, until it has failed this many times.
+constexpr auto kWatchLook = std::chrono::milliseconds(100);
+constexpr int kLoadTries = 5;
+
+// The files the scene was read from: the animation, the background, and the object file at
+// the path the animation stores and beside it (where the saver looks when the first fails).
+std::vector<fs::path> WatchedFiles(const PlayConfig& config, const ZoSpriteAnimation& scene) {
+  std::vector<fs::path> files = {config.animation};
+  if (config.background && config.bgImageMode != BgDesktop) files.push_back(*config.background);
+  if (scene.objectFileName && !scene.objectFileName->empty()) {
+    files.push_back(Cp932ToPath(*scene.objectFileName));
+    const PathParts object = SplitPath(*scene.objectFileName);
+    files.push_back(config.animation.parent_path() / Cp932ToPath(object.name + object.extension));
+  }
+  return files;
+}
+
+// A copy of the captured desktop, for a scene read again to take over.
+std::unique_ptr<MemoryDC> CopyOf(const MemoryDC& desktop) {
+  const Bitmap& from = *desktop.Surface();
+  auto copy = CreateCompatibleDC(nullptr);
+  std::vector<Pixel> pixels(from.Pixels().begin(), from.Pixels().end());
+  if (!copy->SelectOwned(std::make_unique<Bitmap>(from.Width(), from.Height(), std::move(pixels)))) return nullptr;
+  return copy;
 }
 
 // The window given to us may go away (XScreenSaver destroys it when it is done): the X
@@ -176,6 +205,8 @@ class Player {
  private:
   void Tick();
   void SetUp();
+  void LookAtFiles();
+  void Replace(SceneFiles files);
   bool Handle(const SDL_Event& event);
   SDL_Point OriginOf(Uint32 windowId) const;
   bool FocusIsOurs() const;
@@ -184,6 +215,11 @@ class Player {
   const PlayConfig& config_;
   SceneFiles files_;  // first: the scene goes last, after the sound it may stop
   std::unique_ptr<MemoryDC> desktop_;
+  std::unique_ptr<MemoryDC> desktopKept_;  // under --watch, for every scene read again
+  FileWatch watch_;
+  bool reloadPending_ = false;  // the files changed, and the scene has not been read since
+  int failedLoads_ = 0;
+  bool musicStarted_ = false;
   std::optional<SdlSubsystems> video_;
   std::optional<PlayerAudio> audio_;
   std::optional<ScopedWavePlayer> wavePlayer_;
@@ -225,6 +261,8 @@ int Player::Run() {
   if (!wayland) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   NoteLostWindows(windowLost);
+  if (options_.watch && desktop_) desktopKept_ = CopyOf(*desktop_);
+  if (options_.watch) watch_ = FileWatch(WatchedFiles(config_, *files_.scene));
   if (options_.placement == Placement::FullScreen && !wayland)
     SDL_GetGlobalMouseState(&input_.start.emplace().x, &input_.start->y);
   screens_ = OpenScreens(options_, x ? &*x : nullptr);
@@ -243,10 +281,11 @@ int Player::Run() {
   SeedRandom(options_.seed.value_or(std::uint32_t(std::time(nullptr))));
 
   const auto interval = TickInterval(config_.intervalTime);
-  auto next = Clock::now() + interval;
+  auto next = Clock::now() + interval, nextLook = Clock::now() + kWatchLook;
   for (;;) {
     const auto now = Clock::now();
-    const auto left = std::max(next - now, Clock::duration::zero());
+    const auto until = options_.watch ? std::min(next, nextLook) : next;
+    const auto left = std::max(until - now, Clock::duration::zero());
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(left);
     SDL_Event event;
     bool ended = false;
@@ -257,6 +296,10 @@ int Player::Run() {
     }
     if (ended || windowLost) break;
     audio_->Poll();
+    if (options_.watch && Clock::now() >= nextLook) {
+      LookAtFiles();
+      nextLook = Clock::now() + kWatchLook;
+    }
     if (Clock::now() >= next) {
       Tick();
       next += interval;
@@ -299,8 +342,39 @@ bool Player::FocusIsOurs() const {
                      [focus](const SdlWindow& window) { return focus && window.get() == focus; });
 }
 
+// A change is read once the files have kept still for one look; the new scene starts from
+// its first tick, as the saver starts one.
+void Player::LookAtFiles() {
+  if (watch_.Look()) {
+    reloadPending_ = true;
+    failedLoads_ = 0;
+    return;
+  }
+  if (!reloadPending_) return;
+  try {
+    Replace(LoadFiles(config_));
+    std::fprintf(stderr, "kelna: %s changed: playing it again\n", PathText(config_.animation).c_str());
+  } catch (const PlayerError& failure) {
+    if (++failedLoads_ < kLoadTries) return;  // perhaps still being written
+    reloadPending_ = false;
+    std::fprintf(stderr, "kelna: %s; still playing the scene read before\n", failure.what());
+  }
+}
+
+void Player::Replace(SceneFiles files) {
+  files_ = std::move(files);  // the scene before goes, and with it its sound
+  files_.scene->soundListener = [this](const ZoAnimatedSprite&) { ++soundRequests_; };
+  if (desktopKept_) desktop_ = CopyOf(*desktopKept_);
+  if (options_.seed) SeedRandom(*options_.seed);
+  started_ = false;
+  steps_ = 0;
+  reloadPending_ = false;
+  watch_ = FileWatch(WatchedFiles(config_, *files_.scene));
+}
+
 void Player::SetUp() {
-  if (config_.music) {
+  if (config_.music && !musicStarted_) {
+    musicStarted_ = true;
     if (std::ifstream(*config_.music, std::ios::binary).is_open())
       audio_->StartMusic(*config_.music, config_.musicRepeat);
     else

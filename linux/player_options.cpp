@@ -124,6 +124,8 @@ PlayerOptions ParsePlayerOptions(std::span<const std::string_view> args, const c
       options.ticks = long(Number(name, value(), 0, 100'000'000));
     } else if (name == "verbose") {
       flag(options.verbose);
+    } else if (name == "watch") {
+      flag(options.watch);
     } else {
       throw UsageError("unknown option " + Text(args[i]));
     }
@@ -216,6 +218,12 @@ const char kPlayerHelp[] =
     "With no animation chosen (no --animation, and no AnimationFile in CONTROL.INI but the\n"
     "default untitled.anm, which does not exist) kelna plays the demo installed with it, over\n"
     "its own background and music unless CONTROL.INI or an option chooses others.\n"
+    "\n"
+    "For authors:\n"
+    "  --watch            play the animation again whenever its file, its object file or the\n"
+    "                     background changes on disk (looked at ten times a second), keeping\n"
+    "                     the window; a file that does not read leaves the last good scene\n"
+    "                     playing and says why on stderr. Meant for --window.\n"
     "\n"
     "For tests and diagnosis:\n"
     "  --seed N           a fixed random sequence instead of one seeded from the clock\n"

@@ -59,6 +59,7 @@ struct PlayerOptions {
   std::optional<std::uint32_t> seed;  // fixed random source instead of the clock
   std::optional<long> ticks;          // stop animating after this many frame steps
   bool verbose = false;
+  bool watch = false;  // reload the scene when its files change
   bool help = false;
   bool version = false;
 };

@@ -9,6 +9,7 @@ kelna_native_packages=(
   googletest                                  # test framework, built from source for both targets
   libstb-dev                                  # PNG output of kelna-tool
   nlohmann-json3-dev                          # JSON of kelna-tool
+  libwebp-dev                                 # animated WebP previews of kelna-tool render
   libsdl2-dev libsdl2-mixer-dev libx11-dev    # the native player kelna
   libwayland-dev                              # its desktop picture on Wayland (screen copy)
   libfluidsynth-dev pkgconf                   # its MIDI music rendered once (FluidSynth)

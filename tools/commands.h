@@ -13,6 +13,7 @@ int Inspect(std::span<const std::string_view> args);
 int Pack(std::span<const std::string_view> args);
 int Unpack(std::span<const std::string_view> args);
 int Render(std::span<const std::string_view> args);
+int Sheet(std::span<const std::string_view> args);
 int Trace(std::span<const std::string_view> args);
 
 }  // namespace kelna::tool

@@ -30,6 +30,12 @@ constexpr char kUsage[] =
     "                              play the animation as the saver does and write the\n"
     "                              window after each tick: DIR/tick-0000.png (prepared),\n"
     "                              tick-0001.png, ...\n"
+    "  render FILE.anm --out FILE.webp [OPTIONS] [--interval MS]\n"
+    "                              the same as one lossless animated WebP, each frame shown\n"
+    "                              for MS milliseconds (default 50; below 10 is 10)\n"
+    "  sheet FILE.foe OUT.png      draw every object's frames in a grid, numbered and named,\n"
+    "                              masks applied over a checkerboard (.pam unless OUT ends\n"
+    "                              in .png; names outside ASCII are drawn as boxes)\n"
     "  trace FILE.anm [OPTIONS]    play it and print one JSON line per tick (tick 0: prepared):\n"
     "                              {\"tick\", \"blits\": [[x, y, width, height]...] into the\n"
     "                              window, \"sounds\": names of the sprites whose sounds\n"
@@ -53,6 +59,11 @@ constexpr char kUsage[] =
     "or with --palette (or \"palette\": true in the frame) 8-bit when 256 colours do.\n"
     "--reuse-previous stores a frame whose image and mask equal the frame before's as\n"
     "\"previous\".\n"
+    "\"frames\" may instead cut every frame from one PNG sheet: {\"sheet\": PNG, \"cell\":\n"
+    "[W, H]} (cells left to right, top to bottom), or {\"sheetJson\": FILE}, a sheet editor's\n"
+    "JSON export (Aseprite's array or hash form; its meta.image is the picture, trimmed frames\n"
+    "keep their place in the full size); either with \"first\" and \"count\" (which frames,\n"
+    "from 0) and \"palette\". Each frame is made as a PNG frame of its own.\n"
     "\n"
     "An animation manifest is {\"objectFile\": PATH, \"sprites\": [SPRITE...]}; a SPRITE\n"
     "holds any of the keys inspect prints for one (missing: a new sprite's value). The\n"
@@ -96,6 +107,7 @@ int main(int argc, char* argv[]) {
   if (command == "pack") return kelna::tool::Pack(args);
   if (command == "unpack") return kelna::tool::Unpack(args);
   if (command == "render") return kelna::tool::Render(args);
+  if (command == "sheet") return kelna::tool::Sheet(args);
   if (command == "trace") return kelna::tool::Trace(args);
   std::fprintf(stderr, "kelna-tool: unknown command '%.*s' (try kelna-tool help)\n",
                static_cast<int>(command.size()), command.data());

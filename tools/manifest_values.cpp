@@ -25,7 +25,8 @@ void CheckKeys(const Json& value, const KeySet& known, const std::string& where)
 std::int64_t Integer(const Json& value, std::int64_t min, std::int64_t max, const std::string& where) {
   if (!value.is_number_integer()) Fail(where, value.dump() + " is not an integer");
   const bool fits = value.is_number_unsigned()
-                        ? value.get<std::uint64_t>() <= std::uint64_t(max)
+                        ? value.get<std::uint64_t>() <= std::uint64_t(max) &&
+                              (min <= 0 || value.get<std::uint64_t>() >= std::uint64_t(min))
                         : value.get<std::int64_t>() >= min && value.get<std::int64_t>() <= max;
   if (!fits)
     Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));

@@ -18,6 +18,7 @@
 #include "tools/manifest_values.h"
 #include "tools/png_frame.h"
 #include "tools/record_fields.h"
+#include "tools/sprite_sheet.h"
 #include "tools/tool_files.h"
 
 namespace kelna::tool {
@@ -95,6 +96,7 @@ class ManifestReader {
   }
 
   void Frames(const Json& frames, ZoSpriteData& object, const std::string& where) const {
+    if (frames.is_object()) return Sheet(frames, object, where);
     object.ExpandImageArray(int(Array(frames, kMaxFrames, where).size()));
     std::optional<FramePictures> shown;  // what the frame before shows, when it is a whole pair
     for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -109,14 +111,91 @@ class ManifestReader {
         if (frame.contains("image")) Slot(frame.at("image"), pair.image, at + ".image");
         if (frame.contains("mask")) Slot(frame.at("mask"), pair.mask, at + ".mask");
       }
-      if (!options_.reusePrevious || (pair.image.IsUsePrevious() && pair.mask.IsUsePrevious())) continue;
-      std::optional<FramePictures> own = Pictures(pair);
-      if (own && own == shown) {
-        pair.image.SetUsePrevious();
-        pair.mask.SetUsePrevious();
-      } else {
-        shown = std::move(own);
-      }
+      ReuseIfRepeated(pair, shown);
+    }
+  }
+
+  // Under --reuse-previous a frame showing what the frame before shows borrows its pictures.
+  void ReuseIfRepeated(ZoSpriteData::ImagePair& pair, std::optional<FramePictures>& shown) const {
+    if (!options_.reusePrevious || (pair.image.IsUsePrevious() && pair.mask.IsUsePrevious())) return;
+    std::optional<FramePictures> own = Pictures(pair);
+    if (own && own == shown) {
+      pair.image.SetUsePrevious();
+      pair.mask.SetUsePrevious();
+    } else {
+      shown = std::move(own);
+    }
+  }
+
+  // {"sheet": PNG, "cell": [W, H]} or {"sheetJson": EXPORT}, with "first", "count" and
+  // "palette": every frame cut from one picture, made as a PNG frame of its own would be.
+  void Sheet(const Json& sheet, ZoSpriteData& object, const std::string& where) const {
+    CheckKeys(sheet, {"sheet", "cell", "sheetJson", "first", "count", "palette"}, where);
+    if (sheet.contains("sheet") == sheet.contains("sheetJson"))
+      Fail(where, "needs either \"sheet\" (with \"cell\") or \"sheetJson\"");
+    if (sheet.contains("sheet") != sheet.contains("cell"))
+      Fail(where, sheet.contains("cell") ? "\"cell\" belongs to a \"sheet\""
+                                         : "\"sheet\" needs \"cell\": [width, height]");
+    const int first = sheet.contains("first") ? int(Integer(sheet.at("first"), 0, kMaxFrames, where + ".first")) : 0;
+    std::optional<int> count;
+    if (sheet.contains("count")) count = int(Integer(sheet.at("count"), 1, kMaxFrames, where + ".count"));
+    FrameForm form = options_.frameForm;
+    if (sheet.contains("palette")) {
+      if (!sheet.at("palette").is_boolean()) Fail(where + ".palette", "must be true or false");
+      form.palette = sheet.at("palette").get<bool>();
+    }
+    const std::string key = sheet.contains("sheet") ? "sheet" : "sheetJson";
+    const Json& value = sheet.at(key);
+    if (!value.is_string()) Fail(where + "." + key, "must be a file name");
+    const std::string& name = value.get_ref<const std::string&>();
+    const std::optional<CellGrid> grid =
+        key == "sheet" ? std::optional(Grid(sheet.at("cell"), first, count, where + ".cell")) : std::nullopt;
+    std::vector<RgbaImage> frames;
+    try {
+      frames = grid ? CutCells(ReadPicture(Resolve(name)), *grid) : Exported(name, first, count);
+    } catch (const std::runtime_error& failure) {  // ToolError or PngError
+      Fail(where + "." + key, Quoted(name) + ": " + failure.what());
+    }
+    object.ExpandImageArray(int(frames.size()));
+    std::optional<FramePictures> shown;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      ZoSpriteData::ImagePair& pair = *(*object.images)[i];
+      const FrameBitmaps bitmaps = FrameFromRgba(frames[i], form);
+      pair.image.Set(Frame(bitmaps.image, name, where));
+      pair.mask.Set(Frame(bitmaps.mask, name, where));
+      ReuseIfRepeated(pair, shown);
+    }
+  }
+
+  static CellGrid Grid(const Json& cell, int first, std::optional<int> count, const std::string& where) {
+    if (!cell.is_array() || cell.size() != 2) Fail(where, "must be [width, height]");
+    return {int(Integer(cell[0], 1, kMaxPngDimension, where + "[0]")),
+            int(Integer(cell[1], 1, kMaxPngDimension, where + "[1]")), first, count};
+  }
+
+  // The frames of a sheet editor's export, from the picture its meta.image names beside it.
+  std::vector<RgbaImage> Exported(const std::string& name, int first, std::optional<int> count) const {
+    const fs::path file = Resolve(name);
+    const SheetExport layout = ReadSheetExport(ParseSheetExport(file));
+    const fs::path picture = file.parent_path() / Utf8Path(layout.image);
+    RgbaImage sheet;
+    try {
+      sheet = ReadPicture(picture);
+    } catch (const std::runtime_error& failure) {
+      throw ToolError("meta.image: cannot read " + Quoted(layout.image) + ": " + failure.what());
+    }
+    return CutFrames(sheet, layout, first, count);
+  }
+
+  static RgbaImage ReadPicture(const fs::path& file) { return DecodePng(ReadWholeFile(file, kMaxPngFileSize)); }
+
+  // The export's JSON, parsed; ToolError without the file's name (the caller gives it).
+  static Json ParseSheetExport(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(file, kMaxPngFileSize);
+    try {
+      return Json::parse(bytes.begin(), bytes.end());
+    } catch (const Json::parse_error& failure) {
+      throw ToolError(std::string("not valid JSON: ") + failure.what());
     }
   }
 

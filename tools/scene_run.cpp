@@ -1,5 +1,6 @@
 #include "tools/scene_run.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <memory>
@@ -16,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr long kMaxTicks = 1'000'000;
+constexpr long long kMaxInterval = 60'000;  // the settings window's and the player's limit
 constexpr std::uintmax_t kMaxRandomFileSize = 64u << 20;
 
 std::string Text(std::string_view view) { return std::string(view); }
@@ -119,7 +121,7 @@ class SilentPlayer final : public WavePlayer {
 SceneOptions ParseSceneOptions(std::span<const std::string_view> args, bool render) {
   SceneOptions options;
   std::optional<fs::path> animation;
-  bool seeded = false, filesOnly = false;  // filesOnly: after "--"
+  bool seeded = false, formatted = false, filesOnly = false;  // filesOnly: after "--"
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view option = args[i];
     if (!filesOnly && option == "--") {
@@ -154,12 +156,21 @@ SceneOptions ParseSceneOptions(std::span<const std::string_view> args, bool rend
       options.outFolder = fs::path(Text(value()));
     } else if (render && option == "--format") {
       ParseFormat(value(), options);
+      formatted = true;
+    } else if (render && option == "--interval") {
+      // As the saver's timer takes IntervalTime: below 10 ms is 10 ms.
+      options.frameMilliseconds = std::max(10, int(Number(option, value(), 0, kMaxInterval)));
     } else {
       throw OptionError("unknown option " + Text(option));
     }
   }
   if (!animation) throw OptionError("no animation file named");
   if (render && !options.outFolder) throw OptionError("--out DIR is missing");
+  options.webp = render && LowerExtension(*options.outFolder) == ".webp";
+  if (options.webp && formatted) throw OptionError("--format is for a folder of frames, not a .webp file");
+  if (options.webp && (long long)(options.ticks + 1) * options.frameMilliseconds > std::numeric_limits<int>::max())
+    throw OptionError("--ticks " + std::to_string(options.ticks) + " of " + std::to_string(options.frameMilliseconds) +
+                      " ms last longer than a WebP animation can (24 days)");
   if (options.randomFile && seeded) throw OptionError("--random and --seed exclude each other");
   options.animation = *animation;
   return options;

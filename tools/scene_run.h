@@ -29,8 +29,10 @@ struct SceneOptions {
   std::int32_t mode = BgCenter;
   bool sound = true;
   // render's own
-  std::optional<std::filesystem::path> outFolder;
+  std::optional<std::filesystem::path> outFolder;  // or the .webp file
   bool pam = false;
+  bool webp = false;           // --out names a .webp file: one animated picture
+  int frameMilliseconds = 50;  // how long each of its frames shows (--interval)
 };
 
 // A wrong command line, reported as "kelna-tool: WHAT" with status 2.
@@ -39,7 +41,8 @@ class OptionError : public std::runtime_error {
   using runtime_error::runtime_error;
 };
 
-// The options after the command's name; render takes --out (required) and --format too.
+// The options after the command's name; render takes --out (required), --format and
+// --interval too.
 SceneOptions ParseSceneOptions(std::span<const std::string_view> args, bool render);
 
 // What the scene left after one tick (tick 0: after preparing it).

@@ -197,6 +197,8 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {1, "trace @scene.anm --random @random.txt",
        R"(@random.txt: line 2: "-5" is not a value from 0 to 2147483647)"},
       {1, "render @scene.anm --out @out --background @gone.bmp", "@gone.bmp: no such file"},
+      {1, "render @scene.anm --out @out.webp --background @gone.bmp", "@gone.bmp: no such file"},
+      {1, "render @scene.anm --out @missing/out.webp", "@missing/out.webp: no such folder"},
       {2, "trace", "no animation file named"},
       {2, "trace @scene.anm @scene.anm", "one animation file only (@scene.anm is a second)"},
       {2, "trace @scene.anm --size 0x480",
@@ -209,6 +211,11 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       {2, "trace @scene.anm --out @out", "unknown option --out"},  // render's own
       {2, "render @scene.anm", "--out DIR is missing"},
       {2, "render @scene.anm --out @out --format gif", R"(--format: "gif" is neither png nor pam)"},
+      {2, "render @scene.anm --out @out.WebP --format png", "--format is for a folder of frames, not a .webp file"},
+      {2, "render @scene.anm --out @out.webp --interval 60001", R"(--interval: "60001" is not a number from 0 to 60000)"},
+      {2, "render @scene.anm --out @out.webp --ticks 1000000 --interval 2200",
+       "--ticks 1000000 of 2200 ms last longer than a WebP animation can (24 days)"},
+      {2, "trace @scene.anm --interval 50", "unknown option --interval"},
       {2, "unpack @objects.foe", nullptr},
       {2, "pack @m.json @out.foe --alpha-threshold 0", R"(--alpha-threshold: "0" is not a number from 1 to 255)"},
       {2, "pack @m.json @out.foe --alpha", "unknown option --alpha"},
@@ -222,7 +229,8 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
     // A wrong command line may add the usage; a file problem is the one line.
     EXPECT_EQ(c.status == 1 ? run.errors : run.errors.substr(0, line.size()), line) << c.command;
   }
-  EXPECT_FALSE(fs::exists(folder / "out")) << "unpack, decode and render write nothing when they fail";
+  EXPECT_FALSE(fs::exists(folder / "out") || fs::exists(folder / "out.webp"))
+      << "unpack, decode and render write nothing when they fail";
   // Manifests packed as @m.json into @out.foe, or @out.anm when they name an object file.
   const struct {
     const char* manifest;

@@ -40,7 +40,11 @@ Standard library only; the same arguments always give the same files. Drawing ta
 10 to 15 seconds.
 
 usage: make_demo.py --tool KELNA_TOOL --out OUT [--size WxH] [--install-dir DIR] [--sources DIR]
-  --sources DIR  keep the frames and manifests there (default: a temporary folder)
+       make_demo.py --sheet-example DIR
+  --sources DIR        keep the frames and manifests there (default: a temporary folder)
+  --sheet-example DIR  write README's sprite sheet example there instead (tools/demo/sheet/:
+                       the twinkling star's frames on one sheet, its manifests, and the sheet
+                       as a sheet editor exports it)
 """
 
 import argparse
@@ -306,7 +310,12 @@ BAYER = (0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5)
 
 
 def sprite_frame(canvas, backdrop, glow=False):
-    """A PNG file of a sprite frame, each pixel opaque or fully transparent; kelna-tool pack
+    """A PNG file of a sprite frame (see frame_pixels)."""
+    return png_rgba(canvas.width, canvas.height, frame_pixels(canvas, backdrop, glow))
+
+
+def frame_pixels(canvas, backdrop, glow=False):
+    """The pixels of a sprite frame, pixel(x, y), each opaque or fully transparent; kelna-tool pack
     makes the frame's image and mask from its alpha. A pixel at least half covered covers
     the background, mixed with the backdrop colour
     it will mostly be seen on. The faint part of a glow is dithered instead: a share of its
@@ -331,7 +340,7 @@ def sprite_frame(canvas, backdrop, glow=False):
         i = y * w + x
         return tuple(int(clamp(c, 0, 255) + 0.5) for c in colours[i]) + (255 if covered[i] else 0,)
 
-    return png_rgba(canvas.width, canvas.height, pixel)
+    return pixel
 
 
 # --- The background ----------------------------------------------------------------------------
@@ -1119,6 +1128,35 @@ def build(tool, out, install_dir, sources, size):
     shutil.copyfile(os.path.join(sources, "blip.wav"), os.path.join(out, "blip.wav"))
 
 
+def sheet_example(folder):
+    """The sheet route of README's "Make your own animation": the twinkling star's six frames
+    on one sheet, three across and two down, with the manifests that pack it, and the same
+    sheet described as a sheet editor exports it (Aseprite's hash form)."""
+    draw, glow, defaults = OBJECTS["twinkle"]
+    width, height, frames, backdrop = draw()
+    across, down = 3, 2
+    pixels = [frame_pixels(frame, backdrop, glow) for frame in frames]
+    write(os.path.join(folder, "twinkle-sheet.png"), png_rgba(
+        across * width, down * height, lambda x, y: pixels[y // height * across + x // width](x % width, y % height)))
+    frame_rects = {}
+    for i in range(len(frames)):
+        x, y = i % across * width, i // across * height
+        frame_rects["twinkle %d.aseprite" % i] = {
+            "frame": {"x": x, "y": y, "w": width, "h": height}, "rotated": False, "trimmed": False,
+            "spriteSourceSize": {"x": 0, "y": 0, "w": width, "h": height}, "sourceSize": {"w": width, "h": height},
+            "duration": 100}
+    export = {"frames": frame_rects, "meta": {"image": "twinkle-sheet.png", "format": "RGBA8888",
+                                              "size": {"w": across * width, "h": down * height}, "scale": "1"}}
+    objects = {"objects": [dict({"name": "twinkle", "imageWidth": width, "imageHeight": height,
+                                 "frames": {"sheet": "twinkle-sheet.png", "cell": [width, height]}}, **defaults)]}
+    sprites = [sprite("star %d" % (i + 1), "twinkle", (width, height), 1, 2, x, y, frameCount=len(frames),
+                      skipCount=2, startFrame=start)
+               for i, (x, y, start) in enumerate(((40, 30, 0), (150, 70, 7), (90, 120, 13)))]
+    for name, content in (("twinkle-sheet.json", export), ("twinkle.json", objects),
+                          ("scene.json", {"objectFile": "twinkle.foe", "sprites": sprites})):
+        write(os.path.join(folder, name), (json.dumps(content, indent=1) + "\n").encode())
+
+
 def screen_size(text):
     match = re.fullmatch(r"(\d+)x(\d+)", text)
     if not match or not (160 <= int(match[1]) <= 8192 and 120 <= int(match[2]) <= 8192):
@@ -1128,13 +1166,21 @@ def screen_size(text):
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Draws Kelna's demo animation.")
-    parser.add_argument("--tool", required=True, help="the kelna-tool program")
-    parser.add_argument("--out", required=True, help="the folder to write into")
+    parser.add_argument("--tool", help="the kelna-tool program")
+    parser.add_argument("--out", help="the folder to write into")
+    parser.add_argument("--sheet-example", metavar="DIR",
+                        help="write only README's sprite sheet example into DIR (tools/demo/sheet)")
     parser.add_argument("--install-dir", help="the folder the saver will read the files from (default: OUT)")
     parser.add_argument("--sources", help="keep the frames and manifests in this folder")
     parser.add_argument("--size", default="%dx%d" % (WIDTH, HEIGHT), type=screen_size,
                         help="the background's size (default %dx%d, for every screen, tiled)" % (WIDTH, HEIGHT))
     args = parser.parse_args(argv)
+    if args.sheet_example:
+        os.makedirs(args.sheet_example, exist_ok=True)
+        sheet_example(args.sheet_example)
+        return 0
+    if not args.tool or not args.out:
+        parser.error("--tool and --out are needed (or --sheet-example DIR)")
     install_dir = args.install_dir or os.path.abspath(args.out)
     if not is_windows_path(install_dir) and not install_dir.startswith("/"):
         parser.error("--install-dir must be an absolute path: " + install_dir)
