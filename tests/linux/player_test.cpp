@@ -25,12 +25,6 @@ namespace {
 const std::string kAnimation = " --animation " + kDemo + "/demo.anm";
 const std::string kScene = kAnimation + kBackground;
 
-class PlayerOnX : public PlayerTest {
- protected:
-  std::vector<std::string> Display() const override { return {"XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name()}; }
-  Xvfb x{"640x480"};
-};
-
 // The screen shows `prepared` (the scene before any sprite) but where sprites are, and moves.
 void ExpectToPlay(const Xvfb& x, const PamPicture& prepared, const std::string& name) {
   const Pixels shown = x.Screen(name);

@@ -281,4 +281,11 @@ class PlayerTest : public ::testing::Test {
   int started_ = 0, renders_ = 0;
 };
 
+// The player on a private 640 x 480 Xvfb, not as a hack.
+class PlayerOnX : public PlayerTest {
+ protected:
+  std::vector<std::string> Display() const override { return {"XSCREENSAVER_WINDOW", "DISPLAY=" + x.Name()}; }
+  Xvfb x{"640x480"};
+};
+
 }  // namespace kelna::test

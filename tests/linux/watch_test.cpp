@@ -13,7 +13,7 @@
 #include "tests/support/dib_builder.h"
 #include "tests/support/program_runner.h"
 // Last: Xlib's macros (None, Status) would clash with the names above.
-#include "tests/linux/x_session.h"
+#include "tests/linux/sessions.h"
 
 namespace kelna::test {
 namespace {
@@ -106,7 +106,7 @@ TEST_F(WatchingPlayer, PlaysTheNewFilesSoonAfterTheyChangeAndKeepsTheLastGoodSce
     for (int wait = 0; wait < 500 && Count(kelna->Log(), "stopped after 2 ticks") == played; ++wait)
       std::this_thread::sleep_for(10ms);
     ASSERT_GT(Count(kelna->Log(), "stopped after 2 ticks"), played) << c.change << "\n" << kelna->Log();
-    x.Screenshot(x.Root(), "watch");
+    x.Screen("watch");  // saved when screenshots are asked for
     EXPECT_EQ(Unlike(Shown(), Rendered()), 0) << c.change;
     // Half a second on a quiet machine; the tests share two cores with builds.
     EXPECT_LT(seen, 2s) << c.change;
