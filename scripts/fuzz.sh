@@ -10,15 +10,17 @@
 #                               tests/data/fuzz/TARGET, which the smoke run replays
 #
 # Seeds: the BMP suite (tests/data/bmpsuite/{g,q,b}), the PNGs of tests/data/png, the demo's
-# files once the native build has drawn them, and a few settings files written here. What
+# files once the native build has drawn them, a few settings files and manifests written
+# here; tests/fuzz/TARGET.dict, where there is one, is the target's dictionary. What
 # the fuzzers find grows in build/fuzz/corpus/TARGET; a crashing input is saved in
-# build/fuzz/crashes/ and the script ends with a failure. Run one again with
+# build/fuzz/crashes/ and the script ends with a failure. Each run ends with the wall and
+# CPU time it took. Run one again with
 #   build/fuzz/tests/fuzz/TARGET build/fuzz/crashes/FILE
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(fuzz_bmp_file fuzz_dib_decode fuzz_bmp_stream fuzz_object_records fuzz_scene_files fuzz_png
-             fuzz_profile fuzz_wave fuzz_round_trip)
+             fuzz_profile fuzz_wave fuzz_round_trip fuzz_manifests)
 seconds=600
 mode=fuzz
 jobs=1
@@ -77,6 +79,38 @@ for file in build/linux/demo/*.anm; do
   cp "$file" "$seeds/fuzz_round_trip/"
 done
 
+# Manifests: a flags byte (bit 0: the rest is JSON text, otherwise CBOR) and the alpha
+# threshold, then the demo's sheet manifests and one of every kind of frame, as text and as CBOR.
+manifests=$seeds/fuzz_manifests
+cp tools/demo/sheet/twinkle.json tools/demo/sheet/scene.json "$manifests/"
+cat >"$manifests/frames.json" <<'JSON'
+{"objects": [{"name": "a", "behaviour": 3, "imageWidth": 8, "imageHeight": 8,
+  "frames": [{"image": "pal8.bmp", "mask": "pal8.bmp"}, {"image": "previous", "mask": null},
+             {"png": "rgba8.png", "palette": true}, {"png": "grey16.png"}],
+  "locations": [[1, 2], [-3, 4]], "sound": {"file": "blip.wav", "fileName": "b.wav", "playFrame": 1}},
+ {"frames": {"sheetJson": "twinkle-sheet.json", "first": 1, "count": 2}}]}
+JSON
+python3 - "$manifests" <<'PY'
+import json, pathlib, struct, sys
+def cbor(value):  # the types JSON has, in CBOR's shortest heads
+    def head(major, n):
+        if n < 24: return bytes([major << 5 | n])
+        for extra, code in ((1, 24), (2, 25), (4, 26), (8, 27)):
+            if n < 1 << (8 * extra): return bytes([major << 5 | code]) + n.to_bytes(extra, 'big')
+    if value is None: return b'\xf6'
+    if isinstance(value, bool): return b'\xf5' if value else b'\xf4'
+    if isinstance(value, int): return head(0, value) if value >= 0 else head(1, -1 - value)
+    if isinstance(value, float): return b'\xfb' + struct.pack('>d', value)
+    if isinstance(value, str): return head(3, len(value.encode())) + value.encode()
+    if isinstance(value, list): return head(4, len(value)) + b''.join(map(cbor, value))
+    return head(5, len(value)) + b''.join(cbor(k) + cbor(v) for k, v in value.items())
+for path in list(pathlib.Path(sys.argv[1]).glob('*.json')):
+    text = path.read_bytes()
+    path.with_suffix('.text').write_bytes(b'\x01\x80' + text)
+    path.with_suffix('.cbor').write_bytes(b'\x06\x80' + cbor(json.loads(text)))
+    path.unlink()
+PY
+
 status=0
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
@@ -85,6 +119,7 @@ for target in "${targets[@]}"; do
   inputs=("$seeds/$target")
   [ -d "$kept" ] && inputs+=("$kept")
   options=(-artifact_prefix="$build/crashes/$target-" -max_len=131072 -print_final_stats=1)
+  [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="$PWD/tests/fuzz/$target.dict")
   case $mode in
     smoke)
       echo "== $target: the seeds and the kept corpus only"
@@ -95,6 +130,8 @@ for target in "${targets[@]}"; do
       "$build/tests/fuzz/$target" "${options[@]}" -merge=1 "$kept" "$corpus" "$seeds/$target" || status=1 ;;
     fuzz)
       echo "== $target: $seconds seconds, $jobs at once"
+      TIMEFORMAT="== $target: %0R s wall, %0U s user and %0S s system CPU"
+      time {
       if [ "$jobs" -gt 1 ]; then
         # Each job writes fuzz-N.log; the new inputs of all of them land in the one corpus.
         (cd "$build" && "$build/tests/fuzz/$target" "${options[@]}" -max_total_time="$seconds" -jobs="$jobs" \
@@ -102,7 +139,8 @@ for target in "${targets[@]}"; do
         mv "$build"/fuzz-*.log "$build/crashes/" 2>/dev/null || true
       else
         "$build/tests/fuzz/$target" "${options[@]}" -max_total_time="$seconds" "$corpus" "${inputs[@]}" || status=1
-      fi ;;
+      fi
+      } ;;
   esac
 done
 exit $status

@@ -10,6 +10,17 @@ namespace {
 
 constexpr std::uintmax_t kMaxManifestSize = 64u << 20;
 
+// A value as a message shows it: JSON text, bytes that are no UTF-8 replaced (a manifest from
+// CBOR or built in code can hold them), cut after 40 bytes so a long list stays one short line.
+std::string Shown(const Json& value) {
+  constexpr std::size_t kShownLimit = 40;
+  std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  if (text.size() <= kShownLimit) return text;
+  std::size_t cut = kShownLimit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+  return text.substr(0, cut) + "...";
+}
+
 }  // namespace
 
 void Fail(const std::string& where, const std::string& why) { throw ToolError(where + ": " + why); }
@@ -23,13 +34,13 @@ void CheckKeys(const Json& value, const KeySet& known, const std::string& where)
 }
 
 std::int64_t Integer(const Json& value, std::int64_t min, std::int64_t max, const std::string& where) {
-  if (!value.is_number_integer()) Fail(where, value.dump() + " is not an integer");
+  if (!value.is_number_integer()) Fail(where, Shown(value) + " is not an integer");
   const bool fits = value.is_number_unsigned()
                         ? value.get<std::uint64_t>() <= std::uint64_t(max) &&
                               (min <= 0 || value.get<std::uint64_t>() >= std::uint64_t(min))
                         : value.get<std::int64_t>() >= min && value.get<std::int64_t>() <= max;
   if (!fits)
-    Fail(where, value.dump() + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
+    Fail(where, Shown(value) + " is outside " + std::to_string(min) + " ... " + std::to_string(max));
   return value.get<std::int64_t>();
 }
 
@@ -60,9 +71,17 @@ Json ParseManifest(const std::filesystem::path& file) {
     throw ToolError(PathText(file) + ": " + failure.what());
   }
   try {
+    return ManifestFromBytes(bytes);
+  } catch (const ToolError& failure) {
+    throw ToolError(PathText(file) + ": " + failure.what());
+  }
+}
+
+Json ManifestFromBytes(std::span<const std::uint8_t> bytes) {
+  try {
     return Json::parse(bytes.begin(), bytes.end());
-  } catch (const Json::parse_error& failure) {
-    throw ToolError(PathText(file) + ": not valid JSON: " + failure.what());
+  } catch (const Json::exception& failure) {  // a syntax error, or a number too large (out_of_range)
+    throw ToolError(std::string("not valid JSON: ") + failure.what());
   }
 }
 

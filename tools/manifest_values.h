@@ -8,6 +8,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <span>
 #include <string>
 
 namespace kelna::tool {
@@ -30,5 +31,7 @@ const Json& Array(const Json& value, std::size_t limit, const std::string& where
 
 // The manifest file parsed; ToolError "FILE: why" when it cannot be read or is not JSON.
 Json ParseManifest(const std::filesystem::path& file);
+// The same for bytes in memory: ToolError "not valid JSON: why".
+Json ManifestFromBytes(std::span<const std::uint8_t> bytes);
 
 }  // namespace kelna::tool

@@ -244,8 +244,12 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
        R"(objects[0].frames[0].image: must be a BMP file name, "previous" or null)"},
       {R"({"objects": [{"behavior": 1}]})", R"(objects[0]: unknown key "behavior")"},
       {R"([])", "top level: must be a JSON object"},
+      {R"({"objects": [{"depth": 1e400}]})",
+       "not valid JSON: [json.exception.out_of_range.406] number overflow parsing '1e400'"},
       {R"({"objects": [{"depth": 32768}]})", "objects[0].depth: 32768 is outside -32768 ... 32767"},
       {R"({"objects": [{"speedX": 1.5}]})", "objects[0].speedX: 1.5 is not an integer"},
+      {R"({"objects": [{"speedY": [100000, 200000, 300000, 400000, 500000, 600000]}]})",
+       "objects[0].speedY: [100000,200000,300000,400000,500000,6000... is not an integer"},
       // Its low byte stands where the reader expects the record tag's NUL.
       {R"({"objects": [{"reserved1": 257}]})",
        "objects[0].reserved1: 257 is not a multiple of 256, which the program would not read"},
