@@ -80,9 +80,10 @@ for file in build/linux/demo/*.anm; do
 done
 
 # Manifests: a flags byte (bit 0: the rest is JSON text, otherwise CBOR) and the alpha
-# threshold, then the demo's sheet manifests and one of every kind of frame, as text and as CBOR.
+# threshold, then the demo's sheet manifests, its sheet export and one of every kind of frame,
+# as text and as CBOR.
 manifests=$seeds/fuzz_manifests
-cp tools/demo/sheet/twinkle.json tools/demo/sheet/scene.json "$manifests/"
+cp tools/demo/sheet/{twinkle,scene,twinkle-sheet}.json "$manifests/"
 cat >"$manifests/frames.json" <<'JSON'
 {"objects": [{"name": "a", "behaviour": 3, "imageWidth": 8, "imageHeight": 8,
   "frames": [{"image": "pal8.bmp", "mask": "pal8.bmp"}, {"image": "previous", "mask": null},

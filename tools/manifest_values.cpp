@@ -11,9 +11,13 @@ namespace {
 constexpr std::uintmax_t kMaxManifestSize = 64u << 20;
 
 // A value as a message shows it: JSON text, bytes that are no UTF-8 replaced (a manifest from
-// CBOR or built in code can hold them), cut after 40 bytes so a long list stays one short line.
+// CBOR or built in code can hold them), cut after 40 bytes so a long string stays one short
+// line. A list or object shows as [...] or {...}: written out, one nested a hundred thousand
+// deep would take the writer's recursion past the stack.
 std::string Shown(const Json& value) {
   constexpr std::size_t kShownLimit = 40;
+  if (value.is_array()) return "[...]";
+  if (value.is_object()) return "{...}";
   std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
   if (text.size() <= kShownLimit) return text;
   std::size_t cut = kShownLimit;

@@ -1,4 +1,5 @@
-// Any bytes as a manifest of kelna-tool pack, object manifest and animation manifest alike.
+// Any bytes as a manifest of kelna-tool pack, object manifest and animation manifest alike,
+// and as the sheet editor's export that an object manifest can name.
 // The first byte chooses how the rest becomes JSON (bit 0: parsed as text, as pack reads a
 // manifest file; otherwise decoded as CBOR, so that any structure of values is reached) and
 // pack's options (bit 1: --palette, bit 2: --reuse-previous; the second byte is the alpha
@@ -6,7 +7,8 @@
 // the demo's sprite sheet with its export, a BMP and a wave file.
 //
 // What reads must write: the objects as an object file that reads back to as many objects
-// and writes again to the same bytes, the scene as an animation file that reads back.
+// and writes again to the same bytes, the scene as an animation file that reads back; the
+// frames of an export that reads, cut from the demo's sheet, all of the export's frame size.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,12 +22,17 @@
 #include "engine/sprite_animation.h"
 #include "tools/animation_manifest.h"
 #include "tools/object_manifest.h"
+#include "tools/sprite_sheet.h"
 #include "tools/tool_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kelna::tool::Json;
+
+// The library reads CBOR's nested lists by recursion, so a long run of list heads would take
+// it past the stack: CBOR documents are kept short. JSON text is read without recursion.
+constexpr std::size_t kMaxCborSize = 2048;
 
 std::string Contents(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -90,6 +97,22 @@ void PackAnimation(const Json& manifest) {
   if (again.Write(second.c_str()) != 1 || Contents(file) != Contents(second)) std::abort();
 }
 
+void CutExport(const Json& document) {
+  static const kelna::tool::RgbaImage sheet =
+      kelna::tool::DecodePng(kelna::tool::ReadWholeFile(Folder() / "twinkle-sheet.png", kelna::tool::kMaxPngFileSize));
+  kelna::tool::SheetExport layout;
+  std::vector<kelna::tool::RgbaImage> frames;
+  try {
+    layout = kelna::tool::ReadSheetExport(document);
+    frames = kelna::tool::CutFrames(sheet, layout, 0, std::nullopt);
+  } catch (const kelna::tool::ToolError&) {
+    return;
+  }
+  if (frames.size() != layout.frames.size()) std::abort();
+  for (const auto& frame : frames)
+    if (frame.width != layout.frameWidth || frame.height != layout.frameHeight) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -102,13 +125,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const kelna::tool::ToolError&) {
       return 0;
     }
-  } else {
+  } else if (document.size() <= kMaxCborSize) {
     try {  // the library throws on an array size it cannot hold even when told not to throw
       manifest = Json::from_cbor(document.begin(), document.end(), true, false);
     } catch (const Json::exception&) {
       return 0;
     }
     if (manifest.is_discarded()) return 0;
+  } else {
+    return 0;
   }
   kelna::tool::PackOptions options;
   options.frameForm.palette = data[0] & 2;
@@ -116,5 +141,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.frameForm.alphaThreshold = std::max(1, int(data[1]));
   PackObjects(manifest, options);
   PackAnimation(manifest);
+  CutExport(manifest);
   return 0;
 }
