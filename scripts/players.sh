@@ -109,7 +109,12 @@ start_wine_saver() {
   launcher=$!
   pids+=("$launcher")
   sleep 5
-  process=$(pgrep -f "$(basename "$saver") /s" | head -1)
+  # The saver of this session's prefix: another run's saver may be running beside it.
+  process=""
+  for candidate in $(pgrep -f "$(basename "$saver") /s"); do
+    tr '\0' '\n' <"/proc/$candidate/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && process=$candidate
+  done
+  [ -n "$process" ] || { echo "kelna.scr did not start under Wine" >&2; exit 1; }
   pids+=("$process")
   # The prefix's own wineserver (other prefixes may have theirs): it works in a folder
   # server-DEVICE-INODE named after the prefix.
