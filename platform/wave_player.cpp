@@ -69,6 +69,14 @@ ScopedWavePlayer::ScopedWavePlayer(WavePlayer& player) : previous_(current) { cu
 
 ScopedWavePlayer::~ScopedWavePlayer() { current = previous_; }
 
+bool OutputDeviceCheck::Available(Clock::time_point now) {
+  if (!askedAt_ || now - *askedAt_ >= interval_) {
+    available_ = ask_();
+    askedAt_ = now;
+  }
+  return available_;
+}
+
 #ifndef _WIN32
 WavePlayer& PlatformWavePlayer() {
   // No sound output on this platform yet: waves are accepted and not heard.

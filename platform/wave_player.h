@@ -4,7 +4,10 @@
 // plays. Like the sound device it stands for, it is one per process. The platform's player
 // is in use unless a ScopedWavePlayer puts another in its place (tests, kelna-tool).
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +29,24 @@ class WavePlayer {
 // a RIFF file of form WAVE whose chunks all fit in it, with a "fmt " chunk of at least 16
 // bytes (some channels, a sample rate, a block size) before its "data" chunk.
 std::string WaveRefusal(std::span<const std::uint8_t> wave);
+
+// Whether the system has a wave output device, asked of it at most once per `interval`: the
+// answer changes only when a device is plugged in or out, and asking is not free (under
+// Wine every ask enumerates the devices and keeps some 48 bytes for good, so asking at
+// each sound made a running saver grow without end).
+class OutputDeviceCheck {
+ public:
+  using Clock = std::chrono::steady_clock;
+  OutputDeviceCheck(std::function<bool()> ask, Clock::duration interval)
+      : ask_(std::move(ask)), interval_(interval) {}
+  bool Available(Clock::time_point now);
+
+ private:
+  std::function<bool()> ask_;
+  Clock::duration interval_;
+  std::optional<Clock::time_point> askedAt_;
+  bool available_ = false;
+};
 
 // The player in use.
 WavePlayer& CurrentWavePlayer();
