@@ -1,30 +1,18 @@
-// What the readers say when they refuse a file: the reason names what is wrong and where, in
-// words a user can act on. (Whether a refusal leaves the scene as it was: sprite_animation_test;
-// the DIB decoder's reasons: tests/platform/dib_test.cpp.)
-
+// What the readers say when they refuse a file: what is wrong and where, in words a user can
+// act on. (Whether a refusal leaves the scene as it was: sprite_animation_test.)
 #include <gtest/gtest.h>
-
-#include <sstream>
-#include <string>
 
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "sprites/object_record.h"
-#include "tests/support/bytes.h"
+#include "tests/sprites/pictures.h"
 #include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
 
 namespace kelna {
 namespace {
 
-using namespace std::string_literals;
-
-template <class Record>
-std::string RecordBytes(const Record& record) {
-  std::ostringstream os;
-  EXPECT_EQ(record.Write(os), 1);
-  return os.str();
-}
+using test::RecordOf;
 
 // `bytes` with the 16- or 32-bit little-endian `value` at `offset`.
 std::string With(std::string bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
@@ -34,44 +22,36 @@ std::string With(std::string bytes, std::size_t offset, std::uint32_t value, std
 class RefusalReasons : public ::testing::Test {
  protected:
   std::string Name(const char* file) const { return PathToCp932(folder / file); }
-  std::string ObjectsRefusal(const std::string& content) {
-    test::WriteBytes(folder / "case.foe", content);
+  // Why `content` is refused as case.foe (objects) or case.anm; the 1/0 reader must agree.
+  std::string Refusal(const std::string& content, bool objects, bool withObjects = false) {
+    const std::string name = Name(objects ? "case.foe" : "case.anm");
+    test::WriteBytes(Cp932ToPath(name), content);
     ZoSpriteAnimation scene;
-    const Status read = scene.LoadObjects(Name("case.foe").c_str());
-    EXPECT_EQ(scene.ReadObjects(Name("case.foe").c_str()), read.ok() ? 1 : 0) << "the 1/0 reader agrees";
+    const Status read = objects ? scene.LoadObjects(name.c_str()) : scene.Load(name.c_str(), withObjects);
+    EXPECT_EQ(objects ? scene.ReadObjects(name.c_str()) : scene.Read(name.c_str(), withObjects),
+              read.ok() ? 1 : 0);
     return read.message();
   }
-  std::string AnimationRefusal(const std::string& content, bool withObjects) {
-    test::WriteBytes(folder / "case.anm", content);
-    ZoSpriteAnimation scene;
-    const Status read = scene.Load(Name("case.anm").c_str(), withObjects);
-    EXPECT_EQ(scene.Read(Name("case.anm").c_str(), withObjects), read.ok() ? 1 : 0) << "the 1/0 reader agrees";
-    return read.message();
-  }
-
   test::TemporaryFolder folder;
 };
 
 TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
   const ZoSpriteData plain;  // 79 bytes, no frames, no positions, the no-sound marker
-  const std::string plainRecord = RecordBytes(plain);
+  const std::string plainRecord = RecordOf(plain);
   ZoSpriteData placed;  // with ten positions: 79 + 80 + 4 bytes
   placed.behaviour = BehaveSpecified;
   for (int i = 0; i < 10; ++i) placed.AddLocation({i, -i});
-  const std::string placedRecord = RecordBytes(placed);
-  const std::size_t frames = FieldOffset(kObjectRecord, "frameCount");
-  const std::size_t positions = FieldOffset(kObjectRecord, "locationCount");
+  const std::string placedRecord = RecordOf(placed);
+  const std::size_t frames = FieldOffset(kObjectRecord, "frameCount"),
+                    positions = FieldOffset(kObjectRecord, "locationCount");
   test::WriteBytes(folder / "wave.wav", std::string(20, 'w'));
   ZoSpriteData sounding;
   sounding.sound = std::make_shared<ZoSound>(Name("wave.wav").c_str());
   // The sound's size follows the record, its marker, the 256-byte name and the play frame.
   const std::size_t waveSize = 79 + 4 + 256 + 2;
-  const std::string soundRecord = RecordBytes(sounding);
-
+  const std::string soundRecord = RecordOf(sounding);
   const struct {
-    const char* what;
-    std::string content;
-    std::string reason;
+    std::string what, content, reason;
   } cases[] = {
       {"a whole file", test::ObjectFileBytes(2, plainRecord + placedRecord), ""},
       {"another kind of file", "BM" + std::string(60, '\0'), "not an object file"},
@@ -92,7 +72,7 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(ObjectsRefusal(c.content), c.reason);
+    EXPECT_EQ(Refusal(c.content, true), c.reason);
   }
   ZoSpriteAnimation scene;
   EXPECT_EQ(scene.LoadObjects(Name("absent.foe").c_str()).message(), "no such file");
@@ -100,13 +80,12 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
 }
 
 TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
-  const std::string sprite = RecordBytes(ZoAnimatedSprite());
+  const std::string sprite = RecordOf(ZoAnimatedSprite());
   test::WriteBytes(folder / "fish.foe", test::ObjectFileBytes(0, ""));
   test::WriteBytes(folder / "text.foe", "not an object file");
   const std::string fish = Name("fish.foe");
   const struct {
-    const char* what;
-    std::string content;
+    std::string what, content;
     bool withObjects;
     std::string reason;
   } cases[] = {
@@ -116,18 +95,16 @@ TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
       {"more sprites than there are", test::AnimationFileBytes(fish, 3, sprite + sprite.substr(0, 50)), false,
        "3 sprites announced, 1 present"},
       {"no object file", test::AnimationFileBytes("", 0, ""), true, "names no object file"},
-      // Neither at the stored path nor beside the animation file.
-      {"an object file that is nowhere", test::AnimationFileBytes("gone/away.foe", 0, ""), true,
+      {"an object file neither where it is stored nor beside", test::AnimationFileBytes("gone/away.foe", 0, ""), true,
        "object file gone/away.foe: no such file"},
-      // The stored path is not there, the file beside the animation is: its reason is the one to read.
-      {"a broken object file beside", test::AnimationFileBytes("gone/text.foe", 0, ""), true,
+      {"none where it is stored, a broken one beside: its reason", test::AnimationFileBytes("gone/text.foe", 0, ""), true,
        "object file " + Name("text.foe") + ": not an object file"},
       {"a broken object file where it is stored", test::AnimationFileBytes(Name("text.foe"), 0, ""), true,
        "object file " + Name("text.foe") + ": not an object file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(AnimationRefusal(c.content, c.withObjects), c.reason);
+    EXPECT_EQ(Refusal(c.content, false, c.withObjects), c.reason);
   }
 }
 
