@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "engine/sprite_animation.h"
 #include "platform/random.h"
@@ -33,11 +29,8 @@ TEST(ZoAnimatedSpriteTest, FrameCycles) {
   for (const auto& c : cases) {
     ZoAnimatedSprite sprite;
     sprite.spriteData = object.get();
-    sprite.frameCount = c.frameCount;
-    sprite.skipCount = c.skipCount;
-    sprite.startFrame = c.startFrame;
-    sprite.autoRepeat = c.autoRepeat;
-    sprite.behaviour = c.behaviour;
+    sprite.frameCount = c.frameCount, sprite.skipCount = c.skipCount, sprite.startFrame = c.startFrame;
+    sprite.autoRepeat = c.autoRepeat, sprite.behaviour = c.behaviour;
     sprite.state = c.startFrame == 0 ? SpriteNewFrame : SpriteWaiting;
     std::vector<int> drawn;
     for (std::size_t t = 0; t < c.drawn.size(); ++t, sprite.IncFrame())
@@ -48,28 +41,22 @@ TEST(ZoAnimatedSpriteTest, FrameCycles) {
 
 TEST(ZoAnimatedSpriteTest, WaitingHoldsTheSpeedAtZeroAndOnlyANewFrameMoves) {
   ZoAnimatedSprite sprite;
-  sprite.state = SpriteWaiting;
-  sprite.startFrame = 2;
-  sprite.speedX = sprite.baseSpeedX = 4;
-  sprite.speedY = sprite.baseSpeedY = -3;
+  sprite.state = SpriteWaiting, sprite.startFrame = 2;
+  sprite.speedX = sprite.baseSpeedX = 4, sprite.speedY = sprite.baseSpeedY = -3;
   sprite.IncFrame();
   EXPECT_EQ(sprite.speedX, 0);
   sprite.IncFrame();
-  EXPECT_EQ(sprite.state, SpriteNewFrame);
-  EXPECT_EQ(sprite.speedX, 4);
-  EXPECT_EQ(sprite.speedY, -3);
+  EXPECT_EQ(std::tuple(sprite.state, sprite.speedX, sprite.speedY), std::tuple(SpriteNewFrame, 4, -3));
   sprite.Move();
   EXPECT_EQ(sprite.x, 4);
   sprite.state = SpriteHeldFrame;
   sprite.Move();
-  EXPECT_EQ(sprite.x, 4);
+  EXPECT_EQ(sprite.x, 4) << "a held frame stays";
 }
 
 // The rest of the record's walk: the layout and scene file tests in sprite_animation_test.cpp.
 TEST(SpriteRecordTest, OnlySoundOn1ReadsAsOn) {
-  std::ostringstream os;
-  ASSERT_EQ(ZoAnimatedSprite().Write(os), 1);
-  std::string record = os.str();
+  std::string record = test::RecordOf(ZoAnimatedSprite());
   record[113] = 2;
   std::istringstream is(record);
   ZoAnimatedSprite read;
@@ -85,23 +72,16 @@ struct Placed {
 // A scene on a 640 × 480 window with one object, "ball": 8 frames of a red 32 × 32 square.
 class FrameStepTest : public ::testing::Test {
  protected:
-  FrameStepTest() {
-    const auto red = test::SolidDib(32, 32, 0xFF0000);
-    scene.objects.push_back(test::Frames({"I-", "I-", "I-", "I-", "I-", "I-", "I-", "I-"}, red, "ball"));
-  }
-
+  FrameStepTest() { scene.objects.push_back(test::Frames(Eight("I-"), test::SolidDib(32, 32, 0xFF0000), "ball")); }
+  static std::vector<const char*> Eight(const char* pair) { return std::vector<const char*>(8, pair); }
   ZoAnimatedSprite* Sprite(const Placed& p) {
     auto sprite = std::make_unique<ZoAnimatedSprite>();
     sprite->SetObjectName("ball");
-    sprite->depth = p.depth;
-    sprite->randomStart = 0;
-    sprite->imageWidth = std::uint16_t(p.w);
-    sprite->imageHeight = std::uint16_t(p.h);
-    sprite->frameCount = 8;
+    sprite->depth = p.depth, sprite->randomStart = 0, sprite->frameCount = 8;
+    sprite->imageWidth = std::uint16_t(p.w), sprite->imageHeight = std::uint16_t(p.h);
     sprite->x = p.x, sprite->y = p.y, sprite->speedX = p.speedX, sprite->speedY = p.speedY;
     return scene.AddSprite(std::move(sprite));
   }
-
   std::vector<Rect> AnimateOnce(std::unique_ptr<ZoImage> background = nullptr) {
     scene.TieUpObjects();
     scene.InitAnimation(window, 640, 480, std::move(background), nullptr);
@@ -111,14 +91,12 @@ class FrameStepTest : public ::testing::Test {
     for (const auto& record : presenter.Log()) rects.push_back(record.target);
     return rects;
   }
-
   ZoSpriteAnimation scene;
   RecordingPresenter presenter{640, 480};
   WindowDC window{presenter, 640, 480};
 };
 
-// Each region is the union of touching swept rectangles (old and new place), one blit each.
-// (A lone moving sprite: tests/tools/tool_test.cpp.)
+// Each region, one blit, is the union of touching swept rectangles (old and new place).
 TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
   const struct {
     const char* what;
@@ -128,8 +106,7 @@ TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
   } cases[] = {
       {"adjacent", {{100, 100, 32, 32, 2, 0, 2}, {134, 100, 32, 32, 0, 0, 1}}, {{100, 100, 166, 132}},
        {{102, 1}, {134, 1}}},
-      // B and C touch and their box covers A, their swept rectangles do not: A is drawn and
-      // advanced in both regions.
+      // B and C touch; their box covers A, their swept rectangles do not: A is drawn in both.
       {"in the box of a later region",
        {{30, 45, 10, 10, 0, 0, 3}, {20, 20, 40, 10, 1, 0, 2}, {55, 30, 10, 40, 0, 1, 1}},
        {{30, 45, 40, 55}, {20, 20, 65, 71}}, {{30, 2}, {21, 1}, {55, 1}}},
@@ -158,7 +135,7 @@ test::Bytes HalfAndHalf(std::uint8_t left, Pixel colour) {
 // on the right; the image is black where the mask is white. Frame 1 has no image and its mask
 // borrows frame 0's: only the AND is drawn.
 TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskAndAMaskWithoutAnImageLeavesItsShapeDark) {
-  std::vector<const char*> frames(8, "I-");
+  std::vector<const char*> frames = Eight("I-");
   frames[0] = "-I", frames[1] = "-P";
   scene.objects[0] = test::Frames(frames, HalfAndHalf(0xFF, 0x000000), "ball");
   scene.objects[0]->AddImage(test::ImageOf(HalfAndHalf(0, 0x0000FF)), 0, PairPart::Image);
@@ -217,8 +194,7 @@ TEST_F(FrameStepTest, ASoundPlaysThroughTheWavePlayer) {
 class BehaviourTest : public ::testing::Test {
  protected:
   BehaviourTest() {
-    scene.screenWidth = 640;
-    scene.screenHeight = 480;
+    scene.screenWidth = 640, scene.screenHeight = 480;
     sprite.imageWidth = sprite.imageHeight = 32;
     sprite.state = SpriteNewFrame;
   }
@@ -248,21 +224,15 @@ TEST_F(BehaviourTest, PositionsWrapAndBounceOnTheirLow16Bits) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.behaviour << " at " << c.x);
     ScriptedRandom script({0, 0, 0, 0});
-    sprite.behaviour = c.behaviour;
-    sprite.x = c.x, sprite.speedX = c.speedX;
-    sprite.baseSpeedX = sprite.baseSpeedY = 0;
-    sprite.y = 0x10000 + 100;  // 100 in its low 16 bits, where the rules work
+    sprite.behaviour = c.behaviour, sprite.x = c.x, sprite.speedX = c.speedX;
+    sprite.baseSpeedX = sprite.baseSpeedY = 0, sprite.y = 0x10000 + 100;  // 100 in its low 16 bits
     scene.AdjustSpritePosition(&sprite);
-    EXPECT_EQ(sprite.x, c.expectedX);
-    EXPECT_EQ(sprite.speedX, c.expectedSpeed);
+    EXPECT_EQ(std::pair(sprite.x, sprite.speedX), std::pair(c.expectedX, c.expectedSpeed));
+    // y is stored as its low 16 bits; the old place is kept as it was.
     if (c.behaviour != BehaveFlow && c.behaviour != BehaveRandomWalk) continue;
-    EXPECT_EQ(sprite.y, 100) << "stored as its low 16 bits";
-    EXPECT_EQ(sprite.prevX, c.x);
-    EXPECT_EQ(sprite.prevY, 0x10000 + 100) << "the old value as it was";
+    EXPECT_EQ(std::tuple(sprite.y, sprite.prevX, sprite.prevY), std::tuple(100, c.x, 0x10000 + 100));
   }
-  sprite.behaviour = BehaveFlow;
-  sprite.x = -500;
-  sprite.state = SpriteHeldFrame;
+  sprite.behaviour = BehaveFlow, sprite.x = -500, sprite.state = SpriteHeldFrame;
   scene.AdjustSpritePosition(&sprite);
   EXPECT_EQ(sprite.x, -500) << "only a new frame is steered";
 }
@@ -276,8 +246,7 @@ TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
     std::int32_t speedX, speedY;
   } cases[] = {
       {-7, 10, {4, 50, 7, 99}, 3, -9},  // the size of the base, truncated, with the drawn sign
-      // Only the low 16 bits of the base count, as in every rule: 0x10007 is 7, 40000 is -25536.
-      {0x10007, 40000, {0, 50, 0, 50}, 3, 12768},
+      {0x10007, 40000, {0, 50, 0, 50}, 3, 12768},  // only the low 16 bits count: 7 and -25536
       {-32768, -32768, {0, 99, 1, 99}, 32440, -32440},
   };
   for (const auto& c : cases) {
@@ -296,16 +265,12 @@ TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
   sprite.speedX = 5;
   ScriptedRandom script({1234});
   EXPECT_EQ(Steer(), (std::array{20, 20 + 1234 % 408, 0, 0})) << "a jump at the start of a cycle";
-  sprite.curFrame = 1;
-  sprite.speedX = 5;
+  sprite.curFrame = 1, sprite.speedX = 5;
   EXPECT_EQ(Steer(), (std::array{20, 20 + 1234 % 408, 0, 0})) << "no draw now";
-
   ZoSpriteData object;
   for (TPoint location : {TPoint{0, 0}, TPoint{0, 0}, TPoint{10, 10}}) object.AddLocation(location);
   sprite.spriteData = &object;
-  sprite.behaviour = BehaveSpecified;
-  sprite.curFrame = 2;
-  sprite.x = 4, sprite.y = 7;
+  sprite.behaviour = BehaveSpecified, sprite.curFrame = 2, sprite.x = 4, sprite.y = 7;
   EXPECT_EQ(Steer(), (std::array{4, 7, 6, 3})) << "heads for the frame's location";
   sprite.curFrame = 3;
   EXPECT_EQ(Steer(), (std::array{4, 7, 6, 3})) << "no location: the speed stays";
@@ -320,8 +285,7 @@ TEST_F(BehaviourTest, RadialBurstsFromTheCentre) {
   }
   EXPECT_FLOAT_EQ(sprite.directionX, 0.6f);
   EXPECT_FLOAT_EQ(sprite.directionY, -0.8f);
-  sprite.directionY = 0.8f;
-  sprite.curFrame = 4;
+  sprite.directionY = 0.8f, sprite.curFrame = 4;
   EXPECT_EQ(Steer(), (std::array{304, 224, 592 - 304, 608 - 224}));
   sprite.curFrame = 5;
   scene.AdjustSpritePosition(&sprite);
