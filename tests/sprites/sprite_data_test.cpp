@@ -11,6 +11,8 @@
 namespace kelna::test {
 namespace {
 
+using Log = std::vector<std::string>;
+
 // (The colour counts themselves: tests/platform/dib_test.cpp.)
 TEST(ZoImageTest, ColourTableSizeAndPalette) {
   auto short8 = ImageOf(PackedDib(4, 1, 8, 20, 20));
@@ -130,7 +132,7 @@ TEST(ZoSpriteDataTest, FrameListGrowsShrinksAndReplacesSlots) {
   EXPECT_EQ(object->PairCount(), 7);
 }
 
-// The record (the fixed part's offsets: tests/engine/sprite_animation_test.cpp). A fixed part with the given frame count and tag bytes; every other field 0.
+// A record's fixed part (its offsets: tests/engine) with this frame count and tag, else 0.
 std::string FixedPart(std::uint16_t frames, std::string tag = "SPD") {
   tag.resize(79, '\0');
   return tag.replace(59, 2, Le(frames, 2));
@@ -197,7 +199,6 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
   EXPECT_EQ(ten.GetSound(PathToCp932(folder / "empty.wav").c_str()), 0);
 
   const std::string record = std::string(258, '\0') + Le(46, 4) + WaveFile("ab");
-  using Log = std::vector<std::string>;
   const struct {
     const char* what;
     std::function<void(std::unique_ptr<ZoSound>&, Log&)> step;
@@ -244,11 +245,9 @@ TEST(ZoSoundTest, DataThatIsNoWaveFileIsRefusedOnceWithItsReason) {
       {with(16, Le(40, 4)), "its fmt chunk at byte 12 is cut short"},
       {with(40, Le(3, 4)), "its data chunk at byte 36 is cut short"},
       {with(16, Le(14, 4)), "its fmt chunk has 14 bytes, fewer than 16"},
-      {with(22, Le(0, 2)), "it has no channels"},
-      {with(24, Le(0, 4)), "its sample rate is 0"},
-      {with(32, Le(0, 2)), "its block size is 0"},
+      {with(22, Le(0, 2)), "it has no channels"}, {with(24, Le(0, 4)), "its sample rate is 0"},
+      {with(32, Le(0, 2)), "its block size is 0"}, {with(36, "junk"), "it has no data chunk"},
       {with(12, "LIST"), "its data chunk comes before any fmt chunk"},
-      {with(36, "junk"), "it has no data chunk"},
       {"RIFF" + Le(4, 4) + "WAVE", "it has no fmt chunk"},
   };
   for (const auto& c : cases) {
@@ -260,9 +259,7 @@ TEST(ZoSoundTest, DataThatIsNoWaveFileIsRefusedOnceWithItsReason) {
     ASSERT_EQ(sound.Read(plain), 1);
     sound.Play(), sound.Play();
     const std::string played = "play " + std::to_string(c.wave.size() + 2);
-    using Log = std::vector<std::string>;
-    const Log expected = *c.reason ? Log{"refused x.wav: " + std::string(c.reason)} : Log{played, played};
-    EXPECT_EQ(player.log, expected);
+    EXPECT_EQ(player.log, (*c.reason ? Log{"refused x.wav: " + std::string(c.reason)} : Log{played, played}));
   }
 }
 
