@@ -9,15 +9,10 @@
 namespace kelna {
 namespace {
 
-// The frame drawn on each tick (-1: nothing), as the frame step draws: the current frame's
-// bitmap, then IncFrame.
+// The frame drawn on each tick (-1: nothing) as the frame step draws: the frame's bitmap, then IncFrame.
 TEST(ZoAnimatedSpriteTest, FrameCycles) {
-  const struct {
-    const char* what;
-    std::uint16_t frameCount, skipCount, startFrame;
-    std::int32_t autoRepeat, behaviour;
-    std::vector<int> drawn;
-  } cases[] = {
+  const struct { const char* what; std::uint16_t frameCount, skipCount, startFrame;
+                 std::int32_t autoRepeat, behaviour; std::vector<int> drawn; } cases[] = {
       {"held frames, repeating", 3, 1, 0, 1, BehaveFlow, {0, 0, 1, 1, 2, 0, 0, 1, 1, 2}},
       {"held frames, once", 3, 1, 0, 0, BehaveFlow, {0, 0, 1, 1, 2, -1, -1}},
       {"autoRepeat 2 is not 1", 3, 1, 0, 2, BehaveFlow, {0, 0, 1, 1, 2, -1}},
@@ -64,10 +59,7 @@ TEST(SpriteRecordTest, OnlySoundOn1ReadsAsOn) {
   EXPECT_EQ(read.soundOn, 0);
 }
 
-struct Placed {
-  int x, y, w, h, speedX, speedY;
-  short depth = 1;
-};
+struct Placed { int x, y, w, h, speedX, speedY; short depth = 1; };
 
 // A scene on a 640 × 480 window with one object, "ball": 8 frames of a red 32 × 32 square.
 class FrameStepTest : public ::testing::Test {
@@ -98,12 +90,9 @@ class FrameStepTest : public ::testing::Test {
 
 // Each region, one blit, is the union of touching swept rectangles (old and new place).
 TEST_F(FrameStepTest, RegionsGatherTouchingSpritesAndAdvanceEachOnce) {
-  const struct {
-    const char* what;
-    std::vector<Placed> sprites;  // deepest first
-    std::vector<Rect> blits;
-    std::vector<std::pair<int, int>> after;  // x and curFrame after the tick
-  } cases[] = {
+  // The sprites deepest first; each one's x and curFrame after the tick.
+  const struct { const char* what; std::vector<Placed> sprites; std::vector<Rect> blits;
+                 std::vector<std::pair<int, int>> after; } cases[] = {
       {"adjacent", {{100, 100, 32, 32, 2, 0, 2}, {134, 100, 32, 32, 0, 0, 1}}, {{100, 100, 166, 132}},
        {{102, 1}, {134, 1}}},
       // B and C touch; their box covers A, their swept rectangles do not: A is drawn in both.
@@ -153,12 +142,7 @@ TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskAndAMaskWithoutAnImageLeavesIt
 // The deepest sprite's object decides the palette: a slot that holds nothing is no object.
 TEST_F(FrameStepTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
   EXPECT_TRUE(AnimateOnce().empty()) << "no sprites";
-  const struct {
-    const char* what;
-    const char* object;
-    std::vector<const char*> frames;  // images of 8 bits, with a palette
-    bool draws;
-  } cases[] = {
+  const struct { const char *what, *object; std::vector<const char*> frames; bool draws; } cases[] = {
       {"no such object", "nothing", {"I-"}, false},
       {"no slot holds anything", "ball", {"--", "--"}, false},
       {"a borrowing first slot counts, though it gives no palette", "ball", {"P-", "--"}, true},
@@ -168,12 +152,10 @@ TEST_F(FrameStepTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
   window.SelectPalette(&windowPalette, false);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    scene.objects[0] = test::Frames(c.frames, test::PackedDib(8, 8, 8, 256), "ball");
+    scene.objects[0] = test::Frames(c.frames, test::PackedDib(8, 8, 8, 256), "ball");  // 8 bits, a palette
     scene.sprites.clear();
-    ZoAnimatedSprite* sprite = Sprite({20, 20, 8, 8, 1, 0});
-    sprite->SetObjectName(c.object);
-    EXPECT_EQ(AnimateOnce().size(), c.draws ? 1u : 0u);
-    EXPECT_EQ(sprite->x, c.draws ? 21 : 20);
+    Sprite({20, 20, 8, 8, 1, 0})->SetObjectName(c.object);
+    EXPECT_EQ(std::tuple(AnimateOnce().size(), scene.sprites[0]->x), std::tuple(c.draws ? 1u : 0u, c.draws ? 21 : 20));
     EXPECT_EQ(window.SelectedPalette(), &windowPalette) << "the window's palette is back";
   }
 }
@@ -195,8 +177,7 @@ class BehaviourTest : public ::testing::Test {
  protected:
   BehaviourTest() {
     scene.screenWidth = 640, scene.screenHeight = 480;
-    sprite.imageWidth = sprite.imageHeight = 32;
-    sprite.state = SpriteNewFrame;
+    sprite.imageWidth = sprite.imageHeight = 32, sprite.state = SpriteNewFrame;
   }
   // x, y, speedX and speedY after one step of the rules.
   std::array<std::int32_t, 4> Steer() {
@@ -208,15 +189,11 @@ class BehaviourTest : public ::testing::Test {
 };
 
 TEST_F(BehaviourTest, PositionsWrapAndBounceOnTheirLow16Bits) {
-  const struct {
-    std::int32_t behaviour, x, speedX, expectedX, expectedSpeed;
-  } cases[] = {
+  const struct { std::int32_t behaviour, x, speedX, expectedX, expectedSpeed; } cases[] = {
       {BehaveFlow, 640, 4, -30, 4},          // gone right: 2 pixels show left (gone left: tool_test)
       {BehaveFlow, -31, -4, -31, -4},        // a pixel still shows
       {BehaveRandomWalk, -32, 0, 638, 0},    // only 2 pixels show on either side
-      {BehaveBound, 0, -4, 0, 4},
-      {BehaveBound, 608, 4, 608, -4},
-      {BehaveBound, 300, 4, 300, 4},
+      {BehaveBound, 0, -4, 0, 4}, {BehaveBound, 608, 4, 608, -4}, {BehaveBound, 300, 4, 300, 4},
       {BehaveBound, -50, 4, -50, -4},
       {BehaveFlow, 0x10000 - 40, 0, 606, 0},  // -40 in its low 16 bits
       {7, -500, 3, -500, 3},                 // an unknown behaviour changes nothing
@@ -240,19 +217,14 @@ TEST_F(BehaviourTest, PositionsWrapAndBounceOnTheirLow16Bits) {
 // Draws: sign for x, percentage for x, sign for y, percentage for y; an even sign draw is +.
 TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
   sprite.behaviour = BehaveRandomWalk;
-  const struct {
-    std::int32_t baseX, baseY;
-    std::vector<std::int32_t> draws;
-    std::int32_t speedX, speedY;
-  } cases[] = {
+  const struct { std::int32_t baseX, baseY; std::vector<std::int32_t> draws; std::int32_t speedX, speedY; } cases[] = {
       {-7, 10, {4, 50, 7, 99}, 3, -9},  // the size of the base, truncated, with the drawn sign
       {0x10007, 40000, {0, 50, 0, 50}, 3, 12768},  // only the low 16 bits count: 7 and -25536
       {-32768, -32768, {0, 99, 1, 99}, 32440, -32440},
   };
   for (const auto& c : cases) {
     ScriptedRandom script(c.draws);
-    sprite.baseSpeedX = c.baseX, sprite.baseSpeedY = c.baseY;
-    sprite.x = sprite.y = 100;
+    sprite.baseSpeedX = c.baseX, sprite.baseSpeedY = c.baseY, sprite.x = sprite.y = 100;
     EXPECT_EQ(Steer(), (std::array{100, 100, c.speedX, c.speedY})) << c.baseX << ", " << c.baseY;
     EXPECT_EQ(script.Remaining(), 0u);
   }
@@ -260,9 +232,8 @@ TEST_F(BehaviourTest, RandomWalkDrawsSignThenPercentagePerAxis) {
 
 TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
   scene.screenWidth = 100;
-  sprite.behaviour = BehaveOneShot;
+  sprite.behaviour = BehaveOneShot, sprite.speedX = 5;
   sprite.imageWidth = 60;  // 100 - 40 - 60 = 0: no draw for x
-  sprite.speedX = 5;
   ScriptedRandom script({1234});
   EXPECT_EQ(Steer(), (std::array{20, 20 + 1234 % 408, 0, 0})) << "a jump at the start of a cycle";
   sprite.curFrame = 1, sprite.speedX = 5;

@@ -50,9 +50,7 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
   // The sound's size follows the record, its marker, the 256-byte name and the play frame.
   const std::size_t waveSize = 79 + 4 + 256 + 2;
   const std::string soundRecord = RecordOf(sounding);
-  const struct {
-    std::string what, content, reason;
-  } cases[] = {
+  const struct { std::string what, content, reason; } cases[] = {
       {"a whole file", test::ObjectFileBytes(2, plainRecord + placedRecord), ""},
       {"another kind of file", "BM" + std::string(60, '\0'), "not an object file"},
       {"the magic without its count", test::ObjectFileBytes(0, "").substr(0, 33), "cut short in its header"},
@@ -84,11 +82,7 @@ TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
   test::WriteBytes(folder / "fish.foe", test::ObjectFileBytes(0, ""));
   test::WriteBytes(folder / "text.foe", "not an object file");
   const std::string fish = Name("fish.foe");
-  const struct {
-    std::string what, content;
-    bool withObjects;
-    std::string reason;
-  } cases[] = {
+  const struct { std::string what, content; bool withObjects; std::string reason; } cases[] = {
       {"a whole file", test::AnimationFileBytes(fish, 2, sprite + sprite), true, ""},
       {"another kind of file", test::ObjectFileBytes(0, ""), false, "not an animation file"},
       {"the magic alone", test::AnimationFileBytes(fish, 0, "").substr(0, 40), false, "cut short in its header"},

@@ -77,17 +77,13 @@ TEST(ZoSpriteAnimationTest, StartPositionsDrawRandomNumbersInSpriteOrderXBeforeY
   EXPECT_FLOAT_EQ(radial->directionY, 4 / 5.0f);
 }
 
+// The scene's size and the picture's (0: a file that does not load); the blits in order (tiles
+// column by column); whether the image's own bitmap is borrowed (when larger than the scene both
+// ways); a pixel of the background and its colour.
 TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
   constexpr Pixel kBlue = 0x336699;
-  const struct {
-    const char* what;
-    std::int32_t mode;
-    int width, height, picture;  // picture 0: a file that does not load
-    std::vector<Rect> blits;     // in order: tiles column by column
-    bool borrowed;               // the image's own bitmap, larger than the scene both ways
-    int x, y;                    // a pixel of the background, and its colour
-    Pixel colour;
-  } cases[] = {
+  const struct { const char* what; std::int32_t mode; int width, height, picture; std::vector<Rect> blits;
+                 bool borrowed; int x, y; Pixel colour; } cases[] = {
       {"tiled", BgTile, 250, 120, 100,
        {{0, 0, 100, 100}, {0, 100, 100, 120}, {100, 0, 200, 100}, {100, 100, 200, 120}, {200, 0, 250, 100},
         {200, 100, 250, 120}},
@@ -116,11 +112,9 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
   }  // and each scene goes without freeing a borrowed bitmap twice (ASan would see it)
 }
 
-// The headers' and records' descriptions against the layouts in docs/file-formats.md.
-struct FieldPlace {
-  std::string_view name;
-  std::size_t offset;  // a field ends where the next one starts, the last one at `size`
-};
+// The headers' and records' descriptions against the layouts in docs/file-formats.md. A field
+// ends where the next one starts, the last one at `size`.
+struct FieldPlace { std::string_view name; std::size_t offset; };
 
 template <class Record, std::size_t N>
 void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, std::size_t size,
@@ -158,13 +152,9 @@ struct Sample {
   std::array<char, 4> shortText{};
 };
 
-constexpr std::array kSample = {
-    TagField<Sample>("T"),
-    IntegerField<&Sample::narrow>("narrow", 2),
-    IntegerField<&Sample::count>("count", 2),
-    TextField<&Sample::text>("text", 4),
-    TextField<&Sample::shortText>("shortText", 4),
-};
+constexpr std::array kSample = {TagField<Sample>("T"), IntegerField<&Sample::narrow>("narrow", 2),
+                                IntegerField<&Sample::count>("count", 2), TextField<&Sample::text>("text", 4),
+                                TextField<&Sample::shortText>("shortText", 4)};
 
 TEST(RecordLayout, FieldsReadSignExtendedAndWriteLowBytesWithTextsTwoBytesShort) {
   // Signed members read sign-extended; a text without a NUL is the whole field, an array keeps one.
@@ -202,12 +192,7 @@ TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
   source.objectFileName = std::string(300, 'p');
   ASSERT_EQ(source.Write(File("long.anm").c_str()), 1);
   EXPECT_EQ(test::Contents(folder / "long.anm").substr(32, 261), std::string(259, 'p') + "\0\x03"s);
-  const struct {
-    std::string what, content;
-    int result;
-    Names sprites;
-    std::string objectFile;
-  } cases[] = {
+  const struct { std::string what, content; int result; Names sprites; std::string objectFile; } cases[] = {
       {"cut inside the header", good.substr(0, 200), 0, {"mine"}, "mine.foe"},
       // A default sprite (depth 1) in the place its depth gives it; the later records read.
       {"a record with a wrong tag", tagged, 1, {"sprite1", "", "sprite2"}, "C:\\ANIM\\FISH.FOE"},
@@ -243,11 +228,8 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
   fish.name = "fish", crab.name = "crab";
   fish.AddImage(test::ImageOf(test::PackedDib(4, 4, 24, 0)), 0, PairPart::Image);
   test::WriteBytes(folder / "good.foe", test::ObjectFileBytes(2, RecordOf(fish) + RecordOf(crab)));
-  const struct {
-    std::string what, content;
-    int result;
-    Names objects;  // after loading good.foe, then this
-  } cases[] = {
+  // The objects after loading good.foe, then `content`.
+  const struct { std::string what, content; int result; Names objects; } cases[] = {
       {"count -1: no records", test::ObjectFileBytes(-1), 1, {}},
       {"a wrong tag, then a record", test::ObjectFileBytes(2, WrongTag(fish) + RecordOf(crab)), 1, {"", "crab"}},
       {"more wrong tags than held", test::ObjectFileBytes(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
@@ -274,11 +256,7 @@ TEST_F(SceneFileTest, ObjectsAreReadFromTheStoredPathElseBesideTheAnimation) {
   test::WriteBytes(folder / "FISH.FOE", test::ObjectFileBytes(1, RecordOf(fish)));
   std::filesystem::create_directory(folder / "elsewhere");
   test::WriteBytes(folder / "elsewhere" / "other.foe", test::ObjectFileBytes(0));
-  const struct {
-    std::string stored;
-    int result;
-    std::size_t objects;
-  } cases[] = {
+  const struct { std::string stored; int result; std::size_t objects; } cases[] = {
       {"C:\\ANIM\\FISH.FOE", 1, 1}, {"/no/such/folder/FISH.FOE", 1, 1}, {File("elsewhere/other.foe"), 1, 0},
       {"C:\\ANIM\\CRAB.FOE", 0, 0},  // an empty name: refusal_reasons_test
   };

@@ -65,12 +65,7 @@ TEST(DecodeDib, RefusesWhatGdiRefusesAndWhatIsUnsafeAndSaysWhy) {
   const Bytes shortHeader = DibInfo({1, 1, 24, kBiRgb, 0, 0, 39});  // 40 bytes that say 39
   Bytes cutHeader = DibInfo({1, 1, 24});
   cutHeader.resize(36);
-  const struct {
-    const char* what;
-    Bytes info;
-    std::size_t bitsSize;
-    std::string reason;
-  } cases[] = {
+  const struct { const char* what; Bytes info; std::size_t bitsSize; std::string reason; } cases[] = {
       {"no header", {40, 0, 0}, 64, "header cut short or of an unknown size"},
       {"a header size GDI does not know", shortHeader, 64, "header cut short or of an unknown size"},
       {"a header longer than the bytes given", cutHeader, 64, "header cut short or of an unknown size"},

@@ -24,10 +24,7 @@ struct Selected {
 };
 
 TEST(BitBltTest, GivesTheGdiTruthTablesForEveryPairOfByteValues) {
-  const struct {
-    RasterOp op;
-    Pixel (*meaning)(Pixel d, Pixel s);
-  } ops[] = {
+  const struct { RasterOp op; Pixel (*meaning)(Pixel d, Pixel s); } ops[] = {
       {RasterOp::SourceCopy, [](Pixel, Pixel s) { return s; }},
       {RasterOp::SourceAnd, [](Pixel d, Pixel s) { return d & s; }},
       {RasterOp::SourcePaint, [](Pixel d, Pixel s) { return d | s; }},
@@ -48,11 +45,7 @@ TEST(BitBltTest, GivesTheGdiTruthTablesForEveryPairOfByteValues) {
 // two blits, wherever they clip. A blit of a 5 × 4 source onto an 8 × 6 target changes the
 // rectangle `changed` and nothing else.
 TEST(BitBltTest, ClipsToTargetAndSourceLikeGdi) {
-  const struct {
-    const char* what;
-    int x, y, width, height, sourceX, sourceY;
-    Rect changed;
-  } cases[] = {
+  const struct { const char* what; int x, y, width, height, sourceX, sourceY; Rect changed; } cases[] = {
       {"inside both", 1, 1, 3, 2, 1, 1, {1, 1, 4, 3}},
       {"zero width", 2, 2, 0, 3, 0, 0, {}},
       {"past the target's left", -2, 1, 4, 2, 0, 0, {0, 1, 2, 3}},

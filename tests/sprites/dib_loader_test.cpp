@@ -148,12 +148,7 @@ TEST(TDibFile, ConvertsToTheSamePixels) {
   std::vector<std::uint32_t> withBlack = full;
   withBlack[7] = 0;
   const std::vector<std::uint32_t> four = {0x000011, 0x002200, 0x330000, 0x444444};
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> file;
-    int bitCount;
-    std::vector<std::uint32_t> pixels;
-  } cases[] = {
+  const struct { const char* what; test::Bytes file; int bitCount; std::vector<std::uint32_t> pixels; } cases[] = {
       {"a full table with black uses it", BmpFile(3, 1, 4, kBiRle4, withBlack, codes), 4, {full[1], 0, full[2]}},
       {"a full table without black: 24 bits", BmpFile(3, 1, 4, kBiRle4, full, codes), 24, {full[1], 0, full[2]}},
       {"2 bits", BmpFile(5, 1, 2, kBiRgb, four, {0b00011011, 0b01000000, 0, 0}), 4,

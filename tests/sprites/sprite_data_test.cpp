@@ -53,10 +53,8 @@ TEST(ZoBmpImageTest, WritersKeepTheBlockAndNeverReadPastIt) {
 TEST(ZoBmpImageTest, StreamReaderRefusesBadRecordsAndLeavesTheImageEmpty) {
   const Bytes good = PackedDib(2, 2, 24, 0), core = PackedDib(2, 2, 24, 0, 0, 12);
   const std::string tail = "next";
-  const struct {
-    std::string what, bytes;
-    std::streamoff position;  // where the stream stands after; -1: failed
-  } cases[] = {
+  // Where the stream stands after the refusal (-1: failed).
+  const struct { std::string what, bytes; std::streamoff position; } cases[] = {
       {"not BM: the 14 bytes stay consumed", "XY" + StreamForm(good).substr(2) + tail, 14},
       {"core header: read whole, then refused", StreamForm(core) + tail, std::streamoff(core.size() + 14)},
       {"ends before bfSize - 14 bytes", StreamForm(good).substr(0, 40), -1},
@@ -158,11 +156,7 @@ TEST(ObjectRecordTest, FramesFollowTheFixedPartAndReadBack) {
 
 TEST(ObjectRecordTest, TagsAndBrokenRecords) {
   const std::string stream = StreamForm(PackedDib(2, 2, 24, 0));
-  const struct {
-    std::string what, bytes;
-    int result;
-    bool streamFails;
-  } cases[] = {
+  const struct { std::string what, bytes; int result; bool streamFails; } cases[] = {
       {"reserved1 0x0100: byte 3 is 0", FixedPart(0, std::string("SPD\0\x01", 5)) + Le(0, 4), 1, false},
       {"byte 3 not 0: refused", FixedPart(0, "SPDX") + Le(0, 4), 0, false},
       {"markers 0 and -1: the next slot", FixedPart(1) + Le(0, 4) + Le(~0u, 4) + Le(0, 4), 1, false},
@@ -234,10 +228,7 @@ TEST(ZoSoundTest, DataThatIsNoWaveFileIsRefusedOnceWithItsReason) {
   auto with = [&](std::size_t at, std::string_view bytes) {
     return good.substr(0, at) + std::string(bytes) + good.substr(at + bytes.size());
   };
-  const struct {
-    std::string wave;
-    const char* reason;  // "": played
-  } cases[] = {
+  const struct { std::string wave; const char* reason; } cases[] = {  // reason "": played
       {good, ""}, {good + "trailing bytes", ""},
       {"RIFF", "it is not a RIFF file"}, {with(0, "RIFX"), "it is not a RIFF file"},
       {with(8, "AVI "), "it is a RIFF file but not a WAVE file"},
