@@ -12,7 +12,7 @@
 namespace kelna {
 namespace {
 
-using test::RecordOf;
+using test::AnimationFileBytes, test::ObjectFileBytes, test::RecordOf;
 
 // `bytes` with the 16- or 32-bit little-endian `value` at `offset`.
 std::string With(std::string bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
@@ -50,28 +50,21 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
   // The sound's size follows the record, its marker, the 256-byte name and the play frame.
   const std::size_t waveSize = 79 + 4 + 256 + 2;
   const std::string soundRecord = RecordOf(sounding);
-  const struct { std::string what, content, reason; } cases[] = {
-      {"a whole file", test::ObjectFileBytes(2, plainRecord + placedRecord), ""},
-      {"another kind of file", "BM" + std::string(60, '\0'), "not an object file"},
-      {"the magic without its count", test::ObjectFileBytes(0, "").substr(0, 33), "cut short in its header"},
-      {"more objects than the bytes can hold", test::ObjectFileBytes(3, plainRecord), "3 objects announced, room for 1"},
-      {"a record that ends early", test::ObjectFileBytes(2, placedRecord + plainRecord.substr(0, 40)),
-       "object 2 of 2 cut short in its first 79 bytes"},
-      {"more frames than the bytes can hold", test::ObjectFileBytes(1, With(plainRecord, frames, 500, 2)),
-       "object 1 of 1 announces 500 frames, room for 0"},
-      {"more positions than the bytes can hold", test::ObjectFileBytes(1, With(placedRecord, positions, 2000, 2)),
+  const std::pair<std::string, std::string> cases[] = {  // the file, and the reason ("": read)
+      {ObjectFileBytes(2, plainRecord + placedRecord), ""},
+      {"BM" + std::string(60, '\0'), "not an object file"},
+      {ObjectFileBytes(0, "").substr(0, 33), "cut short in its header"},
+      {ObjectFileBytes(3, plainRecord), "3 objects announced, room for 1"},
+      {ObjectFileBytes(2, placedRecord + plainRecord.substr(0, 40)), "object 2 of 2 cut short in its first 79 bytes"},
+      {ObjectFileBytes(1, With(plainRecord, frames, 500, 2)), "object 1 of 1 announces 500 frames, room for 0"},
+      {ObjectFileBytes(1, With(placedRecord, positions, 2000, 2)),
        "object 1 of 1 announces 2,000 positions, room for 10"},
-      {"a sound of a negative size", test::ObjectFileBytes(1, With(soundRecord, waveSize, std::uint32_t(-5), 4)),
-       "object 1 of 1 has a sound of -5 bytes"},
-      {"a sound larger than the rest", test::ObjectFileBytes(1, With(soundRecord, waveSize, 9000, 4)),
+      {ObjectFileBytes(1, With(soundRecord, waveSize, std::uint32_t(-5), 4)), "object 1 of 1 has a sound of -5 bytes"},
+      {ObjectFileBytes(1, With(soundRecord, waveSize, 9000, 4)),
        "object 1 of 1 has a sound of 9,000 bytes, 20 present"},
-      {"a sound's header cut short", test::ObjectFileBytes(1, soundRecord.substr(0, 79 + 4 + 100)),
-       "object 1 of 1 cut short in its sound"},
+      {ObjectFileBytes(1, soundRecord.substr(0, 79 + 4 + 100)), "object 1 of 1 cut short in its sound"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(Refusal(c.content, true), c.reason);
-  }
+  for (const auto& [content, reason] : cases) EXPECT_EQ(Refusal(content, true), reason);
   ZoSpriteAnimation scene;
   EXPECT_EQ(scene.LoadObjects(Name("absent.foe").c_str()).message(), "no such file");
   EXPECT_EQ(scene.LoadObjects(PathToCp932(folder.Path()).c_str()).message(), "is a folder, not a file");
@@ -79,27 +72,22 @@ TEST_F(RefusalReasons, ObjectFilesSayWhichObjectIsBrokenAndHow) {
 
 TEST_F(RefusalReasons, AnimationFilesSayWhatIsMissingAndNameTheirObjectFile) {
   const std::string sprite = RecordOf(ZoAnimatedSprite());
-  test::WriteBytes(folder / "fish.foe", test::ObjectFileBytes(0, ""));
+  test::WriteBytes(folder / "fish.foe", ObjectFileBytes(0, ""));
   test::WriteBytes(folder / "text.foe", "not an object file");
   const std::string fish = Name("fish.foe");
-  const struct { std::string what, content; bool withObjects; std::string reason; } cases[] = {
-      {"a whole file", test::AnimationFileBytes(fish, 2, sprite + sprite), true, ""},
-      {"another kind of file", test::ObjectFileBytes(0, ""), false, "not an animation file"},
-      {"the magic alone", test::AnimationFileBytes(fish, 0, "").substr(0, 40), false, "cut short in its header"},
-      {"more sprites than there are", test::AnimationFileBytes(fish, 3, sprite + sprite.substr(0, 50)), false,
-       "3 sprites announced, 1 present"},
-      {"no object file", test::AnimationFileBytes("", 0, ""), true, "names no object file"},
-      {"an object file neither where it is stored nor beside", test::AnimationFileBytes("gone/away.foe", 0, ""), true,
-       "object file gone/away.foe: no such file"},
-      {"none where it is stored, a broken one beside: its reason", test::AnimationFileBytes("gone/text.foe", 0, ""), true,
-       "object file " + Name("text.foe") + ": not an object file"},
-      {"a broken object file where it is stored", test::AnimationFileBytes(Name("text.foe"), 0, ""), true,
-       "object file " + Name("text.foe") + ": not an object file"},
+  const std::string broken = "object file " + Name("text.foe") + ": not an object file";
+  const std::tuple<std::string, bool, std::string> cases[] = {  // the file, with objects?, the reason
+      {AnimationFileBytes(fish, 2, sprite + sprite), true, ""},
+      {ObjectFileBytes(0, ""), false, "not an animation file"},
+      {AnimationFileBytes(fish, 0, "").substr(0, 40), false, "cut short in its header"},
+      {AnimationFileBytes(fish, 3, sprite + sprite.substr(0, 50)), false, "3 sprites announced, 1 present"},
+      {AnimationFileBytes("", 0, ""), true, "names no object file"},
+      // Neither where it is stored nor beside; broken beside (and not where stored); broken where stored.
+      {AnimationFileBytes("gone/away.foe", 0, ""), true, "object file gone/away.foe: no such file"},
+      {AnimationFileBytes("gone/text.foe", 0, ""), true, broken},
+      {AnimationFileBytes(Name("text.foe"), 0, ""), true, broken},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(Refusal(c.content, false, c.withObjects), c.reason);
-  }
+  for (const auto& [content, withObjects, reason] : cases) EXPECT_EQ(Refusal(content, false, withObjects), reason);
 }
 
 }  // namespace
