@@ -155,7 +155,8 @@ TEST_F(FrameStepTest, TheDeepestObjectNeedsAnImageSlotThatIsNotEmpty) {
     scene.objects[0] = test::Frames(c.frames, test::PackedDib(8, 8, 8, 256), "ball");  // 8 bits, a palette
     scene.sprites.clear();
     Sprite({20, 20, 8, 8, 1, 0})->SetObjectName(c.object);
-    EXPECT_EQ(std::tuple(AnimateOnce().size(), scene.sprites[0]->x), std::tuple(c.draws ? 1u : 0u, c.draws ? 21 : 20));
+    EXPECT_EQ(AnimateOnce().size(), c.draws ? 1u : 0u);
+    EXPECT_EQ(scene.sprites[0]->x, c.draws ? 21 : 20);
     EXPECT_EQ(window.SelectedPalette(), &windowPalette) << "the window's palette is back";
   }
 }

@@ -66,7 +66,8 @@ TEST(ZoBmpImageTest, StreamReaderRefusesBadRecordsAndLeavesTheImageEmpty) {
     SCOPED_TRACE(c.what);
     ZoBmpImage image;
     std::istringstream is(c.bytes);
-    EXPECT_EQ(std::pair(image.Read(is), image.HasDib()), std::pair(0, false));
+    EXPECT_EQ(image.Read(is), 0);
+    EXPECT_FALSE(image.HasDib());
     if (c.position >= 0) EXPECT_EQ(is.tellg(), c.position);
     else EXPECT_FALSE(is);
   }
@@ -107,11 +108,9 @@ TEST(ZoSpriteDataTest, UsePreviousResolvesImageAndMaskSeparately) {
             std::pair(a->GetImage(0).Image()->Ddb(), a->GetMask(0).Image()->Ddb()));
   EXPECT_EQ(a->GetImageHandle(2), a->GetImage(2).Image()->Ddb());
   EXPECT_EQ(a->GetMaskHandle(2), nullptr) << "frame 2 draws opaque";
-
   auto b = Frames({"I-", "PP"});
   EXPECT_EQ(b->GetImageHandle(1), b->GetImage(0).Image()->Ddb());
   EXPECT_EQ(b->GetMaskHandle(1), nullptr) << "the mask search stops at frame 0's empty slot";
-
   auto c = Frames({"PP", "I-"});
   EXPECT_EQ(c->GetPrevImage(0), nullptr);
   for (const int frame : {0, 7, -1}) EXPECT_EQ(c->GetImageHandle(frame), nullptr) << "frame " << frame;
