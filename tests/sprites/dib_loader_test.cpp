@@ -20,11 +20,7 @@ namespace fs = std::filesystem;
 const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
 
 std::string RefusalOf(const std::vector<std::uint8_t>& file) {
-  try {
-    TDib::FromBytes(file);
-  } catch (const TXGdi& error) {
-    return error.what();
-  }
+  try { TDib::FromBytes(file); } catch (const TXGdi& error) { return error.what(); }
   return "";
 }
 

@@ -13,28 +13,25 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// (The colour counts themselves: tests/platform/dib_test.cpp.)
+// Where the pixels start after the colour table (-1: nowhere, and no device bitmap), and the
+// palette's size. (The colour counts themselves: tests/platform/dib_test.cpp.)
 TEST(ZoImageTest, ColourTableSizeAndPalette) {
-  auto short8 = ImageOf(PackedDib(4, 1, 8, 20, 20));
-  EXPECT_EQ(short8->GetBits(), short8->GetColors() + 4 * 20);
-  short8->MakePalette();
-  ASSERT_NE(short8->GetPalette(), nullptr);
-  ASSERT_EQ(short8->GetPalette()->Entries().size(), 20u);
-  EXPECT_EQ(short8->GetPalette()->Entries()[19], (Palette::Entry{57, 38, 19, 0}));
-  auto truecolour = ImageOf(PackedDib(3, 2, 24, 0));
-  EXPECT_EQ(truecolour->GetBits(), truecolour->GetColors());
-  truecolour->MakePalette();
-  EXPECT_EQ(truecolour->GetPalette(), nullptr);
+  const struct { Bytes dib; int bits; std::size_t palette; } cases[] = {
+      {PackedDib(4, 1, 8, 20, 20), 4 * 20, 20}, {PackedDib(3, 2, 24, 0), 0, 0},
+      {PackedDib(2, 2, 8, 4, 0x40000000), -1, 0},  // biClrUsed far past what the block holds
+  };
+  for (const auto& c : cases) {
+    auto image = ImageOf(c.dib);
+    EXPECT_EQ(image->GetBits(), c.bits < 0 ? nullptr : image->GetColors() + c.bits) << c.palette;
+    image->MakePalette();
+    ASSERT_EQ(image->GetPalette() ? image->GetPalette()->Entries().size() : 0u, c.palette);
+    if (c.palette) { EXPECT_EQ(image->GetPalette()->Entries()[19], (Palette::Entry{57, 38, 19, 0})); }
+    image->DIBtoDDB(*CreateCompatibleDC(nullptr));
+    EXPECT_EQ(image->Ddb() != nullptr, c.bits >= 0) << c.palette;
+  }
   ZoImage empty;
   EXPECT_EQ(empty.NumColors(), 0u);
   EXPECT_EQ(empty.GetBits(), nullptr);
-  // biClrUsed claiming far more colours than the block holds.
-  auto hostile = ImageOf(PackedDib(2, 2, 8, 4, 0x40000000));
-  EXPECT_EQ(hostile->GetBits(), nullptr);
-  hostile->MakePalette();
-  EXPECT_EQ(hostile->GetPalette(), nullptr);
-  hostile->DIBtoDDB(*CreateCompatibleDC(nullptr));
-  EXPECT_EQ(hostile->Ddb(), nullptr);
 }
 
 TEST(ZoBmpImageTest, WritersKeepTheBlockAndNeverReadPastIt) {
@@ -137,8 +134,7 @@ std::string FixedPart(std::uint16_t frames, std::string tag = "SPD") {
 
 TEST(ObjectRecordTest, FramesFollowTheFixedPartAndReadBack) {
   ZoSpriteData object;
-  object.name = std::string(32, 'n');
-  object.behaviour = BehaveOneShot;
+  object.name = std::string(32, 'n'), object.behaviour = BehaveOneShot;
   object.AddImage(Image(), 0, PairPart::Image);
   object.AddLocation({1, 2});
   const std::string record = RecordOf(object);
@@ -182,8 +178,7 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
   WriteBytes(folder / "ten.wav", "RIFF123456");
   const std::string wave = PathToCp932(folder / "ten.wav");
   ZoSound ten(wave.c_str());
-  std::string name = wave;
-  name.resize(256, '\0');
+  const std::string name = wave + std::string(256 - wave.size(), '\0');
   EXPECT_EQ(RecordOf(ten), name + Le(0, 2) + Le(10, 4) + "RIFF123456");
   ten.DeleteSound();
   EXPECT_EQ(RecordOf(ten), std::string(262, '\0'));
