@@ -16,12 +16,11 @@ namespace {
 
 using namespace std::string_literals;
 using Names = std::vector<std::string>;
+using test::RecordOf;
 
 ZoAnimatedSprite* Add(ZoSpriteAnimation& scene, const char* name, short depth, const char* object = "None") {
   auto sprite = std::make_unique<ZoAnimatedSprite>();
-  sprite->SetName(name);
-  sprite->SetObjectName(object);
-  sprite->depth = depth;
+  sprite->SetName(name), sprite->SetObjectName(object), sprite->depth = depth;
   return scene.AddSprite(std::move(sprite));
 }
 
@@ -40,7 +39,6 @@ TEST(ZoSpriteAnimationTest, SpritesStayInDepthOrderAndTieToTheirObjects) {
   EXPECT_EQ(scene.FindSprite("B"), scene.sprites[2].get());
   EXPECT_EQ(scene.FindSprite("b"), nullptr);
   EXPECT_EQ(scene.RemoveSprite(99), nullptr);
-
   scene.objects.push_back(std::make_unique<ZoSpriteData>());
   scene.objects[0]->name = "fish", scene.objects[0]->useCount = 9;
   EXPECT_EQ(scene.TieUpObjects(), 1);
@@ -217,8 +215,6 @@ TEST_F(SceneFileTest, WriteRefusesWithoutTouchingTheFile) {
   EXPECT_EQ(test::Contents(folder / "kept.anm"), "previous");
   EXPECT_EQ(folder.Names(), std::set<std::filesystem::path>{"kept.anm"}) << "no temporary file left";
 }
-
-using test::RecordOf;
 
 // The fixed part of an object's record under another tag: a reader takes its 79 bytes, no more.
 std::string WrongTag(const ZoSpriteData& object) { return "SPE" + RecordOf(object).substr(3, 76); }
