@@ -120,9 +120,8 @@ test::Bytes HalfAndHalf(std::uint8_t left, Pixel colour) {
   return dib;
 }
 
-// Frame 0: blue, with a mask that is white (the background shows) on the left half and black
-// on the right; the image is black where the mask is white. Frame 1 has no image and its mask
-// borrows frame 0's: only the AND is drawn.
+// Frame 0: blue, with a mask white (the background shows) on the left half, black on the right;
+// the image is black where the mask is white. Frame 1's mask borrows frame 0's, with no image.
 TEST_F(FrameStepTest, ASpriteIsDrawnThroughItsMaskAndAMaskWithoutAnImageLeavesItsShapeDark) {
   std::vector<const char*> frames = Eight("I-");
   frames[0] = "-I", frames[1] = "-P";
@@ -250,11 +249,9 @@ TEST_F(BehaviourTest, OneShotAndSpecifiedSteerByTheFrame) {
 
 TEST_F(BehaviourTest, RadialBurstsFromTheCentre) {
   sprite.behaviour = BehaveRadial;
-  {
-    ScriptedRandom script({0, 0, 3, 4, 2, 1});  // (0, 0) again; (3, 4); signs +, -
-    EXPECT_EQ(Steer(), (std::array{304, 224, 0, 0}));
-    EXPECT_EQ(script.Remaining(), 0u);
-  }
+  ScriptedRandom script({0, 0, 3, 4, 2, 1});  // (0, 0) again; (3, 4); signs +, -; then no more draws
+  EXPECT_EQ(Steer(), (std::array{304, 224, 0, 0}));
+  EXPECT_EQ(script.Remaining(), 0u);
   EXPECT_FLOAT_EQ(sprite.directionX, 0.6f);
   EXPECT_FLOAT_EQ(sprite.directionY, -0.8f);
   sprite.directionY = 0.8f, sprite.curFrame = 4;
