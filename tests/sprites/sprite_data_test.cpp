@@ -24,8 +24,11 @@ TEST(ZoImageTest, ColourTableSizeAndPalette) {
     auto image = ImageOf(c.dib);
     EXPECT_EQ(image->GetBits(), c.bits < 0 ? nullptr : image->GetColors() + c.bits) << c.palette;
     image->MakePalette();
-    ASSERT_EQ(image->GetPalette() ? image->GetPalette()->Entries().size() : 0u, c.palette);
-    if (c.palette) { EXPECT_EQ(image->GetPalette()->Entries()[19], (Palette::Entry{57, 38, 19, 0})); }
+    ASSERT_EQ(image->GetPalette() != nullptr, c.palette != 0) << c.palette;
+    if (c.palette) {
+      ASSERT_EQ(image->GetPalette()->Entries().size(), c.palette);
+      EXPECT_EQ(image->GetPalette()->Entries()[19], (Palette::Entry{57, 38, 19, 0}));
+    }
     image->DIBtoDDB(*CreateCompatibleDC(nullptr));
     EXPECT_EQ(image->Ddb() != nullptr, c.bits >= 0) << c.palette;
   }
