@@ -71,7 +71,7 @@ TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
   for (const auto& [good, files] : kSameAs)
     for (const std::string& file : files) sameAs[file] = good;
   std::size_t named = 0;  // files the tables name that were found
-  for (const char* folder : {"g", "q", "b"}) {
+  for (const char* folder : {"g", "q", "b"})
     for (const auto& entry : fs::directory_iterator(kSuite / folder)) {
       const std::string file = folder + ("/" + entry.path().stem().string());
       SCOPED_TRACE(file);
@@ -92,7 +92,6 @@ TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
       EXPECT_EQ(std::pair(decoded.width, decoded.height), std::pair(expected.width, expected.height));
       EXPECT_EQ(decoded.pixels, expected.pixels);
     }
-  }
   EXPECT_EQ(named, kRefused.size() + sameAs.size()) << "a file the tables name is missing";
 }
 

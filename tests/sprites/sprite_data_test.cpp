@@ -204,7 +204,7 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
       {"deleting the data", [](auto& s, auto&) { s->DeleteSound(); }, {"stop"}, {"stop"}},
       {"destroying it", [](auto& s, auto&) { s.reset(); }, {"stop"}, {"stop"}},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     for (const bool loaded : {false, true}) {
       SCOPED_TRACE(testing::Message() << c.what << (loaded ? ", loaded" : ", empty"));
       RecordingWavePlayer player;
@@ -216,7 +216,6 @@ TEST(ZoSoundTest, LoadsAWaveFileWritesItsRecordAndStopsOnlyBeforeItsDataGoes) {
       c.step(sound, player.log);
       EXPECT_EQ(player.log, loaded ? c.loaded : c.empty);
     }
-  }
 }
 
 // What is no wave file is never handed to a player: the first play says why, once.
