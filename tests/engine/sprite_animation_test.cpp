@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "engine/sprite_record.h"
 #include "platform/random.h"
 #include "platform/record_layout.h"
@@ -21,12 +16,11 @@ namespace {
 
 using namespace std::string_literals;
 using Names = std::vector<std::string>;
+using test::RecordOf;
 
 ZoAnimatedSprite* Add(ZoSpriteAnimation& scene, const char* name, short depth, const char* object = "None") {
   auto sprite = std::make_unique<ZoAnimatedSprite>();
-  sprite->SetName(name);
-  sprite->SetObjectName(object);
-  sprite->depth = depth;
+  sprite->SetName(name), sprite->SetObjectName(object), sprite->depth = depth;
   return scene.AddSprite(std::move(sprite));
 }
 
@@ -45,10 +39,8 @@ TEST(ZoSpriteAnimationTest, SpritesStayInDepthOrderAndTieToTheirObjects) {
   EXPECT_EQ(scene.FindSprite("B"), scene.sprites[2].get());
   EXPECT_EQ(scene.FindSprite("b"), nullptr);
   EXPECT_EQ(scene.RemoveSprite(99), nullptr);
-
   scene.objects.push_back(std::make_unique<ZoSpriteData>());
-  scene.objects.back()->name = "fish";
-  scene.objects.back()->useCount = 9;
+  scene.objects[0]->name = "fish", scene.objects[0]->useCount = 9;
   EXPECT_EQ(scene.TieUpObjects(), 1);
   EXPECT_EQ(scene.objects[0]->useCount, 3);
   EXPECT_EQ(scene.sprites[1]->spriteData, scene.objects[0].get());
@@ -64,18 +56,11 @@ TEST(ZoSpriteAnimationTest, StartPositionsDrawRandomNumbersInSpriteOrderXBeforeY
   ZoAnimatedSprite* flow = Add(scene, "flow", 3);
   flow->imageWidth = 60;  // 100 - 40 - 60 = 0: x = 20, no draw
   flow->imageHeight = 30;  // 80 - 40 - 30 = 10: 20 + 25 mod 10 = 25
-  flow->x = 5;
-  flow->speedX = 7;
+  flow->x = 5, flow->speedX = 7;
   ZoAnimatedSprite* oneShot = Add(scene, "oneShot", 2);
-  oneShot->behaviour = BehaveOneShot;
-  oneShot->frameCount = 4;
-  oneShot->startFrame = 2;
+  oneShot->behaviour = BehaveOneShot, oneShot->frameCount = 4, oneShot->startFrame = 2;
   ZoAnimatedSprite* radial = Add(scene, "radial", 1);  // centred; (0, 100) is no direction: again
-  radial->behaviour = BehaveRadial;
-  radial->imageWidth = 32;
-  radial->imageHeight = 17;
-  // (A sprite without a random start keeps its place and draws nothing: tool_test's trace.)
-
+  radial->behaviour = BehaveRadial, radial->imageWidth = 32, radial->imageHeight = 17;
   ScriptedRandom script({47, 3, 25, 0, 100, 103, 4});
   RecordingPresenter presenter(100, 80);
   WindowDC window(presenter, 100, 80);
@@ -84,26 +69,19 @@ TEST(ZoSpriteAnimationTest, StartPositionsDrawRandomNumbersInSpriteOrderXBeforeY
   EXPECT_EQ(std::pair(big->x, big->y), std::pair(37, 23));
   EXPECT_EQ(std::pair(flow->x, flow->y), std::pair(20, 25));
   EXPECT_EQ(std::pair(radial->x, radial->y), std::pair(34, 31));  // centred, (80 - 17) / 2 truncated
-  EXPECT_EQ(flow->prevX, 5);
-  EXPECT_EQ(flow->baseSpeedX, 7);
-  EXPECT_EQ(flow->state, SpriteNewFrame);
-  EXPECT_EQ(oneShot->frameCount, 5);
-  EXPECT_EQ(oneShot->state, SpriteWaiting);
+  EXPECT_EQ(std::tuple(flow->prevX, flow->baseSpeedX, flow->state), std::tuple(5, 7, SpriteNewFrame));
+  EXPECT_EQ(std::tuple(oneShot->frameCount, oneShot->state), std::tuple(5, SpriteWaiting));
   EXPECT_FLOAT_EQ(radial->directionX, 3 / 5.0f);
   EXPECT_FLOAT_EQ(radial->directionY, 4 / 5.0f);
 }
 
+// The scene's size and the picture's (0: a file that does not load); the blits in order (tiles
+// column by column); whether the image's own bitmap is borrowed (when larger than the scene both
+// ways); a pixel of the background and its colour.
 TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
   constexpr Pixel kBlue = 0x336699;
-  const struct {
-    const char* what;
-    std::int32_t mode;
-    int width, height, picture;  // picture 0: a file that does not load
-    std::vector<Rect> blits;     // in order: tiles column by column
-    bool borrowed;               // the image's own bitmap, larger than the scene both ways
-    int x, y;                    // a pixel of the background, and its colour
-    Pixel colour;
-  } cases[] = {
+  const struct { const char* what; std::int32_t mode; int width, height, picture; std::vector<Rect> blits;
+                 bool borrowed; int x, y; Pixel colour; } cases[] = {
       {"tiled", BgTile, 250, 120, 100,
        {{0, 0, 100, 100}, {0, 100, 100, 120}, {100, 0, 200, 100}, {100, 100, 200, 120}, {200, 0, 250, 100},
         {200, 100, 250, 120}},
@@ -132,12 +110,9 @@ TEST(ZoSpriteAnimationTest, BackgroundIsComposedCentredOrTiledOrBorrowed) {
   }  // and each scene goes without freeing a borrowed bitmap twice (ASan would see it)
 }
 
-// The headers' and the records' descriptions against the file layouts in docs/file-formats.md,
-// and the walk over a description: widths, sign extension and text fields.
-struct FieldPlace {
-  std::string_view name;
-  std::size_t offset;  // a field ends where the next one starts, the last one at `size`
-};
+// The headers' and records' descriptions against the layouts in docs/file-formats.md. A field
+// ends where the next one starts, the last one at `size`.
+struct FieldPlace { std::string_view name; std::size_t offset; };
 
 template <class Record, std::size_t N>
 void ExpectPlaces(const std::array<RecordField<Record>, N>& fields, std::size_t size,
@@ -175,26 +150,18 @@ struct Sample {
   std::array<char, 4> shortText{};
 };
 
-constexpr std::array kSample = {
-    TagField<Sample>("T"),
-    IntegerField<&Sample::narrow>("narrow", 2),
-    IntegerField<&Sample::count>("count", 2),
-    TextField<&Sample::text>("text", 4),
-    TextField<&Sample::shortText>("shortText", 4),
-};
+constexpr std::array kSample = {TagField<Sample>("T"), IntegerField<&Sample::narrow>("narrow", 2),
+                                IntegerField<&Sample::count>("count", 2), TextField<&Sample::text>("text", 4),
+                                TextField<&Sample::shortText>("shortText", 4)};
 
 TEST(RecordLayout, FieldsReadSignExtendedAndWriteLowBytesWithTextsTwoBytesShort) {
-  // A signed member reads sign-extended, an unsigned one does not; a text without a NUL is
-  // the whole field, an array keeps a NUL.
+  // Signed members read sign-extended; a text without a NUL is the whole field, an array keeps one.
   const std::string bytes = "T\xFE\xFF\xFE\xFF" "wxyz" "wxyz"s;
   ASSERT_TRUE(HasTags(kSample, bytes));
   Sample sample;
   ReadFields(kSample, sample, bytes);
-  EXPECT_EQ(sample.narrow, -2);
-  EXPECT_EQ(sample.count, 0xFFFE);
-  EXPECT_EQ(sample.text, "wxyz");
-  EXPECT_EQ(std::string(sample.shortText.data()), "wxy");
-
+  EXPECT_EQ(std::tuple(sample.narrow, sample.count, sample.text, std::string(sample.shortText.data())),
+            std::tuple(-2, 0xFFFE, "wxyz", "wxy"));
   sample = {.narrow = 0x12345678, .count = 0xBEEF, .text = "wxyz", .shortText = {'a', 0, 0, 0}};
   std::ostringstream os;
   BinaryWriter out(os);
@@ -209,7 +176,6 @@ class SceneFileTest : public ::testing::Test {
     for (int i = 0; i < 3; ++i) Add(source, ("sprite" + std::to_string(i)).c_str(), short(3 - i), "fish");
   }
   std::string File(const char* name) const { return PathToCp932(folder / name); }
-
   test::TemporaryFolder folder;
   ZoSpriteAnimation source;  // three sprites, deepest first
 };
@@ -224,13 +190,7 @@ TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
   source.objectFileName = std::string(300, 'p');
   ASSERT_EQ(source.Write(File("long.anm").c_str()), 1);
   EXPECT_EQ(test::Contents(folder / "long.anm").substr(32, 261), std::string(259, 'p') + "\0\x03"s);
-  const struct {
-    const char* what;
-    std::string content;
-    int result;
-    Names sprites;
-    std::string objectFile;
-  } cases[] = {
+  const struct { std::string what, content; int result; Names sprites; std::string objectFile; } cases[] = {
       {"cut inside the header", good.substr(0, 200), 0, {"mine"}, "mine.foe"},
       // A default sprite (depth 1) in the place its depth gives it; the later records read.
       {"a record with a wrong tag", tagged, 1, {"sprite1", "", "sprite2"}, "C:\\ANIM\\FISH.FOE"},
@@ -240,8 +200,7 @@ TEST_F(SceneFileTest, ReadReplacesTheSpritesOnlyWithAWholeAnimationFile) {
     SCOPED_TRACE(c.what);
     test::WriteBytes(folder / "case.anm", c.content);
     ZoSpriteAnimation scene;
-    Add(scene, "mine", 1);
-    scene.objectFileName = "mine.foe";
+    Add(scene, "mine", 1), scene.objectFileName = "mine.foe";
     EXPECT_EQ(scene.Read(File("case.anm").c_str(), false), c.result);
     EXPECT_EQ(SpriteNames(scene), c.sprites);
     EXPECT_EQ(scene.objectFileName, c.objectFile);
@@ -257,33 +216,19 @@ TEST_F(SceneFileTest, WriteRefusesWithoutTouchingTheFile) {
   EXPECT_EQ(folder.Names(), std::set<std::filesystem::path>{"kept.anm"}) << "no temporary file left";
 }
 
-std::string Record(const ZoSpriteData& object) {
-  std::ostringstream os;
-  object.Write(os);
-  return os.str();
-}
-
-// The fixed part of the object's record under another tag: a reader takes its 79 bytes and
-// nothing more (not even the sound flag).
-std::string WrongTag(const ZoSpriteData& object) { return "SPE" + Record(object).substr(3, 76); }
+// The fixed part of an object's record under another tag: a reader takes its 79 bytes, no more.
+std::string WrongTag(const ZoSpriteData& object) { return "SPE" + RecordOf(object).substr(3, 76); }
 
 TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
-  ZoSpriteData fish;
-  fish.name = "fish";
+  ZoSpriteData fish, crab;
+  fish.name = "fish", crab.name = "crab";
   fish.AddImage(test::ImageOf(test::PackedDib(4, 4, 24, 0)), 0, PairPart::Image);
-  ZoSpriteData crab;
-  crab.name = "crab";
-  test::WriteBytes(folder / "good.foe", test::ObjectFileBytes(2, Record(fish) + Record(crab)));
-  const struct {
-    const char* what;
-    std::string content;
-    int result;
-    Names objects;  // after loading good.foe, then this
-  } cases[] = {
+  test::WriteBytes(folder / "good.foe", test::ObjectFileBytes(2, RecordOf(fish) + RecordOf(crab)));
+  // The objects after loading good.foe, then `content`.
+  const struct { std::string what, content; int result; Names objects; } cases[] = {
       {"count -1: no records", test::ObjectFileBytes(-1), 1, {}},
-      {"a wrong tag, then a record", test::ObjectFileBytes(2, WrongTag(fish) + Record(crab)), 1, {"", "crab"}},
-      {"more wrong tags announced than held",
-       test::ObjectFileBytes(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
+      {"a wrong tag, then a record", test::ObjectFileBytes(2, WrongTag(fish) + RecordOf(crab)), 1, {"", "crab"}},
+      {"more wrong tags than held", test::ObjectFileBytes(3, WrongTag(fish) + WrongTag(crab)), 0, {"fish", "crab"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -304,17 +249,11 @@ TEST_F(SceneFileTest, ObjectFilesReplaceTheObjectsOnlyWhenWhole) {
 TEST_F(SceneFileTest, ObjectsAreReadFromTheStoredPathElseBesideTheAnimation) {
   ZoSpriteData fish;
   fish.name = "fish";
-  test::WriteBytes(folder / "FISH.FOE", test::ObjectFileBytes(1, Record(fish)));
+  test::WriteBytes(folder / "FISH.FOE", test::ObjectFileBytes(1, RecordOf(fish)));
   std::filesystem::create_directory(folder / "elsewhere");
   test::WriteBytes(folder / "elsewhere" / "other.foe", test::ObjectFileBytes(0));
-  const struct {
-    std::string stored;
-    int result;
-    std::size_t objects;
-  } cases[] = {
-      {"C:\\ANIM\\FISH.FOE", 1, 1},
-      {"/no/such/folder/FISH.FOE", 1, 1},
-      {File("elsewhere/other.foe"), 1, 0},
+  const struct { std::string stored; int result; std::size_t objects; } cases[] = {
+      {"C:\\ANIM\\FISH.FOE", 1, 1}, {"/no/such/folder/FISH.FOE", 1, 1}, {File("elsewhere/other.foe"), 1, 0},
       {"C:\\ANIM\\CRAB.FOE", 0, 0},  // an empty name: refusal_reasons_test
   };
   for (const auto& c : cases) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -25,9 +23,7 @@ const std::string kHead = "[Screen Saver.Vesk]\r\n";
 
 // A profile read from the folder's CONTROL.INI holding `content` (none: no file).
 ProfileFile ProfileWith(const TemporaryFolder& folder, const std::optional<std::string>& content) {
-  if (content) {
-    EXPECT_TRUE(test::WriteBytes(folder / "CONTROL.INI", *content));
-  }
+  if (content) { EXPECT_TRUE(test::WriteBytes(folder / "CONTROL.INI", *content)); }
   return ProfileFile(folder / "CONTROL.INI");
 }
 
@@ -35,13 +31,11 @@ TEST(ProfileRead, FindsSectionsAndKeysAsWindowsDoes) {
   const std::string twins = kHead + "K=1\r\nK=2\r\n" + kHead + "K=3\r\nL=4\r\n";
   const std::string folded = "[screen saver.VESK]\r\nk\x83\x41y=A\r\n";  // 0x83 0x41, 0x83 0x61 differ
   const std::tuple<std::optional<std::string>, std::string, std::string> rows[] = {  // file, key, read
-      {std::nullopt, "K", "default"},
-      {"K=1\r\n" + kHead, "K", "default"},                   // a key before any section
+      {std::nullopt, "K", "default"}, {"K=1\r\n" + kHead, "K", "default"},  // a key before any section
       {kHead + "K=\r\n", "K", ""},                           // empty is not missing
       {kHead + "; K=1\r\n  ;K=2\r\nK\r\n", "K", "default"},  // comments, a line without '='
       {kHead + "[Unclosed\r\nK=3\r\n", "K", "3"},            // not a section: its keys go on
-      {twins, "K", "1"},                                     // the first of twin keys and sections
-      {twins, "L", "default"},
+      {twins, "K", "1"}, {twins, "L", "default"},            // the first of twin keys and sections
       {"[Screen Saver.Vesk]\nJ=7\nK=last", "K", "last"},     // LF alone, no last line end
       {"  [ Screen Saver.Vesk ]  \r\n\t K \t=  my anim.anm \t\r\n", "K", "my anim.anm"},
       {folded, "K\x83\x41Y", "A"},                           // ASCII case folds around the character
@@ -62,29 +56,23 @@ TEST(ProfileRead, TakesQuotesOffCutsAsABufferOfTheGivenSizeWouldAndReadsIntegers
   const std::string a253(253, 'a'), a254(254, 'a');
   const std::string kana = "\x82\xA0", kanji = "\x88\x9F";  // the kanji's second byte may also lead
   const std::tuple<std::string, std::size_t, std::string> rows[] = {
-      {"\"a b.anm\"", 256, "a b.anm"},
-      {"'a b.anm'", 256, "a b.anm"},
-      {" \" padded \" ", 256, " padded "},
-      {"\"\"", 256, ""},
+      {"\"a b.anm\"", 256, "a b.anm"}, {"'a b.anm'", 256, "a b.anm"}, {" \" padded \" ", 256, " padded "},
+      {"\"\"", 256, ""}, {"\"", 256, "\""}, {"a\"b\"", 256, "a\"b\""},
       {"\"a.anm", 256, "\"a.anm"},  // quotes that do not match stay
-      {"\"", 256, "\""},
-      {"a\"b\"", 256, "a\"b\""},
       {"\x83\x5C\x83\x89.anm", 256, "\x83\x5C\x83\x89.anm"},  // a second byte 0x5C, as '\' is
       {std::string(300, 'x'), 256, std::string(255, 'x')},
       {a254 + kana + "b", 256, a254},  // a double-byte character is never cut in two
       {a253 + kana + "b", 256, a253 + kana},
       {a253 + kanji + kanji, 256, a253 + kanji},  // characters are counted from the start
-      {"abc", 1, ""},
-      {"abc", 0, ""},
+      {"abc", 1, ""}, {"abc", 0, ""},
   };
   for (const auto& [value, buffer, expected] : rows) {
     SCOPED_TRACE(value.substr(0, 20) + ", buffer " + std::to_string(buffer));
     TemporaryFolder folder;
     const ProfileFile profile = ProfileWith(folder, kHead + "K=" + value + "\r\n");
     EXPECT_EQ(profile.GetString(kSaver, "K", "default", buffer), expected);
-    if (value.size() >= buffer) {
-      EXPECT_EQ(profile.GetString(kSaver, "Missing", value, buffer), expected) << "the default too";
-    }
+    if (value.size() < buffer) continue;
+    EXPECT_EQ(profile.GetString(kSaver, "Missing", value, buffer), expected) << "the default too";
   }
   // Integers are read as atol reads them once the quotes are off.
   TemporaryFolder folder;
@@ -148,7 +136,6 @@ TEST(ProfileFlush, WritesOnlyWhenSomethingChangedAndMakesTheFolder) {
   fs::remove(profile.Path());
   EXPECT_TRUE(profile.Flush());
   EXPECT_FALSE(fs::exists(profile.Path())) << "saved twice";
-
   ProfileFile deeper(folder / "not yet" / "CONTROL.INI");
   deeper.WriteString(kSaver, "IntervalTime", "60");
   ASSERT_EQ(deeper.Flush().message(), "");
@@ -173,11 +160,9 @@ TEST(ProfileFlush, AFailedSaveLeavesEveryFileAsItWasAndNeverReplacesAnUnreadOne)
   ExpectSaveFails(readWithoutFile);  // the temporary file is written but cannot replace a folder
   EXPECT_TRUE(fs::is_directory(ini / "inside"));
   EXPECT_EQ(folder.Names(), std::set<fs::path>{"CONTROL.INI"});
-
   fs::remove_all(ini);  // the way is clear, yet the settings it may have held are unknown
   ExpectSaveFails(unread);
   EXPECT_FALSE(fs::exists(ini));
-
   // A name so long that the temporary file's longer one is refused: the file stays whole.
   const std::string before = "; keep me\r\n" + kHead + "IntervalTime=50\r\n";
   const fs::path path = folder / (std::string(240, 'C') + ".INI");
@@ -194,13 +179,10 @@ TEST(SettingsLocation, IsTheOverrideOrAppDataEvenOutsideTheAnsiCodePage) {
   const std::wstring japanese = L"C:\\\u30E6\u30FC\u30B6\\Roaming";  // a katakana user name
   const std::optional<std::wstring> none;
   const std::tuple<std::optional<std::wstring>, std::optional<std::wstring>, std::wstring> rows[] = {
-      {japanese, L"C:\\elsewhere", japanese},
-      {none, japanese, japanese + L"\\Kelna"},
-      {none, none, L"."},
+      {japanese, L"C:\\elsewhere", japanese}, {none, japanese, japanese + L"\\Kelna"}, {none, none, L"."},
   };
   for (const auto& [config, appData, expected] : rows) {
-    const ScopedVariable configDir(L"KELNA_CONFIG_DIR", config);
-    const ScopedVariable appDataDir(L"APPDATA", appData);
+    const ScopedVariable configDir(L"KELNA_CONFIG_DIR", config), appDataDir(L"APPDATA", appData);
     EXPECT_EQ(SettingsDirectory().wstring(), expected);
     EXPECT_EQ(ControlIniPath(), fs::path(expected) / L"CONTROL.INI");
   }
@@ -209,16 +191,13 @@ TEST(SettingsLocation, IsTheOverrideOrAppDataEvenOutsideTheAnsiCodePage) {
 TEST(SettingsLocation, IsTheOverrideOrFollowsTheXdgRules) {
   const std::optional<std::string> none;
   const std::optional<std::string> rows[][4] = {  // KELNA_CONFIG_DIR, XDG_CONFIG_HOME, HOME, expected
-      {"/mine", "/xdg", "/home/u", "/mine"},
-      {none, "/xdg", "/home/u", "/xdg/kelna"},
+      {"/mine", "/xdg", "/home/u", "/mine"}, {none, "/xdg", "/home/u", "/xdg/kelna"},
       {none, "rel/xdg", "/home/u", "/home/u/.config/kelna"},  // relative: ignored
       {"", none, "/home/u", "/home/u/.config/kelna"},         // an empty override too
       {none, none, none, "."},
   };
   for (const auto& row : rows) {
-    const ScopedVariable config("KELNA_CONFIG_DIR", row[0]);
-    const ScopedVariable xdg("XDG_CONFIG_HOME", row[1]);
-    const ScopedVariable home("HOME", row[2]);
+    const ScopedVariable config("KELNA_CONFIG_DIR", row[0]), xdg("XDG_CONFIG_HOME", row[1]), home("HOME", row[2]);
     EXPECT_EQ(SettingsDirectory(), fs::path(*row[3]));
     EXPECT_EQ(ControlIniPath(), fs::path(*row[3]) / "CONTROL.INI");
   }

@@ -4,12 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <optional>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "platform/dib.h"
 #include "platform/text.h"
@@ -25,16 +20,11 @@ namespace fs = std::filesystem;
 const fs::path kSuite = fs::path(KELNA_TEST_DATA) / "bmpsuite";
 
 std::string RefusalOf(const std::vector<std::uint8_t>& file) {
-  try {
-    TDib::FromBytes(file);
-  } catch (const TXGdi& error) {
-    return error.what();
-  }
+  try { TDib::FromBytes(file); } catch (const TXGdi& error) { return error.what(); }
   return "";
 }
 
-// A suite file as the loader makes it, decoded; its block is in the packed layout that the
-// rest of the program relies on.
+// A suite file as the loader makes it (a block in the packed layout the program relies on), decoded.
 DecodedDib Loaded(const std::string& file) {
   const TDib dib = TDib::FromBytes(test::FileBytes(kSuite / (file + ".bmp")));
   const std::optional<DibHeader> header = ReadDibHeader(dib.Block());
@@ -47,47 +37,41 @@ DecodedDib Loaded(const std::string& file) {
   return decoded ? *decoded : DecodedDib{};
 }
 
-// The BMP suite's questionable and bad files are loaded or refused as recorded here. (The
-// good files' pixels: against the suite's references in tests/tools/tool_test.cpp; files
-// that show a picture of their own: against GDI itself in tests/gdi.)
-
-// Refused, with a part of the message.
+// The BMP suite's questionable and bad files, loaded or refused as recorded here. (The good
+// files' pixels: tests/tools/tool_test.cpp; those with pictures of their own: tests/gdi.)
+// Refused, with a part of the message (pal1huffmsb: OS/2 Huffman 1D; rgb24rle24: OS/2 RLE24).
 const std::map<std::string, std::string> kRefused = {
-    {"q/pal1huffmsb", "compression 3"},  // OS/2 Huffman 1D
-    {"q/rgb24rle24", "compression 4"},   // OS/2 RLE24
-    {"q/rgb24jpeg", "compression 4"},       {"q/rgb24png", "compression 5"},
-    {"q/rgba64", "bit count 64"},           {"b/badbitcount", "bit count 30000"},
-    {"b/badheadersize", "header size 66"},  {"b/badwidth", "size -127"},
-    {"b/reallybig", "size 3000000"},        {"b/rgb16-880", "empty colour mask"},
-    {"b/rletopdown", "top-down RLE"},       {"b/shortfile", "file is truncated"},
+    {"q/pal1huffmsb", "compression 3"},     {"q/rgb24rle24", "compression 4"}, {"q/rgb24jpeg", "compression 4"},
+    {"q/rgb24png", "compression 5"},        {"q/rgba64", "bit count 64"},      {"b/badbitcount", "bit count 30000"},
+    {"b/badheadersize", "header size 66"},  {"b/badwidth", "size -127"},       {"b/reallybig", "size 3000000"},
+    {"b/rgb16-880", "empty colour mask"},   {"b/rletopdown", "top-down RLE"},  {"b/shortfile", "file is truncated"},
 };
 
 // Loaded, showing a good file's pixels.
 const std::map<std::string, std::vector<std::string>> kSameAs = {
     // OS/2 file header oddities; in pal8os2sp 252 RGBTRIPLEs, counted from bfOffBits.
     {"pal8os2", {"q/pal8os2-hs", "q/pal8os2-sz", "q/pal8os2sp"}},
-    // A gap before the pixels; OS/2 2.x headers of 16 to 64 bytes; of 300 colours the first
-    // 256 count; of a huge biClrUsed what fits before the pixels.
+    // A gap before the pixels; OS/2 2.x headers of 16 to 64 bytes; of 300 colours the first 256
+    // count; of a huge biClrUsed what fits before the pixels.
     {"pal8", {"q/pal8offs", "q/pal8os2v2-16", "q/pal8os2v2-40sz", "q/pal8os2v2-sz", "q/pal8os2v2",
               "q/pal8oversizepal", "b/badpalettesize"}},
     {"rgb16", {"q/rgb16faketrns", "q/rgba16-5551"}},  // the top bit is ignored, alpha or not
-    // Colour profiles, a large table and the fourth byte are ignored.
-    {"rgb24", {"q/rgb24largepal", "q/rgb24lprof", "q/rgb24prof", "q/rgb32-xbgr", "q/rgb32fakealpha",
-               "q/rgb32h52"}},
+    {"rgb24", {"q/rgb24largepal", "q/rgb24lprof", "q/rgb24prof",  // profiles, a large table, the 4th byte
+               "q/rgb32-xbgr", "q/rgb32fakealpha", "q/rgb32h52"}},
     // biSizeImage (BI_RGB), the densities, bfSize and biPlanes are not needed.
     {"pal1", {"b/badbitssize", "b/baddens1", "b/baddens2", "b/badfilesize", "b/badplanes"}},
 };
 
-// Every other file of the suite loads with pixels of its own: a 1-colour table whose index 1
-// shows black, 2 bits widened to 4, RLE that skips pixels (black, as GDI leaves them) or
-// runs past the rows (cut), odd masks widened as GDI widens them, BI_ALPHABITFIELDS read as
-// bitfields, a profile that would change the colours, indexes past the table (black).
+// Every other file loads with pixels of its own: a 1-colour table whose index 1 shows black, 2
+// bits widened to 4, RLE that skips pixels (black) or runs past the rows (cut), odd masks widened
+// as GDI does, BI_ALPHABITFIELDS as bitfields, a profile that would change the colours, indexes
+// past the table (black).
 TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
   std::map<std::string, std::string> sameAs;  // file: the good file it shows
   for (const auto& [good, files] : kSameAs)
     for (const std::string& file : files) sameAs[file] = good;
   std::size_t named = 0;  // files the tables name that were found
-  for (const char* folder : {"g", "q", "b"}) {
+  for (const char* folder : {"g", "q", "b"})
     for (const auto& entry : fs::directory_iterator(kSuite / folder)) {
       const std::string file = folder + ("/" + entry.path().stem().string());
       SCOPED_TRACE(file);
@@ -108,12 +92,10 @@ TEST(BmpSuite, FilesAreLoadedOrRefusedAsRecorded) {
       EXPECT_EQ(std::pair(decoded.width, decoded.height), std::pair(expected.width, expected.height));
       EXPECT_EQ(decoded.pixels, expected.pixels);
     }
-  }
   EXPECT_EQ(named, kRefused.size() + sameAs.size()) << "a file the tables name is missing";
 }
 
-// A BMP file with a 40-byte header, `table` (0x00RRGGBB entries, biClrUsed = their number)
-// and `pixels`.
+// A BMP file: a 40-byte header, `table` (0x00RRGGBB entries, biClrUsed their number), `pixels`.
 test::Bytes BmpFile(int width, int height, int bitCount, std::uint32_t compression,
                     const std::vector<std::uint32_t>& table, const test::Bytes& pixels) {
   test::Bytes dib = test::DibInfo({width, height, std::uint16_t(bitCount), compression,
@@ -148,8 +130,7 @@ TEST(TDibFile, IgnoresAnUnusableBfOffBits) {
     SCOPED_TRACE(offBits);
     std::vector<std::uint8_t> edited = file;
     test::PutAt(edited, 10, offBits, 4);
-    const TDib dib = TDib::FromBytes(edited);
-    EXPECT_TRUE(std::ranges::equal(dib.Block(), original.Block()));
+    EXPECT_TRUE(std::ranges::equal(TDib::FromBytes(edited).Block(), original.Block()));
   }
 }
 
@@ -162,12 +143,7 @@ TEST(TDibFile, ConvertsToTheSamePixels) {
   std::vector<std::uint32_t> withBlack = full;
   withBlack[7] = 0;
   const std::vector<std::uint32_t> four = {0x000011, 0x002200, 0x330000, 0x444444};
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> file;
-    int bitCount;
-    std::vector<std::uint32_t> pixels;
-  } cases[] = {
+  const struct { const char* what; test::Bytes file; int bitCount; std::vector<std::uint32_t> pixels; } cases[] = {
       {"a full table with black uses it", BmpFile(3, 1, 4, kBiRle4, withBlack, codes), 4, {full[1], 0, full[2]}},
       {"a full table without black: 24 bits", BmpFile(3, 1, 4, kBiRle4, full, codes), 24, {full[1], 0, full[2]}},
       {"2 bits", BmpFile(5, 1, 2, kBiRgb, four, {0b00011011, 0b01000000, 0, 0}), 4,
@@ -190,12 +166,9 @@ TEST(TDibFile, WritesABmpFileThatLoadsAsTheSameBlock) {
   const std::string name = PathToCp932(folder.Path()) + "/\x83\x5C.bmp";
   ASSERT_TRUE(dib.WriteFile(name.c_str()));
   EXPECT_EQ(folder.Names(), (std::set<fs::path>{Cp932ToPath("\x83\x5C.bmp")})) << "nothing else is left";
-
-  const std::string written = test::Contents(Cp932ToPath(name));
   const test::Bytes block(dib.Block().begin(), dib.Block().end());
-  EXPECT_EQ(written, test::StreamForm(block, std::uint32_t(14 + 40 + 4 * dib.NumColors())));
+  EXPECT_EQ(test::Contents(Cp932ToPath(name)), test::StreamForm(block, std::uint32_t(14 + 40 + 4 * dib.NumColors())));
   EXPECT_TRUE(std::ranges::equal(TDib(name.c_str()).Block(), dib.Block()));
-
   EXPECT_FALSE(dib.WriteFile(folder / "missing" / "x.bmp"));
   EXPECT_EQ(folder.Names().size(), 1u);
 }

@@ -17,6 +17,14 @@
 
 namespace kelna::test {
 
+// What `record.Write` puts on a stream; the write must succeed.
+template <class Record>
+std::string RecordOf(Record&& record) {
+  std::ostringstream os;
+  EXPECT_EQ(record.Write(os), 1);
+  return os.str();
+}
+
 inline std::unique_ptr<ZoBmpImage> ImageOf(const Bytes& dib) {
   auto image = std::make_unique<ZoBmpImage>();
   std::istringstream is(StreamForm(dib));
