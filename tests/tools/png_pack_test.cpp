@@ -5,13 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
 #include "tests/support/dib_builder.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -32,7 +27,7 @@ std::vector<std::uint8_t> WriteFramePng(const TemporaryFolder& folder) {
   std::vector<std::uint8_t> rgba;
   for (int i = 0; i < 15; ++i)
     for (int v : {40 + 13 * i, 250 - 11 * i, 7 * i, kAlphas[i % 7]}) rgba.push_back(std::uint8_t(v));
-  stbi_write_png((folder / "f.png").c_str(), 5, 3, 4, rgba.data(), 5 * 4);
+  WritePng(folder / "f.png", 5, 3, rgba);
   return rgba;
 }
 

@@ -7,12 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
-#include "tests/support/program_runner.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -27,10 +22,6 @@ struct Picture {
   std::vector<std::uint8_t> rgba;
   std::uint8_t* At(int x, int y) { return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4]; }
 };
-
-void WritePng(const fs::path& file, const Picture& p) {
-  ASSERT_NE(stbi_write_png(file.c_str(), p.width, p.height, 4, p.rgba.data(), p.width * 4), 0) << file;
-}
 
 // Frame k: transparent but for a block whose place and size change from frame to frame (so
 // that an export trims every frame differently), each pixel of its own colour, alphas on both
@@ -81,7 +72,7 @@ void WriteSheets(const TemporaryFolder& folder) {
   ordered_json array = ordered_json::array(), hash = ordered_json::object();
   for (int k = 0; k < 6; ++k) {
     const Picture frame = Frame(k);
-    WritePng(folder / ("f" + std::to_string(k) + ".png"), frame);
+    WritePng(folder / ("f" + std::to_string(k) + ".png"), kWidth, kHeight, frame.rgba);
     Copy(frame, {0, 0, kWidth, kHeight}, grid, k % 2 * kWidth, k / 2 * kHeight);
     const Box trimmed = Trimmed(frame);
     const int at = (5 - k) * kWidth;
@@ -93,8 +84,8 @@ void WriteSheets(const TemporaryFolder& folder) {
     array.back().update(entry);
     hash["walk " + std::to_string(12 - k)] = entry;
   }
-  WritePng(folder / "grid.png", grid);
-  WritePng(folder / "packed.png", packed);
+  WritePng(folder / "grid.png", grid.width, grid.height, grid.rgba);
+  WritePng(folder / "packed.png", packed.width, packed.height, packed.rgba);
   const ordered_json meta = {{"app", "http://www.aseprite.org/"}, {"image", "packed.png"}, {"format", "RGBA8888"},
                              {"size", {{"w", 6 * kWidth}, {"h", kHeight}}}};
   WriteBytes(folder / "array.json", ordered_json{{"frames", array}, {"meta", meta}}.dump(1));

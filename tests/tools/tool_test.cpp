@@ -8,10 +8,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-
 #include "engine/sprite_animation.h"
 #include "sprites/dib_loader.h"
 #include "tests/support/dib_builder.h"
@@ -19,6 +15,7 @@
 #include "tests/support/program_runner.h"
 #include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -148,11 +145,9 @@ TEST(DecodeCommandTest, GoodFilesGiveTheReferencePixelsAndBadOnesOneLineNamingTh
   EXPECT_EQ(files, 27);
   // PNG when the name asks for it, with the same pixels. (Bad files: see ToolErrorsTest.)
   ASSERT_EQ(RunTool("decode " + (kFrames / "pal8.bmp").string() + " @pal8.png", folder.Path()).errors, "");
-  int width = 0, height = 0, channels = 0;
-  stbi_uc* png = stbi_load((folder / "pal8.png").c_str(), &width, &height, &channels, 3);
-  const std::string pam = Contents(kReference / "pal8.pam"), pixels(png, png + 3 * width * height);
-  EXPECT_TRUE(pam.ends_with(pixels) && width == 127 && height == 64);
-  stbi_image_free(png);
+  const Png png = ReadPng(folder / "pal8.png", 3);
+  EXPECT_EQ(std::pair(png.width, png.height), std::pair(127, 64));
+  EXPECT_TRUE(Contents(kReference / "pal8.pam").ends_with(std::string(png.bytes.begin(), png.bytes.end())));
   // Run-length encoded on disk; decoded to plain rows by the loader.
   EXPECT_EQ(json::parse(RunTool("inspect " + (kFrames / "pal4rle.bmp").string(), folder.Path()).out),
             json::parse(R"({"type": "bitmap", "width": 127, "height": 64, "bitCount": 4, "numColors": 12,
@@ -322,17 +317,9 @@ TEST(ToolErrorsTest, ADoubleDashEndsTheOptions) {
 // borrows the first's picture), whose sound, without data, plays at frame 0.
 std::string Scene(const TemporaryFolder& folder, const std::string& sprites) {
   WriteBytes(folder / "red.bmp", StreamForm(SolidDib(32, 32, 0xFF0000)));
-  WriteBytes(folder / "m.json", R"({"objects": [{"name": "red", "frames": [{"image": "red.bmp"},
-      {"image": "previous"}], "sound": {"fileName": "ping.wav", "playFrame": 0}}]})");
-  EXPECT_EQ(RunTool("pack @m.json @objects.foe", folder.Path()).errors, "");
-  json scene = {{"objectFile", (folder / "objects.foe").string()}, {"sprites", json::array()}};
-  for (const json& sprite : json::parse(sprites)) {
-    json full = {{"objectName", "red"}, {"randomStart", 0}, {"imageWidth", 32}, {"imageHeight", 32}, {"frameCount", 2}};
-    full.update(sprite);
-    scene["sprites"].push_back(full);
-  }
-  WriteBytes(folder / "m.json", scene.dump());
-  EXPECT_EQ(RunTool("pack @m.json @scene.anm", folder.Path()).errors, "");
+  PackScene(folder, R"({"objects": [{"name": "red", "frames": [{"image": "red.bmp"}, {"image": "previous"}],
+      "sound": {"fileName": "ping.wav", "playFrame": 0}}]})", json::parse(sprites),
+            {{"objectName", "red"}, {"randomStart", 0}, {"imageWidth", 32}, {"imageHeight", 32}, {"frameCount", 2}});
   return (folder / "scene.anm").string();
 }
 
