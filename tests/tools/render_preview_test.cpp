@@ -1,6 +1,5 @@
-// kelna-tool render --out FILE.webp: the animated WebP shows, tick by tick, exactly the
-// frames render writes as PNG for the same run, each for the interval; and the progress bar
-// that a terminal gets.
+// kelna-tool render --out FILE.webp: the WebP shows, tick by tick, exactly the PNG frames of
+// the same run, each for the interval; and the progress bar that a terminal gets.
 
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -46,8 +45,7 @@ std::vector<Shown> DecodeAnimation(const std::string& file, int& width, int& hei
   return frames;
 }
 
-// scene.anm over bg.bmp: a ball of two frames (a disc, transparent around it) and a box,
-// with the sprites given.
+// scene.anm of `sprites` over bg.bmp: a ball of two frames (a disc) and a box.
 void WriteScene(const TemporaryFolder& folder, const json& sprites) {
   for (int frame = 0; frame < 2; ++frame) {
     Rgba disc;
