@@ -1,13 +1,13 @@
-// The native player on a private Xvfb: what it draws against kelna-tool render, which input
-// ends it where, what reaches SDL's audio, and the XScreenSaver daemon running it. On a
-// private headless sway: what each output shows, which input ends it, and swayidle starting
-// it again and again, which it would not if the player kept the seat from going idle.
+// The native player on a private Xvfb (what it draws against kelna-tool render, which input
+// ends it, what reaches SDL's audio, the XScreenSaver daemon running it) and on a private
+// headless sway (each output, input, swayidle starting it again and again).
 
 #include <gtest/gtest.h>
 #include <pwd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -33,9 +33,8 @@ void ExpectToPlay(const Xvfb& x, const PamPicture& prepared, const std::string& 
   EXPECT_GT(Unlike(shown, x.Screen()), 0) << "the animation does not move";
 }
 
-// A new user's first run: the kelna that `cmake --install` puts under a prefix, with no
-// settings, plays the demo installed with it over its tiled background, says so once, and a
-// key ends it calmly. An animation that the user chose and that is missing still ends it.
+// A first run: kelna installed under a prefix, with no settings, plays the demo installed with
+// it, says so once, and a key ends it; an animation chosen but missing still ends it.
 TEST_F(PlayerOnX, InstalledWithNoSettingsItPlaysTheInstalledDemo) {
   const fs::path prefix = folder / "prefix", demo = prefix / "share/kelna";
   const ToolRun install = RunProgram({KELNA_CMAKE, "--install", KELNA_BINARY_DIR, "--prefix", prefix.string()}, folder.Path());
@@ -196,8 +195,7 @@ TEST_F(PlayerOnX, SpriteSoundsReachSdlAudioAsTheSceneAsks) {
   }
 }
 
-// Sounds that are no wave files play nothing: the animation goes on, and the player says
-// once for each which it is and why.
+// Sounds that are no wave files play nothing, the animation goes on, and each is named once.
 TEST_F(PlayerOnX, SoundsThatAreNoWaveFilesAreSkippedWithTheirReasonOnce) {
   std::string objects = Contents(fs::path(kDemo) / "demo.foe");
   int spoiled = 0;
@@ -225,14 +223,11 @@ TEST_F(PlayerOnX, SoundsThatAreNoWaveFilesAreSkippedWithTheirReasonOnce) {
     if (line.starts_with("kelna: the sound ")) refused.push_back(line);
   ASSERT_FALSE(refused.empty()) << kelna->Log();
   for (const std::string& line : refused) EXPECT_TRUE(line.ends_with(" cannot be played: it is a RIFF file but not a WAVE file")) << line;
-  std::vector<std::string> distinct = refused;
-  std::sort(distinct.begin(), distinct.end());
-  EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "each sound once";
+  EXPECT_EQ(std::set<std::string>(refused.begin(), refused.end()).size(), refused.size()) << "each sound once";
   EXPECT_EQ(EndCounts(*kelna).started, 0);
 }
 
-// SDL_mixer mixes nothing while nothing sounds: the device is paused until a wave starts,
-// and again once it has ended.
+// The device is paused until a wave starts, and again once it has ended.
 TEST(PlayerAudioDevice, MixesOnlyWhileSomethingPlays) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   PlayerAudio audio(true, false);
@@ -259,8 +254,7 @@ bool WriteShortMusic(const fs::path& file) {
   return WriteBytes(file, header + note);
 }
 
-// Music that fits is synthesised once and its samples repeat; longer music is streamed,
-// synthesised on every start. Once it has ended, the device is paused again.
+// Music that fits is synthesised once and repeats; longer music is synthesised on every start.
 TEST(PlayerAudioDevice, MusicIsSynthesisedOnceWhenItFits) {
   if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
   setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -284,7 +278,7 @@ TEST(PlayerAudioDevice, MusicIsSynthesisedOnceWhenItFits) {
   }
 }
 
-// It starts again when it repeats, not when it plays once, and without a sound font not at
+// Music starts again when it repeats, not with --no-repeat, and without a sound font not at
 // all, saying why once.
 TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
   if (FindSoundFonts(nullptr).empty()) GTEST_SKIP() << "no General MIDI sound font (timgm6mb-soundfont)";
@@ -306,9 +300,8 @@ TEST_F(PlayerOnX, MusicRepeatsOnlyWhenAskedAndNeedsASoundFont) {
   EXPECT_EQ(log.find("no music", log.find("no music") + 1), std::string::npos) << log;
 }
 
-// The XScreenSaver daemon with kelna as its only hack, activated by xscreensaver-command: the
-// animation shows, and a key ends it. The daemon will not start hacks as root, so as root it
-// runs as the user kelna-saver, made when missing.
+// The XScreenSaver daemon with kelna as its only hack: the animation shows, a key ends it. As
+// root the daemon (which will not start hacks as root) runs as kelna-saver, made when missing.
 bool Succeeds(const std::string& command) {
   return Program({"sh", "-c", command}).WaitForExit(100s) == 0;
 }
@@ -347,8 +340,7 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
   const PamPicture prepared = Render(kDemo + "/demo.anm" + kBackground + " --size 640x480 --ticks 0")(0);
   ExpectToPlay(x, prepared, "xscreensaver-kelna");
 
-  // The daemon ignores input for a moment after it blanks: keys until it ends its hack
-  // (with SIGTERM; kelna's closing counts show it went calmly).
+  // The daemon ignores input for a moment after it blanks: keys until it ends its hack calmly.
   bool ended = false;
   for (int key = 0; key < 10 && !ended; ++key) {
     x.Do("key a");
@@ -361,9 +353,8 @@ TEST_F(PlayerOnX, XScreenSaverRunsKelnaAsItsHackAndAKeyEndsIt) {
 
 constexpr int kWidth = HeadlessSway::kWidth, kHeight = HeadlessSway::kHeight;
 
-// Each test makes its sway with the outputs it needs. Under ASan no leak check: SDL 2.26's
-// Wayland driver and the libraries it loads and unloads leave some kilobytes at the end
-// whose stacks LSan cannot follow (address errors still count).
+// Each test makes its sway with the outputs it needs. No leak check under ASan: SDL 2.26's
+// Wayland driver leaves some kilobytes whose stacks LSan cannot follow.
 class PlayerOnWayland : public PlayerTest {
  protected:
   void SetUp() override {
@@ -387,8 +378,8 @@ Pixels PartFor(const PamPicture& frame, int index) {
   return part;
 }
 
-// After N ticks with a fixed seed each output shows exactly its part of the frame that
-// kelna-tool render makes of the scene over all the outputs, not the frame before.
+// After N ticks with a fixed seed each output shows exactly its part of the frame render makes
+// of the scene over all the outputs, not the frame before.
 TEST_F(PlayerOnWayland, EachOutputShowsItsPartOfWhatRenderDraws) {
   struct Case {
     int outputs, mode, ticks, seed;
@@ -432,8 +423,8 @@ TEST_F(PlayerOnWayland, InputEndsItButNotThePointerWhereItAlreadyWas) {
   }
 }
 
-// swayidle starts the player once the seat is idle; the seat goes idle again while the player
-// shows (no inhibitor), and after a key has ended it swayidle starts it again by itself.
+// swayidle starts the player once the seat is idle; the seat goes idle again while it shows
+// (no inhibitor), and after a key has ended it swayidle starts it again.
 TEST_F(PlayerOnWayland, SwayidleStartsItWheneverTheSeatIsIdle) {
   sway.emplace(1);
   const std::string log = (folder / "idle-kelna.log").string(), idle = (folder / "idle.log").string();

@@ -1,6 +1,5 @@
-// Broken files named to kelna-tool inspect and to the player: each says which file and what
-// is wrong with it, on one line, and ends with status 1; and the player's other refusals,
-// which come before any window.
+// Broken files given to kelna-tool inspect and to the player: one line naming the file and
+// what is wrong, status 1; and the player's other refusals, before any window.
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 #pragma once
-// Test support for the native player: a private Xvfb with input through xdotool; a private
-// headless sway whose outputs stand side by side, with a pointer and keyboard of our own
-// (virtual_input.cpp); screenshots of both; and the fixture that starts kelna on them.
+// The native player's sessions: a private Xvfb with input through xdotool, a private headless
+// sway with outputs side by side and our own input (virtual_input.cpp), and the fixture.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -34,8 +33,7 @@ namespace kelna::test {
 const std::string kDemo = KELNA_DEMO_DIR;
 const std::string kBackground = " --background " + kDemo + "/background.bmp";
 
-// With KELNA_SCREENSHOT_DIR set, the file there to save a picture named `name` in, to look
-// at; else none.
+// With KELNA_SCREENSHOT_DIR set, the file there to save picture `name` in, to look at; else none.
 inline std::string ScreenshotFile(const std::string& name) {
   const char* to = std::getenv("KELNA_SCREENSHOT_DIR");
   return to && !name.empty() ? std::string(to) + "/" + name + ".png" : "";
@@ -48,8 +46,8 @@ inline long Occurrences(const std::string& text, const std::string& word) {
   return count;
 }
 
-// A private Xvfb on a display number it picks itself. Without access control (-ac), so that
-// another local user may draw on it; it listens on no network.
+// A private Xvfb on a display number of its choosing; no access control (-ac: another local
+// user may draw on it), no network.
 class Xvfb {
  public:
   explicit Xvfb(const std::string& size)
@@ -103,42 +101,9 @@ class Xvfb {
   Display* display_ = nullptr;
 };
 
-// The seat's pointer and keyboard, for as long as the object lives: our virtual-input client,
-// which reads its commands through a named pipe.
-class VirtualInput {
- public:
-  VirtualInput(const fs::path& folder, const std::vector<std::string>& environment, const std::string& layout) {
-    const fs::path pipe = folder / "input-commands";
-    if (mkfifo(pipe.c_str(), 0600) != 0 || (commands_ = open(pipe.c_str(), O_RDWR)) < 0)
-      throw std::runtime_error("cannot make the input's pipe");
-    client_.emplace(std::vector<std::string>{KELNA_VIRTUAL_INPUT, layout},
-                    ProgramSetup{.environment = environment, .out = folder / "input.log", .in = pipe});
-    if (!client_->Says("ready", 10s)) throw std::runtime_error("no virtual input: " + client_->Log());
-  }
-  ~VirtualInput() {
-    client_.reset();
-    close(commands_);
-  }
-
-  // Gives `command` and waits until the compositor has had it.
-  void Do(const std::string& command) {
-    const std::string line = command + "\n";
-    ASSERT_EQ(write(commands_, line.data(), line.size()), ssize_t(line.size()));
-    ++given_;
-    ASSERT_TRUE(Within(10s, [&] { return Occurrences(client_->Log(), "done") == given_; }))
-        << command << "\n" << client_->Log();
-  }
-
- private:
-  int commands_ = -1;
-  long given_ = 0;
-  std::optional<Program> client_;
-};
-
-// sway on wlroots' headless backend with `outputs` outputs of kWidth x kHeight, HEADLESS-1 at
-// the left, the next to its right, and so on; black, no bar, no Xwayland; its seat has our
-// pointer and keyboard (a headless one has none of its own). sway will not run as root: then
-// it runs as nobody, whose runtime folder holds its sockets; root's clients still reach them.
+// sway on wlroots' headless backend with `outputs` outputs of kWidth x kHeight from HEADLESS-1
+// at the left; black, no bar, no Xwayland; its seat has our virtual-input client's pointer and
+// keyboard, given commands through a pipe. As root, sway runs as nobody (it refuses root).
 class HeadlessSway {
  public:
   static constexpr int kWidth = 640, kHeight = 480;
@@ -168,10 +133,17 @@ class HeadlessSway {
                                       .out = folder_ / "sway.log"});
     if (!Within(20s, [&] { return FindSockets() && OutputsPlaced(); }))
       throw std::runtime_error("sway did not start with its outputs in place:\n" + sway_->Log());
-    input_.emplace(folder_.Path(), Environment(), std::to_string(kWidth * outputs) + "x" + std::to_string(kHeight));
+    const fs::path pipe = folder_ / "input-commands";
+    if (mkfifo(pipe.c_str(), 0600) != 0 || (commands_ = open(pipe.c_str(), O_RDWR)) < 0)
+      throw std::runtime_error("cannot make the input's pipe");
+    input_.emplace(std::vector<std::string>{KELNA_VIRTUAL_INPUT, std::to_string(kWidth * outputs) + "x" +
+                                                                     std::to_string(kHeight)},
+                   ProgramSetup{.environment = Environment(), .out = folder_ / "input.log", .in = pipe});
+    if (!input_->Says("ready", 10s)) throw std::runtime_error("no virtual input: " + input_->Log());
   }
   ~HeadlessSway() {  // before the folder with its sockets goes
     input_.reset();
+    close(commands_);
     sway_.reset();
   }
 
@@ -197,9 +169,15 @@ class HeadlessSway {
     return ReadPpm(shot);
   }
 
-  // Input as a user gives it, through the seat's one pointer and keyboard: "move X Y" in the
-  // layout, "click", "key" (A).
-  void Do(const std::string& command) { input_->Do(command); }
+  // Input through the seat's one pointer and keyboard, once the compositor has had it:
+  // "move X Y" in the layout, "click", "key" (A).
+  void Do(const std::string& command) {
+    const std::string line = command + "\n";
+    ASSERT_EQ(write(commands_, line.data(), line.size()), ssize_t(line.size()));
+    ++given_;
+    ASSERT_TRUE(Within(10s, [&] { return Occurrences(input_->Log(), "done") == given_; }))
+        << command << "\n" << input_->Log();
+  }
 
   // One of sway's clients: "swaymsg ...".
   void Run(const std::string& command) const {
@@ -235,14 +213,13 @@ class HeadlessSway {
   TemporaryFolder folder_;
   fs::path run_, ipc_;
   std::string display_;
-  std::optional<Program> sway_;
-  std::optional<VirtualInput> input_;
+  std::optional<Program> sway_, input_;
+  int commands_ = -1;
+  long given_ = 0;
 };
 
-// The fixture of the player's tests: a folder for settings, logs and frames. kelna starts on
-// the display that Display() names, with the folder's settings (none unless a test writes
-// them) and SDL's audio discarded, or recorded into the folder's audio.raw with
-// "SDL_AUDIODRIVER=disk" among `more`.
+// The player's tests: kelna starts on Display() with the folder's settings (none unless a test
+// writes them) and SDL's audio discarded, or kept in audio.raw with "SDL_AUDIODRIVER=disk" in `more`.
 class PlayerTest : public ::testing::Test {
  protected:
   virtual std::vector<std::string> Display() const = 0;
@@ -263,8 +240,7 @@ class PlayerTest : public ::testing::Test {
                             .out = folder / ("kelna-" + std::to_string(++started_) + ".log")});
   }
 
-  // The frames kelna-tool render draws of `scene` (an animation file and options, --size
-  // among them), by tick.
+  // The frames kelna-tool render draws of `scene` (an animation file and options), by tick.
   std::function<PamPicture(int)> Render(const std::string& scene) {
     const fs::path out = folder / ("render-" + std::to_string(++renders_));
     const ToolRun run = RunTool("render " + scene + " --format pam --out " + out.string(), folder.Path());

@@ -1,14 +1,9 @@
-// A pointer and a keyboard for the tests on a headless Wayland compositor, which has no input
-// devices of its own: a virtual pointer (wlroots' zwlr_virtual_pointer_manager_v1) and a
-// virtual keyboard (zwp_virtual_keyboard_manager_v1) that it holds while it runs. One keyboard
-// for the whole run, as a user's seat has: a new one (each wtype makes its own) sends the
-// focused client a new keymap, and SDL 2.26 may crash on keys that follow one.
-//   virtual-input WIDTHxHEIGHT   (the size of the outputs' layout)
-// reads commands on its input, one a line, and says "done" when the compositor has each:
-//   move X Y   the pointer to (X, Y) of the layout
-//   click      the left button pressed and let go
-//   key        the key A pressed and let go
-// It says "ready" once the seat has both. Ends at the end of its input.
+// A virtual pointer and keyboard (zwlr_virtual_pointer_v1, zwp_virtual_keyboard_v1) for the
+// tests on a headless compositor, one keyboard for the whole run: a new one sends a new keymap,
+// and SDL 2.26 may crash on keys that follow one.
+//   virtual-input WIDTHxHEIGHT   (the outputs' layout)
+// says "ready" once the seat has both, then reads commands, one a line, saying "done" when the
+// compositor has each: "move X Y" (in the layout), "click" (the left button), "key" (A).
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -24,8 +19,7 @@
 
 namespace {
 
-// The two interfaces as the compositor announces them; only the requests we make matter, but
-// the tables list them all in order, since a request is known by its place.
+// The interfaces' requests, all listed in order: a request is known by its place.
 extern const wl_interface pointer_interface;
 const wl_interface* const create_types[] = {&wl_seat_interface, &pointer_interface};
 const wl_interface* const no_types[] = {nullptr, nullptr, nullptr, nullptr, nullptr};

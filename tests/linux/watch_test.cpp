@@ -1,7 +1,6 @@
-// kelna --window --watch on a private Xvfb: when the animation, its object file or the
-// background changes on disk (replaced by a rename, written in place, written in two goes)
-// the window soon shows what kelna-tool render draws of the new files; a broken file leaves
-// the scene before playing and says why. And the look at the files that sees such changes.
+// kelna --window --watch: when the animation, its object file or the background changes
+// (renamed into place, written in place or in two goes) the window soon shows what render draws
+// of the new files; a broken file leaves the scene before playing. And the look at the files.
 
 #include <gtest/gtest.h>
 
@@ -21,19 +20,13 @@ namespace {
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
-long Count(const std::string& text, const std::string& part) {
-  long n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 class WatchingPlayer : public PlayerOnX {
  protected:
-  // objects.foe: "block", one frame of 40 × 30 of `colour`, packed as `name` and renamed into place.
+  // objects.foe: "block", one frame of 40 × 30 of `colour` (pack renames it into place).
   void PackObjects(std::uint32_t colour) {
     WriteBytes(folder / "block.bmp", StreamForm(SolidDib(40, 30, colour)));
     WriteBytes(folder / "m.json", R"({"objects": [{"name": "block", "frames": [{"image": "block.bmp"}]}]})");
-    ASSERT_EQ(RunTool("pack m.json objects.foe", folder.Path()).errors, "");  // through a rename
+    ASSERT_EQ(RunTool("pack m.json objects.foe", folder.Path()).errors, "");
   }
   // scene.anm: the block standing at (x, y).
   void PackScene(int x, int y) {
@@ -89,23 +82,24 @@ TEST_F(WatchingPlayer, PlaysTheNewFilesSoonAfterTheyChangeAndKeepsTheLastGoodSce
          WriteBytes(folder / "objects.foe", whole);
        }, true},
   };
+  const auto count = [&](const char* word) { return Occurrences(kelna->Log(), word); };
   for (const auto& c : cases) {
     const Pixels before = Shown();
-    const long played = Count(kelna->Log(), "stopped after 2 ticks"), refused = Count(kelna->Log(), "still playing");
+    const long played = count("stopped after 2 ticks"), refused = count("still playing");
     const auto start = Clock::now();
     c.make();
     if (!c.reads) {
       ASSERT_TRUE(kelna->Says("objects.foe: object 1 of 1 cut short")) << c.change << "\n" << kelna->Log();
       EXPECT_TRUE(kelna->Says("; still playing the scene read before")) << kelna->Log();
-      EXPECT_EQ(Count(kelna->Log(), "still playing"), refused + 1) << kelna->Log();
+      EXPECT_EQ(count("still playing"), refused + 1) << kelna->Log();
       EXPECT_EQ(Unlike(Shown(), before), 0) << c.change;
       continue;
     }
     while (Unlike(Shown(), before) == 0 && Clock::now() - start < 10s) std::this_thread::sleep_for(10ms);
     const auto seen = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    for (int wait = 0; wait < 500 && Count(kelna->Log(), "stopped after 2 ticks") == played; ++wait)
+    for (int wait = 0; wait < 500 && count("stopped after 2 ticks") == played; ++wait)
       std::this_thread::sleep_for(10ms);
-    ASSERT_GT(Count(kelna->Log(), "stopped after 2 ticks"), played) << c.change << "\n" << kelna->Log();
+    ASSERT_GT(count("stopped after 2 ticks"), played) << c.change << "\n" << kelna->Log();
     x.Screen("watch");  // saved when screenshots are asked for
     EXPECT_EQ(Unlike(Shown(), Rendered()), 0) << c.change;
     // Half a second on a quiet machine; the tests share two cores with builds.

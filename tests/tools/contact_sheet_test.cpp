@@ -1,43 +1,16 @@
-// kelna-tool sheet: a known object file drawn as the contact sheet we looked at and keep
-// (tests/data/sheet/expected.png), its frames' pixels worked out here from the frames, and
-// the files it refuses.
+// kelna-tool sheet: a known object file drawn as the contact sheet we keep (tests/data/sheet/
+// expected.png), its frames' pixels worked out here from the frames, and the files it refuses.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
 #include "tests/support/dib_builder.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
-
-struct Rgb {
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> bytes;
-  std::uint32_t At(int x, int y) const {
-    const std::uint8_t* p = &bytes[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
-    return std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
-  }
-};
-
-Rgb ReadPng(const fs::path& file) {
-  Rgb picture;
-  int channels = 0;
-  stbi_uc* pixels = stbi_load(file.c_str(), &picture.width, &picture.height, &channels, 3);
-  if (pixels) picture.bytes.assign(pixels, pixels + std::size_t(picture.width) * std::size_t(picture.height) * 3);
-  stbi_image_free(pixels);
-  return picture;
-}
 
 // A 13 × 11 frame: opaque but for its corners (alpha 0) and a ring of half-covering alpha
 // 127, below the threshold; each opaque pixel of its own colour.
@@ -54,8 +27,7 @@ std::vector<std::uint8_t> Bird() {
 // objects.foe: "bird" with a PNG frame, the same again as "previous", a red BMP without a mask
 // and a frame with no picture; "魚" (outside ASCII) without frames.
 void WriteObjects(const TemporaryFolder& folder) {
-  const std::vector<std::uint8_t> bird = Bird();
-  stbi_write_png((folder / "bird.png").c_str(), 13, 11, 4, bird.data(), 13 * 4);
+  WritePng(folder / "bird.png", 13, 11, Bird());
   WriteBytes(folder / "red.bmp", StreamForm(SolidDib(20, 6, 0xE02020)));
   WriteBytes(folder / "m.json", R"({"objects": [{"name": "bird", "frames": [{"png": "bird.png"},
       {"image": "previous", "mask": "previous"}, {"image": "red.bmp"}, {}]}, {"name": "魚"}]})");
@@ -68,8 +40,8 @@ TEST(ContactSheetTest, DrawsEveryObjectsFramesOverACheckerboardWithNamesAndNumbe
   ASSERT_EQ(RunTool("sheet objects.foe sheet.png", folder.Path()).errors, "");
   if (const char* to = std::getenv("KELNA_SCREENSHOT_DIR"))  // to look at
     fs::copy_file(folder / "sheet.png", fs::path(to) / "contact-sheet.png", fs::copy_options::overwrite_existing);
-  const Rgb sheet = ReadPng(folder / "sheet.png");
-  const Rgb expected = ReadPng(fs::path(KELNA_TEST_DATA) / "sheet" / "expected.png");
+  const Png sheet = ReadPng(folder / "sheet.png", 3);
+  const Png expected = ReadPng(fs::path(KELNA_TEST_DATA) / "sheet" / "expected.png", 3);
   ASSERT_EQ(std::pair(sheet.width, sheet.height), std::pair(expected.width, expected.height));
   EXPECT_TRUE(sheet.bytes == expected.bytes);
 
@@ -83,10 +55,10 @@ TEST(ContactSheetTest, DrawsEveryObjectsFramesOverACheckerboardWithNamesAndNumbe
         const std::uint8_t* p = &bird[(std::size_t(y) * 13 + std::size_t(x)) * 4];
         const std::uint32_t checker = (x / 8 + y / 8) % 2 ? 0x909090 : 0xD0D0D0;
         const std::uint32_t colour = p[3] >= 128 ? std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2] : checker;
-        ASSERT_EQ(sheet.At(left + x, 32 + y), colour) << left << ": " << x << ", " << y;
+        ASSERT_EQ(sheet.Rgb(left + x, 32 + y), colour) << left << ": " << x << ", " << y;
       }
   // The frame without a mask is copied whole.
-  for (const auto& [x, y] : {std::pair{0, 0}, {19, 5}}) EXPECT_EQ(sheet.At(8 + 2 * (13 + 8) + x, 32 + y), 0xE02020u);
+  for (const auto& [x, y] : {std::pair{0, 0}, {19, 5}}) EXPECT_EQ(sheet.Rgb(8 + 2 * (13 + 8) + x, 32 + y), 0xE02020u);
 }
 
 TEST(ContactSheetTest, RefusesWhatItCannotReadOrWrite) {

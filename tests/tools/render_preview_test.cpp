@@ -1,6 +1,5 @@
-// kelna-tool render --out FILE.webp: the animated WebP shows, tick by tick, exactly the
-// frames render writes as PNG for the same run, each for the interval; and the progress bar
-// that a terminal gets.
+// kelna-tool render --out FILE.webp: the WebP shows, tick by tick, exactly the PNG frames of
+// the same run, each for the interval; and the progress bar that a terminal gets.
 
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -12,16 +11,8 @@
 
 #include <webp/demux.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
 #include "tests/support/dib_builder.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -54,16 +45,7 @@ std::vector<Shown> DecodeAnimation(const std::string& file, int& width, int& hei
   return frames;
 }
 
-Rgba ReadPngRgba(const fs::path& file) {
-  int width = 0, height = 0, channels = 0;
-  stbi_uc* pixels = stbi_load(file.c_str(), &width, &height, &channels, 4);
-  Rgba rgba(pixels, pixels + (pixels ? std::size_t(width) * std::size_t(height) * 4 : 0));
-  stbi_image_free(pixels);
-  return rgba;
-}
-
-// scene.anm over bg.bmp: a ball of two frames (a disc, transparent around it) and a box,
-// with the sprites given.
+// scene.anm of `sprites` over bg.bmp: a ball of two frames (a disc) and a box.
 void WriteScene(const TemporaryFolder& folder, const json& sprites) {
   for (int frame = 0; frame < 2; ++frame) {
     Rgba disc;
@@ -72,21 +54,13 @@ void WriteScene(const TemporaryFolder& folder, const json& sprites) {
         const bool inside = (x - 6) * (x - 6) + (y - 6) * (y - 6) < 30;
         for (int v : {frame ? 40 : 250, 20 * y, 20 * x, inside ? 255 : 0}) disc.push_back(std::uint8_t(v));
       }
-    stbi_write_png((folder / ("ball-" + std::to_string(frame) + ".png")).c_str(), 12, 12, 4, disc.data(), 48);
+    WritePng(folder / ("ball-" + std::to_string(frame) + ".png"), 12, 12, disc);
   }
   WriteBytes(folder / "box.bmp", StreamForm(SolidDib(10, 8, 0x33CC66)));
   WriteBytes(folder / "bg.bmp", StreamForm(PackedDib(64, 48, 24, 0)));
-  WriteBytes(folder / "m.json", R"({"objects": [{"name": "ball", "frames": [{"png": "ball-0.png"},
-      {"png": "ball-1.png"}]}, {"name": "box", "frames": [{"image": "box.bmp"}]}]})");
-  ASSERT_EQ(RunTool("pack m.json objects.foe", folder.Path()).errors, "");
-  json scene = {{"objectFile", (folder / "objects.foe").string()}, {"sprites", json::array()}};
-  for (const json& sprite : sprites) {
-    json full = {{"randomStart", 0}, {"imageWidth", 12}, {"imageHeight", 12}, {"frameCount", 2}};
-    full.update(sprite);
-    scene["sprites"].push_back(full);
-  }
-  WriteBytes(folder / "a.json", scene.dump());
-  ASSERT_EQ(RunTool("pack a.json scene.anm", folder.Path()).errors, "");
+  PackScene(folder, R"({"objects": [{"name": "ball", "frames": [{"png": "ball-0.png"},
+      {"png": "ball-1.png"}]}, {"name": "box", "frames": [{"image": "box.bmp"}]}]})", sprites,
+            {{"randomStart", 0}, {"imageWidth", 12}, {"imageHeight", 12}, {"frameCount", 2}});
 }
 
 TEST(RenderPreviewTest, TheWebpShowsEachTickRenderWritesForTheInterval) {
@@ -125,7 +99,7 @@ TEST(RenderPreviewTest, TheWebpShowsEachTickRenderWritesForTheInterval) {
       ASSERT_LT(at, shown.size()) << c.name << " tick " << tick;
       char png[32];
       std::snprintf(png, sizeof png, "tick-%04d.png", tick);
-      EXPECT_TRUE(shown[at].rgba == ReadPngRgba(folder / c.name / png)) << c.name << " tick " << tick;
+      EXPECT_TRUE(shown[at].rgba == ReadPng(folder / c.name / png, 4).bytes) << c.name << " tick " << tick;
     }
   }
 }

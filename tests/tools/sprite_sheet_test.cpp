@@ -1,18 +1,12 @@
-// kelna-tool pack with a sprite's frames cut from one sheet: a grid of cells, or a sheet
-// editor's JSON export (Aseprite's array and hash forms, trimmed frames among them), each
-// against the same frames as PNG files of their own; and the sheets it refuses.
+// kelna-tool pack with frames cut from a sheet (a grid, or Aseprite's JSON export in array and
+// hash forms, trimmed), against the same frames as PNG files; and the sheets it refuses.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 #include <string>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
-#include "tests/support/program_runner.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -28,39 +22,25 @@ struct Picture {
   std::uint8_t* At(int x, int y) { return &rgba[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4]; }
 };
 
-void WritePng(const fs::path& file, const Picture& p) {
-  ASSERT_NE(stbi_write_png(file.c_str(), p.width, p.height, 4, p.rgba.data(), p.width * 4), 0) << file;
-}
+struct Box {
+  int x, y, w, h;
+};
 
-// Frame k: transparent but for a block whose place and size change from frame to frame (so
-// that an export trims every frame differently), each pixel of its own colour, alphas on both
-// sides of the threshold.
+// Frame k's covered block, of a place and size of its own: what a trimmed export keeps.
+Box Block(int k) { return {k % 3, k % 2, kWidth - k % 2 - k % 3, kHeight - k / 3 - k % 2}; }
+
+// Frame k: transparent but for its block, each pixel of its own colour, alphas (never 0) on
+// both sides of the threshold.
 Picture Frame(int k) {
   Picture p{kWidth, kHeight, std::vector<std::uint8_t>(kWidth * kHeight * 4)};
-  const int left = k % 3, top = k % 2, right = kWidth - (k % 2), bottom = kHeight - (k / 3);
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x) {
+  const Box b = Block(k);
+  for (int y = b.y; y < b.y + b.h; ++y)
+    for (int x = b.x; x < b.x + b.w; ++x) {
       const std::uint8_t pixel[] = {std::uint8_t(40 * k + x), std::uint8_t(200 - 9 * y), std::uint8_t(17 * (x + y)),
                                     std::uint8_t((x + y + k) % 4 ? 255 : 90)};
       std::copy(pixel, pixel + 4, p.At(x, y));
     }
   return p;
-}
-
-// The frame's covered rectangle (alpha above 0): what an editor's trimmed export keeps.
-struct Box {
-  int x, y, w, h;
-};
-Box Trimmed(Picture frame) {
-  Box box{kWidth, kHeight, 0, 0};
-  int right = 0, bottom = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      if (frame.At(x, y)[3]) {
-        box.x = std::min(box.x, x), box.y = std::min(box.y, y);
-        right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
-      }
-  return {box.x, box.y, right - box.x, bottom - box.y};
 }
 
 // `from`'s rectangle copied into `to` at (x, y).
@@ -72,18 +52,18 @@ void Copy(Picture from, Box box, Picture& to, int x, int y) {
 
 ordered_json Rect(Box b) { return {{"x", b.x}, {"y", b.y}, {"w", b.w}, {"h", b.h}}; }
 
-// The six frames as f0.png ... f5.png; as grid.png, 2 cells across and 3 down; and as
-// packed.png, trimmed and laid out in one row from the last frame to the first, with an
-// Aseprite export of it in either form. Their names sort otherwise than they come.
+// The six frames as f0.png ... f5.png; as grid.png, 2 across and 3 down; and as packed.png,
+// trimmed, in one row from the last to the first, with an export in either form (whose frame
+// names sort otherwise than they come).
 void WriteSheets(const TemporaryFolder& folder) {
   Picture grid{2 * kWidth, 3 * kHeight, std::vector<std::uint8_t>(2 * kWidth * 3 * kHeight * 4)};
   Picture packed{6 * kWidth, kHeight, std::vector<std::uint8_t>(6 * kWidth * kHeight * 4)};
   ordered_json array = ordered_json::array(), hash = ordered_json::object();
   for (int k = 0; k < 6; ++k) {
     const Picture frame = Frame(k);
-    WritePng(folder / ("f" + std::to_string(k) + ".png"), frame);
+    WritePng(folder / ("f" + std::to_string(k) + ".png"), kWidth, kHeight, frame.rgba);
     Copy(frame, {0, 0, kWidth, kHeight}, grid, k % 2 * kWidth, k / 2 * kHeight);
-    const Box trimmed = Trimmed(frame);
+    const Box trimmed = Block(k);
     const int at = (5 - k) * kWidth;
     Copy(frame, trimmed, packed, at, 0);
     const ordered_json entry = {{"frame", Rect({at, 0, trimmed.w, trimmed.h})}, {"rotated", false},
@@ -93,8 +73,8 @@ void WriteSheets(const TemporaryFolder& folder) {
     array.back().update(entry);
     hash["walk " + std::to_string(12 - k)] = entry;
   }
-  WritePng(folder / "grid.png", grid);
-  WritePng(folder / "packed.png", packed);
+  WritePng(folder / "grid.png", grid.width, grid.height, grid.rgba);
+  WritePng(folder / "packed.png", packed.width, packed.height, packed.rgba);
   const ordered_json meta = {{"app", "http://www.aseprite.org/"}, {"image", "packed.png"}, {"format", "RGBA8888"},
                              {"size", {{"w", 6 * kWidth}, {"h", kHeight}}}};
   WriteBytes(folder / "array.json", ordered_json{{"frames", array}, {"meta", meta}}.dump(1));

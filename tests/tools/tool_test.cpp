@@ -1,6 +1,5 @@
-// kelna-tool run through the shell as users run it: round trips of object and animation
-// files, decode against the bmpsuite's references, messages on bad input, and trace and
-// render of a scene worked out by hand from the frame step's rules. (The demo: tests/demo.)
+// kelna-tool as users run it: round trips of object and animation files, decode against the
+// bmpsuite's references, messages on bad input, trace and render of a scene worked out by hand.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +8,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-
 #include "engine/sprite_animation.h"
 #include "sprites/dib_loader.h"
 #include "tests/support/dib_builder.h"
@@ -20,6 +15,7 @@
 #include "tests/support/program_runner.h"
 #include "tests/support/scene_file_builder.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/tools/tool_files.h"
 
 namespace kelna::test {
 namespace {
@@ -42,8 +38,8 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   const std::string wave = "RIFF" + Le(56, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) +
                            Le(8000, 4) + Le(1, 2) + Le(8, 2) + "data" + Le(20, 4) + std::string(20, '\x90');
   WriteBytes(folder / "boing.wav", wave);
-  // "魚" sets every field; "plain" keeps a new object's values but for a sound without data;
-  // "all" holds every loadable variant as a frame, a mask on every other one.
+  // "魚" sets every field; "plain" is a new object with a sound without data; "all" holds every
+  // loadable variant as a frame, a mask on every other one.
   json fish = json::parse(R"({"name": "魚", "reserved1": -512, "depth": 3, "behaviour": 4, "autoRepeat": 0,
       "randomStart": 0, "ownsImages": 0, "imageWidth": 65535, "imageHeight": 64, "startX": -10, "startY": 20,
       "speedX": 3, "speedY": -4, "frameCount": 4, "locations": [[1, 2], [-2147483648, 2147483647]]})");
@@ -80,8 +76,7 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
   ASSERT_EQ(RunTool("unpack @a.foe @out/deeper", folder.Path()).errors, "");  // makes both folders
   ASSERT_EQ(RunTool("pack @out/deeper/manifest.json @b.foe", folder.Path()).errors, "");
   ASSERT_TRUE(Contents(folder / "a.foe") == Contents(folder / "b.foe"));
-  // Each file holds its own slot's data (as the loader reads it), not merely something that
-  // packs the same.
+  // Each file holds its own slot's data, not merely something that packs the same.
   const fs::path out = folder / "out" / "deeper";
   const json unpacked = json::parse(Contents(out / "manifest.json"))["objects"];
   EXPECT_EQ(Contents(out / unpacked[0]["sound"]["file"].get<std::string>()), wave);
@@ -89,9 +84,8 @@ TEST(PackCommandTest, ObjectsReadBackThroughInspectAndUnpackIntoAManifestThatPac
     const TDib image(out / unpacked[2]["frames"][i]["image"].get<std::string>());
     EXPECT_TRUE(std::ranges::equal(image.Block(), TDib(kFrames / names[i]).Block())) << names[i];
   }
-  // The first image's header size made a core header's, which frames cannot hold: the image
-  // reads empty (its bytes skipped: the mask reads), unpacks as null and packs as the program
-  // saves the object.
+  // The first image's header made a core header, which frames cannot hold: the image reads
+  // empty (the mask still reads), unpacks as null and packs as the program saves the object.
   std::string bytes = Contents(folder / "a.foe");
   constexpr std::size_t kHeaderSizeAt = 34 + 79 + 4 + 14;  // file header, record, marker, BMP file header
   ASSERT_EQ(bytes.substr(kHeaderSizeAt, 4), Le(40, 4));
@@ -151,11 +145,9 @@ TEST(DecodeCommandTest, GoodFilesGiveTheReferencePixelsAndBadOnesOneLineNamingTh
   EXPECT_EQ(files, 27);
   // PNG when the name asks for it, with the same pixels. (Bad files: see ToolErrorsTest.)
   ASSERT_EQ(RunTool("decode " + (kFrames / "pal8.bmp").string() + " @pal8.png", folder.Path()).errors, "");
-  int width = 0, height = 0, channels = 0;
-  stbi_uc* png = stbi_load((folder / "pal8.png").c_str(), &width, &height, &channels, 3);
-  const std::string pam = Contents(kReference / "pal8.pam"), pixels(png, png + 3 * width * height);
-  EXPECT_TRUE(pam.ends_with(pixels) && width == 127 && height == 64);
-  stbi_image_free(png);
+  const Png png = ReadPng(folder / "pal8.png", 3);
+  EXPECT_EQ(std::pair(png.width, png.height), std::pair(127, 64));
+  EXPECT_TRUE(Contents(kReference / "pal8.pam").ends_with(std::string(png.bytes.begin(), png.bytes.end())));
   // Run-length encoded on disk; decoded to plain rows by the loader.
   EXPECT_EQ(json::parse(RunTool("inspect " + (kFrames / "pal4rle.bmp").string(), folder.Path()).out),
             json::parse(R"({"type": "bitmap", "width": 127, "height": 64, "bitCount": 4, "numColors": 12,
@@ -233,7 +225,7 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       << "unpack, decode and render write nothing when they fail";
   // Manifests packed as @m.json into @out.foe, or @out.anm when they name an object file.
   const struct {
-    const char* manifest;
+    std::string manifest;
     const char* message;  // after "kelna-tool: @m.json: "
   } manifests[] = {
       {R"({"objects": [{}, {"frames": [{"image": "text.bmp"}, {"mask": "fish.bmp"}]}]})",
@@ -275,18 +267,16 @@ TEST(ToolErrorsTest, BadInputIsNamedOnOneLineAndNothingIsWritten) {
       // The reader takes any value but 1 as off: it would not read back.
       {R"({"objectFile": "a.foe", "sprites": [{"soundOn": 2}]})",
        "sprites[0].soundOn: 2 is neither 0 (off) nor 1 (on)"},
+      // Nested 200,000 deep: read without recursion, named without being written out.
+      {R"({"objects": [{"speedY": )" + std::string(200'000, '[') + std::string(200'000, ']') + "}]}",
+       "objects[0].speedY: [...] is not an integer"},
   };
   for (const auto& c : manifests) {
-    const bool animation = std::string(c.manifest).find("objectFile") != std::string::npos;
+    const bool animation = c.manifest.find("objectFile") != std::string::npos;
     const ToolRun run = Pack(folder, c.manifest, animation ? "out.anm" : "out.foe");
-    EXPECT_EQ(run.status, 1) << c.manifest;
+    EXPECT_EQ(run.status, 1) << c.message;
     EXPECT_EQ(run.errors, At("kelna-tool: @m.json: ", folder.Path()) + c.message + "\n");
   }
-  // A list nested 200,000 deep is read without recursion and named without being written out.
-  const std::string deep = R"({"objects": [{"speedY": )" + std::string(200'000, '[') + std::string(200'000, ']') + "}]}";
-  const ToolRun nested = Pack(folder, deep, "out.foe");
-  EXPECT_EQ(nested.status, 1);
-  EXPECT_EQ(nested.errors, At("kelna-tool: @m.json: ", folder.Path()) + "objects[0].speedY: [...] is not an integer\n");
   EXPECT_FALSE(fs::exists(folder / "out.foe") || fs::exists(folder / "out.anm"));
   // Broken JSON says where; a failed pack leaves an earlier output whole.
   WriteBytes(folder / "out.foe", "earlier");
@@ -327,18 +317,9 @@ TEST(ToolErrorsTest, ADoubleDashEndsTheOptions) {
 // borrows the first's picture), whose sound, without data, plays at frame 0.
 std::string Scene(const TemporaryFolder& folder, const std::string& sprites) {
   WriteBytes(folder / "red.bmp", StreamForm(SolidDib(32, 32, 0xFF0000)));
-  WriteBytes(folder / "m.json", R"({"objects": [{"name": "red", "frames": [{"image": "red.bmp"},
-      {"image": "previous"}], "sound": {"fileName": "ping.wav", "playFrame": 0}}]})");
-  EXPECT_EQ(RunTool("pack @m.json @objects.foe", folder.Path()).errors, "");
-  json scene = {{"objectFile", (folder / "objects.foe").string()}, {"sprites", json::array()}};
-  for (const json& sprite : json::parse(sprites)) {
-    json full = {{"objectName", "red"}, {"randomStart", 0}, {"imageWidth", 32}, {"imageHeight", 32}};
-    full["frameCount"] = 2;
-    full.update(sprite);
-    scene["sprites"].push_back(full);
-  }
-  WriteBytes(folder / "m.json", scene.dump());
-  EXPECT_EQ(RunTool("pack @m.json @scene.anm", folder.Path()).errors, "");
+  PackScene(folder, R"({"objects": [{"name": "red", "frames": [{"image": "red.bmp"}, {"image": "previous"}],
+      "sound": {"fileName": "ping.wav", "playFrame": 0}}]})", json::parse(sprites),
+            {{"objectName", "red"}, {"randomStart", 0}, {"imageWidth", 32}, {"imageHeight", 32}, {"frameCount", 2}});
   return (folder / "scene.anm").string();
 }
 
@@ -375,12 +356,10 @@ TEST(TraceCommandTest, TheFirstTicksFollowTheFrameStepRulesInTraceAndRender) {
                             {"sprites", {Sprite("bouncer", 1, 0, 452, 27, 0, 0, 3),
                                          Sprite("玉", 1, 0, 100, 100, 4, -3, 3),
                                          Sprite("wrapper", 1, 0, -28, 300, -4, 0, 3)}}}));
-  // Tick 1, one region per sprite in list order, each its old and new place:
-  // - the bouncer stands: 32 × 32 where it is;
-  // - 玉 sweeps (100, 97) to (136, 132), 36 × 35, and ends at (104, 97);
-  // - wrapper sweeps x -32 ... 4, of which 4 columns lie in the window; at -32 it has left
-  //   on the left and comes back whole at 640 - 32 - 2 = 606.
-  // Each shows frame 0, where the object's sound plays (but for wrapper's), and moves on to frame 1.
+  // Tick 1, a region per sprite, each its old and new place: the bouncer stands; 玉 sweeps
+  // (100, 97) to (136, 132) and ends at (104, 97); wrapper sweeps x -32 ... 4 (4 columns in the
+  // window), has left and comes back whole at 640 - 32 - 2 = 606. Each shows frame 0, where the
+  // sound plays (but for wrapper's), and moves on to frame 1.
   EXPECT_EQ(lines[1], (json{{"tick", 1},
                             {"blits", {{452, 27, 32, 32}, {100, 97, 36, 35}, {0, 300, 4, 32}}},
                             {"sounds", {"bouncer", "玉"}},
