@@ -21,6 +21,7 @@
 #include "engine/sprite_animation.h"
 #include "platform/text.h"
 #include "resources/resource_ids.h"
+#include "tests/support/temporary_folder.h"
 
 #include <windowsx.h>  // last: its macros would rename methods in the headers above
 
@@ -520,7 +521,8 @@ TEST(SettingsDialog, RadiosBoxesTheSliderWithItsOwnPageArithmeticAndHelp) {
 }
 
 // Help opens the help file's contents when the file is found and the viewer takes it, and
-// the program's own help otherwise.
+// the program's own help otherwise. The file is put in a folder of this test's own, made the
+// current one: other tests, run at the same time, must find none.
 TEST(SettingsDialog, HelpOpensTheHelpFileWhereItCanAndOurOwnHelpOtherwise) {
   const struct {
     bool fileThere, viewerTakesIt;
@@ -531,7 +533,10 @@ TEST(SettingsDialog, HelpOpensTheHelpFileWhereItCanAndOurOwnHelpOtherwise) {
       {true, true, {"pelmary.hlp 3"}, {}},  // HELP_CONTENTS
       {true, false, {"pelmary.hlp 3"}, {KELNA_HELP_DIALOG_ID}},
   };
-  const std::filesystem::path helpFile = std::filesystem::current_path() / "pelmary.hlp";
+  const test::TemporaryFolder folder;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  const std::filesystem::path helpFile = folder / "pelmary.hlp";
   for (const auto& c : cases) {
     if (c.fileThere) std::ofstream(helpFile) << "help";
     Settings app;
@@ -547,6 +552,7 @@ TEST(SettingsDialog, HelpOpensTheHelpFileWhereItCanAndOurOwnHelpOtherwise) {
     EXPECT_EQ(asked, c.viewerAsked) << c.fileThere << c.viewerTakesIt;
     EXPECT_EQ(app.shownTemplates, c.shown) << c.fileThere << c.viewerTakesIt;
   }
+  std::filesystem::current_path(before);
 }
 
 // Ordinary sprites' columns are checked where sprites are made and edited.
